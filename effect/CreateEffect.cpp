@@ -1,0 +1,3 @@
+#include "transform/ShaderBase.h"
+
+HRESULT CShaderBase::CreateEffect(IDirect3DDevice9*) { return E_NOTIMPL; }

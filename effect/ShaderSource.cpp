@@ -1,0 +1,3 @@
+#include "effect/ShaderSource.h"
+
+HRESULT LoadShaderSource(const std::string&, std::string&) { return E_NOTIMPL; }

@@ -1,0 +1,3 @@
+#include "transform/ShaderBase.h"
+
+HRESULT CShaderBase::ApplySemanticParameters(float) { return E_NOTIMPL; }

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the Windows test programs under Wine
+# (one Xvfb, a private prefix, a persistent wineserver) through CTest, then
+# the native fuzz targets for a bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVEL_BUILD_DIR:-$root/build/release}
+"$root/scripts/build.sh" "$build"
+
+. "$root/scripts/wine-env.sh"
+trap quorvel_wine_stop EXIT
+quorvel_wine_start "$build"
+
+status=0
+ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+
+"$root/scripts/fuzz.sh" "$build/native" "${QUORVEL_FUZZ_SECONDS:-30}" || status=$?
+exit $status

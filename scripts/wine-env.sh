@@ -1,0 +1,69 @@
+# Sourced by the run scripts: one Xvfb, a private Wine prefix in the build
+# tree and a persistent wineserver for the whole run. Wine binds its desktop
+# to the display its wineserver first saw, so the X server starts first and
+# outlives every Wine process of the run.
+#   quorvel_wine_start BUILD_DIR    sets DISPLAY, WINEPREFIX, WINE64, WINESERVER
+#   quorvel_wine_stop               ends the wineserver and the X server
+
+quorvel_find_wine() {
+  WINE64=""
+  for c in /usr/lib/wine/wine64 /usr/lib64/wine/wine64 "$(command -v wine64 || true)"; do
+    if [ -n "$c" ] && [ -x "$c" ]; then WINE64=$c; break; fi
+  done
+  WINESERVER=""
+  for c in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver "$(command -v wineserver || true)"; do
+    if [ -n "$c" ] && [ -x "$c" ]; then WINESERVER=$c; break; fi
+  done
+  if [ -z "$WINE64" ] || [ -z "$WINESERVER" ]; then
+    echo "wine-env: wine64 or wineserver not found" >&2
+    return 1
+  fi
+  export WINE64 WINESERVER
+}
+
+quorvel_wine_start() {
+  local build_dir=$1
+  quorvel_find_wine || return 1
+
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  QUORVEL_XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X${n}" ] && break
+    sleep 0.1
+  done
+  if ! kill -0 "$QUORVEL_XVFB_PID" 2>/dev/null; then
+    echo "wine-env: Xvfb did not start on :$n" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
+
+  export WINEPREFIX="$(cd "$build_dir" && pwd)/wineprefix"
+  export WINEARCH=win64
+  export WINEDEBUG=${WINEDEBUG:--all}
+  # No Mono or Gecko prompts; nothing here needs them.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  rm -rf "$WINEPREFIX"
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  "$WINE64" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -p
+  QUORVEL_WINE_STARTED=1
+  echo "wine-env: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX" >&2
+}
+
+quorvel_wine_stop() {
+  if [ -n "${QUORVEL_WINE_STARTED:-}" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+    QUORVEL_WINE_STARTED=
+  fi
+  if [ -n "${QUORVEL_XVFB_PID:-}" ]; then
+    kill "$QUORVEL_XVFB_PID" 2>/dev/null || true
+    wait "$QUORVEL_XVFB_PID" 2>/dev/null || true
+    QUORVEL_XVFB_PID=
+  fi
+}

@@ -1,0 +1,3 @@
+#include "transform/ShaderBase.h"
+
+HRESULT CShaderBase::Initialize(IUnknown*) { return E_NOTIMPL; }
