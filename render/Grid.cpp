@@ -1,5 +1,4 @@
 #include "transform/ShaderBase.h"
 
-HRESULT CShaderBase::BuildIndexGrid(IDirect3DDevice9*) { return E_NOTIMPL; }
 HRESULT CShaderBase::BuildVertexGrid(IDirect3DDevice9*, int, int) { return E_NOTIMPL; }
 HRESULT CShaderBase::SetStaticSemantics(float) { return E_NOTIMPL; }
