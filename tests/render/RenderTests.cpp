@@ -118,6 +118,26 @@ TEST_F(RenderTest, RefusedBeforeAnyCall) {
     EXPECT_EQ(CallLog::Get().calls().size(), 0u) << CallLog::Get().Trace();
 }
 
+TEST_F(RenderTest, RefusedAfterAnInitializeWithoutEffect) {
+    {
+        Scene scene;
+        ASSERT_EQ(scene.Render(), S_OK);
+        ASSERT_EQ(scene.shader.Initialize(nullptr), S_OK);
+        CallLog::Get().Reset();
+        EXPECT_EQ(scene.Render(), HRESULT_FROM_WIN32(ERROR_INVALID_STATE));
+        EXPECT_EQ(CallLog::Get().calls().size(), 0u) << CallLog::Get().Trace();
+    }
+    {
+        // No effect file named: Initialize fails and takes the old effect with it.
+        Scene scene;
+        ASSERT_EQ(scene.Render(), S_OK);
+        ASSERT_TRUE(FAILED(scene.shader.Initialize(scene.host.get())));
+        CallLog::Get().Reset();
+        EXPECT_EQ(scene.Render(), HRESULT_FROM_WIN32(ERROR_INVALID_STATE));
+        EXPECT_EQ(Count("IDirect3DDevice9::BeginScene"), 0u) << CallLog::Get().Trace();
+    }
+}
+
 TEST_F(RenderTest, OneInputOnBothSamplersAndEveryPassDrawn) {
     Scene scene;
     scene.DeclareInputTextures();
