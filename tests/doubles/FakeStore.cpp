@@ -137,10 +137,9 @@ void FakeParameterStore::SetMissingButSucceeds(const std::wstring& name) {
 
 HRESULT FakeParameterStore::GetParameter(const WCHAR* name, IParameter** parameter) {
     // Silent: no name copy, so a benchmark sees only the product's allocations.
-    const HRESULT hr = CallLog::Get().silent()
-                           ? S_OK
-                           : Log("GetParameter", {Arg(name), Arg(parameter)}, {}, {},
-                                 name ? name : L"");
+    const HRESULT hr = CallLog::Get().silent() ? S_OK
+                                               : Log("GetParameter", {Arg(name), Arg(parameter)},
+                                                     {}, {}, name ? name : L"");
     if (parameter)
         *parameter = nullptr;
     if (FAILED(hr))

@@ -1,6 +1,7 @@
 // Frame rendering over the fake device, effect, host frames and store.
 
 #include "render/ColorText.h"
+#include "render/FrameAccess.h"
 #include "tests/render/RenderScene.h"
 #include "tests/support/TestSupport.h"
 
@@ -116,6 +117,45 @@ TEST_F(RenderTest, RefusedBeforeAnyCall) {
     scene.shader.m_spIndexBuffer = nullptr;
     EXPECT_EQ(scene.Render(), HRESULT_FROM_WIN32(ERROR_INVALID_STATE));
     EXPECT_EQ(CallLog::Get().calls().size(), 0u) << CallLog::Get().Trace();
+}
+
+TEST_F(RenderTest, FramesThatAreNoSurfaceOrNoTextureLevelFailCleanly) {
+    Scene scene;
+    // An output frame whose surface is some other object: refused by the
+    // query, before any surface method is called through it.
+    auto stranger = doubles::Make<doubles::FakeMediaDevice>(scene.device.get());
+    auto odd = doubles::Make<doubles::FakeMediaFrame>(static_cast<IMediaDevice*>(stranger.get()));
+    const auto before = scene.Counts();
+    const ULONG strangerBefore = stranger->refs();
+    std::swap(scene.output, odd);
+    EXPECT_EQ(scene.Render(), E_NOINTERFACE);
+    std::swap(scene.output, odd);
+    // An input whose surface is not a level of a texture fails at GetContainer.
+    auto loose = doubles::Make<doubles::FakeSurface>(64, 64);
+    auto looseFrame = doubles::Make<doubles::FakeMediaFrame>(loose.get());
+    std::swap(scene.input0, looseFrame);
+    EXPECT_EQ(scene.Render(), E_NOINTERFACE);
+    std::swap(scene.input0, looseFrame);
+    EXPECT_EQ(loose->refs(), 2u); // ours and the frame's
+    EXPECT_EQ(stranger->refs(), strangerBefore);
+    EXPECT_EQ(scene.Counts(), before);
+    EXPECT_TRUE(scene.shader.m_bFirstFrame);
+    EXPECT_EQ(scene.Render(), S_OK);
+
+    IDirect3DSurface9* surface = reinterpret_cast<IDirect3DSurface9*>(1);
+    IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
+    RECT rect = {};
+    EXPECT_EQ(GetFrameSurface(odd.get(), &surface, &rect), E_NOINTERFACE);
+    EXPECT_EQ(surface, nullptr);
+    EXPECT_EQ(GetFrameTexture(looseFrame.get(), &texture, &rect), E_NOINTERFACE);
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(GetFrameSurface(nullptr, &surface, &rect), E_POINTER);
+    EXPECT_EQ(GetFrameTexture(scene.input0.get(), nullptr, &rect), E_POINTER);
+    ASSERT_EQ(GetFrameTexture(scene.input0.get(), &texture, &rect), S_OK);
+    EXPECT_EQ(texture, static_cast<IDirect3DTexture9*>(scene.texture0.get()));
+    const RECT expected = {0, 0, 720, 480};
+    EXPECT_TRUE(EqualRect(&rect, &expected));
+    texture->Release();
 }
 
 TEST_F(RenderTest, RefusedAfterAnInitializeWithoutEffect) {
