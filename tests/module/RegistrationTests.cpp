@@ -1,0 +1,295 @@
+// Self-registration of the built DLL in the test prefix's real registry, with
+// Wine's own regsvr32 and CoCreateInstance.
+
+#include "tests/module/ModuleTestSupport.h"
+
+#include "transform/MediaTransform.h"
+
+#include <objbase.h>
+#include <ocidl.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+using moduletest::KeyExists;
+using moduletest::LoadedServer;
+using moduletest::ReadString;
+using moduletest::ServerPath;
+using moduletest::SubkeyNames;
+using moduletest::ValueNames;
+
+namespace {
+
+const std::wstring kAppId = L"{CD741A0D-2754-4ee0-B4F1-1297C65692A2}";
+const std::wstring kLibid = L"{CD741A0D-2754-4EE0-B4F1-1297C65692A2}";
+const std::wstring kTypeLibKey = L"TypeLib\\" + kLibid;
+
+struct ClassNames {
+    std::wstring clsid;
+    std::wstring progId;
+    std::wstring independent;
+    std::wstring friendly;
+};
+const ClassNames kEffect = {L"{5988528C-9E46-48dd-A91A-07C6EF376454}", L"Quorvel.ShaderEffect.1",
+                            L"Quorvel.ShaderEffect", L"CShaderEffect Object"};
+const ClassNames kTransition = {L"{E874FB80-A720-4e4a-B8F7-76100A068148}",
+                                L"Quorvel.ShaderTransition.1", L"Quorvel.ShaderTransition",
+                                L"CShaderTransition Object"};
+
+// One expected value: key, value name (null for the unnamed value), data.
+struct Entry {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring data;
+};
+
+std::vector<Entry> ClassEntries(const ClassNames& c) {
+    const std::wstring k = L"CLSID\\" + c.clsid;
+    return {
+        {c.progId, nullptr, c.friendly},
+        {c.progId + L"\\CLSID", nullptr, c.clsid},
+        {c.independent, nullptr, c.friendly},
+        {c.independent + L"\\CLSID", nullptr, c.clsid},
+        {c.independent + L"\\CurVer", nullptr, c.progId},
+        {k, nullptr, c.friendly},
+        {k + L"\\ProgID", nullptr, c.progId},
+        {k + L"\\VersionIndependentProgID", nullptr, c.independent},
+        {k + L"\\InprocServer32", nullptr, ServerPath()},
+        {k + L"\\InprocServer32", L"ThreadingModel", L"apartment"},
+        {k, L"AppID", kAppId},
+        {k + L"\\TypeLib", nullptr, kLibid},
+    };
+}
+
+std::vector<Entry> AllEntries() {
+    std::vector<Entry> entries = {
+        {L"AppID\\" + kAppId, nullptr, L"Quorvel"},
+        {L"AppID\\Quorvel.DLL", L"AppID", kAppId},
+    };
+    for (const auto* c : {&kEffect, &kTransition})
+        for (auto& e : ClassEntries(*c))
+            entries.push_back(std::move(e));
+    return entries;
+}
+
+// Every key that the scripts write below HKCR, CLSID and AppID.
+std::vector<std::wstring> ScriptKeys() {
+    std::vector<std::wstring> keys = {L"AppID\\" + kAppId, L"AppID\\Quorvel.DLL"};
+    for (const auto* c : {&kEffect, &kTransition})
+        for (const auto& key : {c->progId, c->independent, L"CLSID\\" + c->clsid})
+            keys.push_back(key);
+    return keys;
+}
+
+// The spelling of the last part of a key, as the registry stores it.
+std::wstring StoredName(const std::wstring& key) {
+    const size_t slash = key.rfind(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? L"" : key.substr(0, slash);
+    const std::wstring child = key.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, parent.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return L"<no parent>";
+    std::wstring found = L"<missing>";
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (::RegEnumKeyExW(opened, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (_wcsicmp(name, child.c_str()) == 0) {
+            found = name;
+            break;
+        }
+    }
+    ::RegCloseKey(opened);
+    return found;
+}
+
+void ExpectRegistered(int line) {
+    SCOPED_TRACE(testing::Message() << "checked from line " << line);
+    for (const auto& e : AllEntries()) {
+        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, e.key, e.name).value_or(L"<missing>"), e.data)
+            << testing::PrintToString(e.key);
+        const size_t slash = e.key.rfind(L'\\');
+        EXPECT_EQ(StoredName(e.key), e.key.substr(slash == std::wstring::npos ? 0 : slash + 1));
+    }
+    for (const auto* c : {&kEffect, &kTransition}) {
+        const std::wstring k = L"CLSID\\" + c->clsid;
+        EXPECT_EQ(SubkeyNames(HKEY_CLASSES_ROOT, k),
+                  L"InprocServer32,ProgID,Programmable,TypeLib,VersionIndependentProgID");
+        EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, k), L"@,AppID");
+        EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, k + L"\\Programmable"), L"");
+        EXPECT_EQ(SubkeyNames(HKEY_CLASSES_ROOT, k + L"\\Programmable"), L"");
+        EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, k + L"\\InprocServer32"), L"@,ThreadingModel");
+        EXPECT_EQ(SubkeyNames(HKEY_CLASSES_ROOT, c->progId), L"CLSID");
+        EXPECT_EQ(SubkeyNames(HKEY_CLASSES_ROOT, c->independent), L"CLSID,CurVer");
+    }
+    EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, L"AppID\\Quorvel.DLL"), L"AppID");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0\\409\\win64", nullptr)
+                  .value_or(L"<missing>"),
+              ServerPath());
+}
+#define EXPECT_REGISTERED() ExpectRegistered(__LINE__)
+
+void ExpectUnregistered(int line) {
+    SCOPED_TRACE(testing::Message() << "checked from line " << line);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AppID"));
+    for (const auto& key : ScriptKeys())
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << testing::PrintToString(key);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
+}
+#define EXPECT_UNREGISTERED() ExpectUnregistered(__LINE__)
+
+DWORD RunRegsvr32(const std::wstring& arguments) {
+    std::wstring command = L"regsvr32.exe " + arguments + L" \"" + ServerPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return 0xFFFF0001;
+    ::WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xFFFF0002;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return code;
+}
+
+// Leaves the registry without our entries whatever a test did.
+class Registration : public testing::Test {
+  protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        for (const auto& key : ScriptKeys())
+            ::SHDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+        ::SHDeleteKeyW(HKEY_CLASSES_ROOT, kTypeLibKey.c_str());
+    }
+};
+
+TEST_F(Registration, Regsvr32WritesEveryEntryAndRemovesThem) {
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+    EXPECT_REGISTERED();
+
+    CLSID clsid = {};
+    EXPECT_EQ(::CLSIDFromProgID(L"Quorvel.ShaderTransition", &clsid), S_OK);
+    EXPECT_TRUE(::IsEqualCLSID(clsid, CLSID_CShaderTransition));
+    EXPECT_EQ(::CLSIDFromProgID(L"Quorvel.ShaderEffect.1", &clsid), S_OK);
+    EXPECT_TRUE(::IsEqualCLSID(clsid, CLSID_CShaderEffect));
+
+    // Registering again deletes each class key first: a stray entry goes.
+    HKEY stray = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT,
+                                (L"CLSID\\" + kEffect.clsid + L"\\Stray").c_str(), 0, nullptr, 0,
+                                KEY_WRITE, nullptr, &stray, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(stray);
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+    EXPECT_REGISTERED();
+
+    ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+    EXPECT_UNREGISTERED();
+    // Unregistering what is not there is not an error.
+    EXPECT_EQ(RunRegsvr32(L"/u /s"), 0u);
+    EXPECT_UNREGISTERED();
+}
+
+TEST_F(Registration, CoCreateInstanceGivesWorkingObjects) {
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    struct Row {
+        const CLSID* clsid;
+        UINT32 inputs;
+    };
+    for (const Row& row : {Row{&CLSID_CShaderEffect, 1}, Row{&CLSID_CShaderTransition, 2}}) {
+        IMediaTransform* transform = nullptr;
+        ASSERT_EQ(::CoCreateInstance(*row.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaTransform,
+                                     reinterpret_cast<void**>(&transform)),
+                  S_OK);
+        UINT32 count = 0;
+        EXPECT_EQ(transform->GetInputCount(&count), S_OK);
+        EXPECT_EQ(count, row.inputs);
+        // On a registered server the class information comes from the registered library.
+        IProvideClassInfo* provide = nullptr;
+        ASSERT_EQ(
+            transform->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)),
+            S_OK);
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(provide->GetClassInfo(&info), S_OK);
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_TRUE(::IsEqualGUID(attr->guid, *row.clsid));
+        info->ReleaseTypeAttr(attr);
+        info->Release();
+        provide->Release();
+        EXPECT_EQ(transform->Release(), 0u);
+    }
+    ::CoUninitialize();
+    ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+    EXPECT_UNREGISTERED();
+}
+
+TEST_F(Registration, ThreadLocaleComesBackAfterEachCall) {
+    LoadedServer server;
+    ASSERT_TRUE(server.loaded());
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID saved = ::GetThreadLocale();
+    ASSERT_TRUE(::SetThreadLocale(german));
+    EXPECT_EQ(server.Register(), S_OK);
+    EXPECT_EQ(::GetThreadLocale(), german);
+    EXPECT_REGISTERED();
+    EXPECT_EQ(server.Unregister(), S_OK);
+    EXPECT_EQ(::GetThreadLocale(), german);
+    EXPECT_UNREGISTERED();
+    ::SetThreadLocale(saved);
+}
+
+// A pre-existing volatile key cannot hold the non-volatile subkey the script
+// writes: registration fails there, part-way.
+struct FailureCase {
+    const wchar_t* volatileKey;
+    const wchar_t* writtenBefore;
+    const wchar_t* notWritten;
+};
+const FailureCase kFailures[] = {
+    {L"Quorvel.ShaderEffect.1", L"AppID\\Quorvel.DLL", L"Quorvel.ShaderEffect"},
+    {L"Quorvel.ShaderEffect", L"Quorvel.ShaderEffect.1\\CLSID",
+     L"CLSID\\{5988528C-9E46-48dd-A91A-07C6EF376454}"},
+    {L"Quorvel.ShaderTransition.1", L"CLSID\\{5988528C-9E46-48dd-A91A-07C6EF376454}\\TypeLib",
+     L"Quorvel.ShaderTransition"},
+    {L"Quorvel.ShaderTransition", L"Quorvel.ShaderTransition.1\\CLSID",
+     L"CLSID\\{E874FB80-A720-4e4a-B8F7-76100A068148}"},
+};
+
+TEST_F(Registration, FailedWriteKeepsWhatWasWrittenAndRestoresTheLocale) {
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID saved = ::GetThreadLocale();
+    for (const auto& failure : kFailures) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(failure.volatileKey)));
+        Clean();
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, failure.volatileKey, 0, nullptr,
+                                    REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ::RegCloseKey(key);
+        {
+            LoadedServer server;
+            ASSERT_TRUE(server.loaded());
+            ASSERT_TRUE(::SetThreadLocale(german));
+            EXPECT_EQ(server.Register(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+            EXPECT_EQ(::GetThreadLocale(), german);
+            EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, failure.writtenBefore));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, failure.notWritten));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
+            // Unregistering after a partial registration removes what exists.
+            EXPECT_EQ(server.Unregister(), S_OK);
+            EXPECT_EQ(::GetThreadLocale(), german);
+            EXPECT_UNREGISTERED();
+        }
+        ::SetThreadLocale(saved);
+    }
+}
+
+} // namespace
