@@ -292,4 +292,31 @@ TEST_F(Registration, FailedWriteKeepsWhatWasWrittenAndRestoresTheLocale) {
     }
 }
 
+// A library registration whose file is gone cannot be undone: unregistering
+// stops before the AppID entries and still restores the locale.
+TEST_F(Registration, FailedUnregisterStopsBeforeTheAppIdAndRestoresTheLocale) {
+    LoadedServer server;
+    ASSERT_TRUE(server.loaded());
+    ASSERT_EQ(server.Register(), S_OK);
+    const std::wstring win64 = kTypeLibKey + L"\\1.0\\409\\win64";
+    const wchar_t missing[] = L"C:\\quorvel-missing\\Missing.tlb";
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CLASSES_ROOT, win64.c_str(), 0, KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing),
+                               sizeof(missing)),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID saved = ::GetThreadLocale();
+    ASSERT_TRUE(::SetThreadLocale(german));
+    EXPECT_TRUE(FAILED(server.Unregister()));
+    EXPECT_EQ(::GetThreadLocale(), german);
+    ::SetThreadLocale(saved);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + kEffect.clsid));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTransition.progId));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AppID\\Quorvel.DLL"));
+}
+
 } // namespace
