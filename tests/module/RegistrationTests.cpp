@@ -319,4 +319,56 @@ TEST_F(Registration, FailedUnregisterStopsBeforeTheAppIdAndRestoresTheLocale) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AppID\\Quorvel.DLL"));
 }
 
+// A copy of the DLL whose full path takes exactly `length` characters.
+std::wstring CopyServerToPathOfLength(const testing_support::ScratchFolder& scratch,
+                                      size_t length) {
+    const std::wstring name = L"\\Quorvel.dll";
+    std::wstring folder = scratch.path();
+    while (folder.size() + name.size() < length) {
+        const size_t room = length - folder.size() - name.size();
+        // Each part of at most 100 characters, and never a lone separator.
+        const size_t part = room > 101 ? 100 : room - 1;
+        if (room == 1)
+            return L"";
+        folder += L"\\" + std::wstring(part, L'p');
+        testing_support::CreateFolders(folder);
+    }
+    const std::wstring path = folder + name;
+    return ::CopyFileW(ServerPath().c_str(), path.c_str(), FALSE) ? path : L"";
+}
+
+TEST_F(Registration, PathThatFillsTheBufferIsRefused) {
+    testing_support::ScratchFolder scratch;
+    struct Row {
+        size_t length;
+        HRESULT hr;
+    };
+    for (const Row& row :
+         {Row{MAX_PATH, HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)}, Row{MAX_PATH - 1, S_OK}}) {
+        SCOPED_TRACE(row.length);
+        const std::wstring path = CopyServerToPathOfLength(scratch, row.length);
+        ASSERT_EQ(path.size(), row.length);
+        HMODULE module = ::LoadLibraryW(path.c_str());
+        ASSERT_NE(module, nullptr);
+        wchar_t loaded[1024];
+        ASSERT_EQ(::GetModuleFileNameW(module, loaded, 1024), row.length);
+        auto doRegister = reinterpret_cast<moduletest::DllFunctionFn>(
+            ::GetProcAddress(module, "DllRegisterServer"));
+        auto doUnregister = reinterpret_cast<moduletest::DllFunctionFn>(
+            ::GetProcAddress(module, "DllUnregisterServer"));
+        ASSERT_TRUE(doRegister && doUnregister);
+        EXPECT_EQ(doRegister(), row.hr);
+        if (SUCCEEDED(row.hr))
+            EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT,
+                                 L"CLSID\\" + kEffect.clsid + L"\\InprocServer32", nullptr)
+                          .value_or(L"<missing>"),
+                      path);
+        else
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"AppID\\Quorvel.DLL"));
+        EXPECT_EQ(doUnregister(), row.hr);
+        ::FreeLibrary(module);
+        Clean();
+    }
+}
+
 } // namespace
