@@ -371,4 +371,79 @@ TEST_F(Registration, PathThatFillsTheBufferIsRefused) {
     }
 }
 
+// A copy of the DLL whose "TYPELIB" resource is unusable: registration takes the
+// library from the .tlb file beside it, and fails without one.
+TEST_F(Registration, TypeLibraryFromTheFileBesideTheDll) {
+    testing_support::ScratchFolder scratch;
+    const std::wstring copy = scratch / L"Quorvel.dll";
+    const std::wstring beside = scratch / L"Quorvel.tlb";
+    ASSERT_TRUE(::CopyFileW(ServerPath().c_str(), copy.c_str(), FALSE));
+    std::string library;
+    WORD language = 0;
+    {
+        HMODULE original =
+            ::LoadLibraryExW(ServerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(original, nullptr);
+        HRSRC resource = ::FindResourceW(original, MAKEINTRESOURCEW(1), L"TYPELIB");
+        ASSERT_NE(resource, nullptr);
+        const char* bytes =
+            static_cast<const char*>(::LockResource(::LoadResource(original, resource)));
+        library.assign(bytes, ::SizeofResource(original, resource));
+        ::EnumResourceLanguagesW(
+            original, L"TYPELIB", MAKEINTRESOURCEW(1),
+            [](HMODULE, LPCWSTR, LPCWSTR, WORD found, LONG_PTR out) -> BOOL {
+                *reinterpret_cast<WORD*>(out) = found;
+                return FALSE;
+            },
+            reinterpret_cast<LONG_PTR>(&language));
+        ::FreeLibrary(original);
+    }
+    HANDLE update = ::BeginUpdateResourceW(copy.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    // Not a type library any more (Wine keeps a resource that is deleted this way).
+    char garbage[] = "not a type library";
+    ASSERT_TRUE(::UpdateResourceW(update, L"TYPELIB", MAKEINTRESOURCEW(1), language, garbage,
+                                  sizeof(garbage)));
+    ASSERT_TRUE(::EndUpdateResourceW(update, FALSE));
+    struct Row {
+        bool withFile;
+        bool succeeds;
+    };
+    for (const Row& row : {Row{false, false}, Row{true, true}}) {
+        SCOPED_TRACE(row.withFile);
+        if (row.withFile) {
+            ASSERT_TRUE(testing_support::WriteFileBytes(beside, library));
+        }
+        HMODULE module = ::LoadLibraryW(copy.c_str());
+        ASSERT_NE(module, nullptr);
+        ITypeLib* embedded = nullptr;
+        ASSERT_TRUE(FAILED(::LoadTypeLibEx(copy.c_str(), REGKIND_NONE, &embedded)));
+        auto doRegister = reinterpret_cast<moduletest::DllFunctionFn>(
+            ::GetProcAddress(module, "DllRegisterServer"));
+        auto doUnregister = reinterpret_cast<moduletest::DllFunctionFn>(
+            ::GetProcAddress(module, "DllUnregisterServer"));
+        ASSERT_TRUE(doRegister && doUnregister);
+        const HRESULT hr = doRegister();
+        EXPECT_EQ(SUCCEEDED(hr), row.succeeds) << std::hex << hr;
+        // The scripts ran before the library step either way.
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + kTransition.clsid));
+        if (row.succeeds) {
+            wchar_t full[MAX_PATH];
+            ASSERT_NE(::GetModuleFileNameW(module, full, MAX_PATH), 0u);
+            std::wstring expected = full;
+            expected.replace(expected.size() - 4, 4, L".tlb");
+            EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0\\409\\win64", nullptr)
+                          .value_or(L"<missing>"),
+                      expected);
+            EXPECT_EQ(doUnregister(), S_OK);
+            EXPECT_UNREGISTERED();
+        } else {
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
+            EXPECT_EQ(doUnregister(), hr);
+        }
+        ::FreeLibrary(module);
+        Clean();
+    }
+}
+
 } // namespace
