@@ -24,6 +24,7 @@ struct ClassCase {
     const CLSID* clsid;
     UINT32 inputs;
 };
+void PrintTo(const ClassCase& c, std::ostream* os) { *os << c.name; }
 const ClassCase kClasses[] = {
     {"ShaderEffect", &CLSID_CShaderEffect, 1},
     {"ShaderTransition", &CLSID_CShaderTransition, 2},
