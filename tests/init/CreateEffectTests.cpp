@@ -7,6 +7,7 @@ using doubles::CallLog;
 using doubles::CompileOutcome;
 using doubles::D3DXStandIn;
 using testing_support::DebugOutputCapture;
+using testing_support::RemoveTree;
 using testing_support::ScopedEnvironment;
 using testing_support::ScratchFolder;
 using testing_support::WriteFileBytes;
@@ -38,7 +39,6 @@ class CreateEffectTest : public ShaderTest {
 
     ScratchFolder folder;
     std::wstring effectPath = folder / L"fx\\a.fx";
-    quorvel::ComPtr<doubles::FakeDevice> device = doubles::Make<doubles::FakeDevice>();
 };
 
 TEST_F(CreateEffectTest, CompilesTheFileAloneWithNoMacrosIncludesFlagsOrPool) {
@@ -203,20 +203,29 @@ TEST_F(IncludeFallbackTest, IncludeFromTheSharedFolderIsCompiledFromMemory) {
 }
 
 TEST_F(IncludeFallbackTest, FailuresOfTheFallback) {
+    // A path outside the thread's code page cannot be loaded by its narrow name.
+    const std::wstring unloadable = folder / L"\u044D\u0444\u0444\u0435\u043A\u0442.fx";
+    ASSERT_TRUE(WriteFileBytes(unloadable, "#include \"common.fxh\"\n"));
     const struct {
         const char* what;
-        bool shared;
+        const std::wstring* path;
         CompileOutcome second;
         HRESULT expected;
         const wchar_t* written;
+        const char* directive; // still in the text compiled from memory
     } cases[] = {
-        {"include found nowhere", false, {}, E_FAIL, L""},
-        {"second compile fails", true, Outcome(kCompileFailed, "error X3004: undeclared"),
-         kCompileFailed, L"error X3004: undeclared\n"},
+        {"source cannot be loaded", &unloadable, {}, E_FAIL, L"", nullptr},
+        {"second compile fails", &effectPath, Outcome(kCompileFailed, "error X3004: undeclared"),
+         kCompileFailed, L"error X3004: undeclared\n", nullptr},
+        {"include found nowhere", &effectPath, Outcome(kCompileFailed, "error X3000: syntax"),
+         kCompileFailed, L"error X3000: syntax\n", "#include \"common.fxh\""},
     };
     for (const auto& c : cases) {
-        if (c.shared)
+        if (c.directive)
+            RemoveTree(folder / L"Movie Maker");
+        else
             ShareInclude();
+        SetString(L"ShaderFilename", c.path->c_str());
         D3DXStandIn::Get().compiles.push_back(Outcome(kCompileFailed, cannotOpen));
         D3DXStandIn::Get().compiles.push_back(c.second);
         DebugOutputCapture capture;
@@ -224,7 +233,11 @@ TEST_F(IncludeFallbackTest, FailuresOfTheFallback) {
         EXPECT_EQ(shader.CreateEffect(device.get()), c.expected) << c.what;
         EXPECT_EQ(capture.text(), c.written) << c.what;
         EXPECT_FALSE(shader.m_spEffect) << c.what;
-        EXPECT_EQ(CallLog::Get().Count("D3DXCreateEffect"), c.shared ? 1u : 0u) << c.what;
+        const auto fromMemory = CallLog::Get().Named("D3DXCreateEffect");
+        ASSERT_EQ(fromMemory.size(), c.path == &unloadable ? 0u : 1u) << c.what;
+        if (c.directive) {
+            EXPECT_NE(fromMemory[0].text.find(c.directive), std::string::npos) << c.what;
+        }
         D3DXStandIn::Get().compiles.clear();
     }
 }

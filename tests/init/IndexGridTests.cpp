@@ -8,10 +8,7 @@ using doubles::CallLog;
 
 namespace {
 
-class IndexGridTest : public ShaderTest {
-  protected:
-    quorvel::ComPtr<doubles::FakeDevice> device = doubles::Make<doubles::FakeDevice>();
-};
+using IndexGridTest = ShaderTest;
 
 TEST_F(IndexGridTest, IndicesForSmallGrids) {
     const struct {

@@ -52,6 +52,9 @@ class ShaderTest : public ::testing::Test {
         shader.m_spIndexBuffer = nullptr;
         shader.m_spVertexBuffer = nullptr;
         store = nullptr;
+        // Buffers the device made are the device's to hold.
+        device->vertexBuffers.clear();
+        device->indexBuffers.clear();
         doubles::ResetAll();
         EXPECT_EQ(doubles::LiveFakes(), m_live) << "a fake was leaked or released too often";
     }
@@ -68,6 +71,7 @@ class ShaderTest : public ::testing::Test {
         return false;
     }
 
+    quorvel::ComPtr<doubles::FakeDevice> device = doubles::Make<doubles::FakeDevice>();
     quorvel::ComPtr<doubles::FakeParameterStore> store;
     TestShader shader;
     long m_live = 0;
