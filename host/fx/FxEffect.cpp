@@ -906,7 +906,8 @@ HRESULT CFxEffect::AssembleShader(const fx::StateValue& value, bool pixel, PassD
             if (!messages.empty() && messages.back() != '\n')
                 messages += '\n';
         }
-        return FAILED(hr) ? hr : E_FAIL;
+        // A compile error, like any other in the text.
+        return E_FAIL;
     }
     const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
     if (pixel) {
