@@ -6,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <cstring>
+#include <map>
 
 namespace fxtest {
 namespace {
@@ -446,6 +447,66 @@ INSTANTIATE_TEST_SUITE_P(Cases, FxConversions, ::testing::ValuesIn(kConversions)
                              }
                              return name;
                          });
+
+// An application's include handler: every Open is matched by one Close.
+class CountingInclude : public ID3DXInclude {
+  public:
+    STDMETHOD(Open)
+    (D3DXINCLUDE_TYPE, const char* name, const void* parent, const void** data,
+     UINT* bytes) override {
+        names.push_back(name);
+        parents.push_back(parent);
+        const auto it = files.find(name);
+        if (it == files.end())
+            return E_FAIL;
+        *data = it->second.data();
+        *bytes = static_cast<UINT>(it->second.size());
+        ++open;
+        return S_OK;
+    }
+    STDMETHOD(Close)(const void* data) override {
+        for (const auto& [name, text] : files) {
+            if (text.data() == data)
+                --open;
+        }
+        return S_OK;
+    }
+    std::map<std::string, std::string> files;
+    std::vector<std::string> names;
+    std::vector<const void*> parents;
+    int open = 0;
+};
+
+TEST_F(FxDeviceTest, IncludeHandlerOpensAndClosesEachFile) {
+    CountingInclude handler;
+    handler.files["outer.fxh"] = "#include \"inner.fxh\"\nfloat4 Outer : OUTER;\n";
+    handler.files["inner.fxh"] = "float4 Inner : INNER;\n";
+    const std::string text = std::string("#include \"outer.fxh\"\n") + kMarkerTechnique;
+    ComPtr<ID3DXEffect> effect;
+    ComPtr<ID3DXBuffer> messages;
+    ASSERT_EQ(D3DXCreateEffect(m_spDevice.get(), text.data(), static_cast<UINT>(text.size()),
+                               nullptr, &handler, 0, nullptr, effect.put(), messages.put()),
+              S_OK)
+        << MessagesText(messages.get());
+    EXPECT_EQ(handler.open, 0);
+    ASSERT_EQ(handler.names.size(), 2u);
+    EXPECT_EQ(handler.names[1], "inner.fxh");
+    // The nested file is opened with its includer's data as the parent.
+    EXPECT_EQ(handler.parents[0], nullptr);
+    EXPECT_EQ(handler.parents[1], handler.files["outer.fxh"].data());
+    EXPECT_NE(effect->GetParameterBySemantic(nullptr, "inner"), nullptr);
+    effect = nullptr;
+
+    const std::string missing = "#include \"outer.fxh\"\n#include \"nowhere.fxh\"\n";
+    EXPECT_EQ(D3DXCreateEffect(m_spDevice.get(), missing.data(), static_cast<UINT>(missing.size()),
+                               nullptr, &handler, 0, nullptr, effect.put(), messages.put()),
+              E_FAIL);
+    EXPECT_EQ(handler.open, 0);
+    EXPECT_NE(MessagesText(messages.get())
+                  .find("error X1507: failed to open source file: "
+                        "'nowhere.fxh'"),
+              std::string::npos);
+}
 
 } // namespace
 } // namespace fxtest

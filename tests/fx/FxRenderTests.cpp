@@ -373,5 +373,58 @@ TEST_F(FxDeviceTest, ReferencesAreBalanced) {
     EXPECT_REF(m_spDevice.get(), deviceRefs);
 }
 
+const char kVertexShaderEffect[] = R"(
+float4x4 Transform : WorldViewProjection;
+technique T {
+    pass {
+        CullMode = NONE;
+        VertexShaderConstant4[0] = <Transform>;
+        VertexShader = asm {
+            vs_2_0
+            dcl_position v0
+            m4x4 oPos, v0, c0
+        };
+        PixelShaderConstantF[0] = {1, 1, 1, 1};
+        PixelShader = asm { ps_2_0 mov oC0, c0 };
+    }
+}
+)";
+
+// A translation in the framework's row-vector convention moves the quad right:
+// that holds only if the constant registers receive the matrix the same way
+// as on Windows.
+TEST_F(FxDeviceTest, VertexShaderTakesTheMatrixInTheFrameworkConvention) {
+    ComPtr<ID3DXEffect> effect = Compile(kVertexShaderEffect);
+    ASSERT_TRUE(effect);
+    D3DXMATRIX shift;
+    D3DXMatrixTranslation(&shift, 1.0f, 0.0f, 0.0f);
+    ASSERT_EQ(
+        effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WorldViewProjection"), &shift),
+        D3D_OK);
+    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->EndScene(), D3D_OK);
+    // End put the fixed-function vertex processing back.
+    ComPtr<IDirect3DVertexShader9> shader;
+    ASSERT_EQ(d->GetVertexShader(shader.put()), D3D_OK);
+    EXPECT_FALSE(shader);
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    for (UINT y = 2; y < kSize - 2; y += 5) {
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + 8], 0xFF000000, 0)) << y;
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + kSize - 8], 0xFFFFFFFF, 0)) << y;
+    }
+}
+
 } // namespace
 } // namespace fxtest
