@@ -180,6 +180,7 @@ struct ParamData {
     ComPtr<IDirect3DBaseTexture9> texture;
     std::vector<std::pair<D3DSAMPLERSTATETYPE, DWORD>> samplerStates;
     ParamData* samplerTexture = nullptr;
+    std::string text;
 
     UINT Count() const { return rows * columns; }
     bool Numeric() const {
@@ -629,8 +630,20 @@ class CFxEffect final : public ID3DXEffect {
     STDMETHODIMP GetMatrixTransposePointerArray(D3DXHANDLE, D3DXMATRIX**, UINT) override {
         return E_NOTIMPL;
     }
-    STDMETHODIMP SetString(D3DXHANDLE, const char*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetString(D3DXHANDLE, const char**) override { return E_NOTIMPL; }
+    STDMETHODIMP SetString(D3DXHANDLE parameter, const char* text) override {
+        ParamData* p = FindParam(parameter);
+        if (!p || !text || p->type != D3DXPT_STRING)
+            return D3DERR_INVALIDCALL;
+        p->text = text;
+        return S_OK;
+    }
+    STDMETHODIMP GetString(D3DXHANDLE parameter, const char** text) override {
+        ParamData* p = FindParam(parameter);
+        if (!p || !text || p->type != D3DXPT_STRING)
+            return D3DERR_INVALIDCALL;
+        *text = p->text.c_str();
+        return S_OK;
+    }
     STDMETHODIMP GetPixelShader(D3DXHANDLE, IDirect3DPixelShader9**) override { return E_NOTIMPL; }
     STDMETHODIMP GetVertexShader(D3DXHANDLE, IDirect3DVertexShader9**) override {
         return E_NOTIMPL;
@@ -795,6 +808,10 @@ HRESULT CFxEffect::BuildParameter(const fx::Parameter& decl, std::string& messag
         break;
     case fx::ParamKind::Sampler:
         p->type = D3DXPT_SAMPLER;
+        break;
+    case fx::ParamKind::String:
+        p->type = D3DXPT_STRING;
+        p->text = decl.text;
         break;
     }
     if (!p->Numeric())
@@ -1108,8 +1125,13 @@ HRESULT CFxEffect::ApplyPass(const PassData& pass, DWORD saveFlags) {
 }
 
 HRESULT CFxEffect::Begin(UINT* passes, DWORD flags) {
-    if (!m_pTechnique || m_bBegun)
+    if (!m_pTechnique)
         return D3DERR_INVALIDCALL;
+    // A Begin without End (a caller's frame that failed half-way) first puts
+    // back what the earlier Begin saved, so the state to restore stays the
+    // caller's own.
+    if (m_bBegun)
+        RETURN_IF_FAILED(End());
     if (!(flags & D3DXFX_DONOTSAVESTATE)) {
         // Record every state the technique's passes set, then capture the
         // device's current values of exactly those for End.

@@ -281,13 +281,14 @@ int Count : count;
 bool Flag;
 texture2D Image : InputTexture1;
 sampler2D Smp = sampler_state { Texture = <Image>; };
+string Description = "two passes";
 technique First { pass One { } pass Two { PixelShader = asm { ps_2_0 mov oC0, c0 }; } }
 technique { pass { } }
 )");
     ASSERT_TRUE(effect);
     D3DXEFFECT_DESC desc{};
     ASSERT_EQ(effect->GetDesc(&desc), D3D_OK);
-    EXPECT_EQ(desc.Parameters, 8u);
+    EXPECT_EQ(desc.Parameters, 9u);
     EXPECT_EQ(desc.Techniques, 2u);
     struct Expected {
         const char* name;
@@ -305,6 +306,7 @@ technique { pass { } }
         {"Flag", nullptr, D3DXPC_SCALAR, D3DXPT_BOOL, 1, 1},
         {"Image", "InputTexture1", D3DXPC_OBJECT, D3DXPT_TEXTURE, 1, 1},
         {"Smp", nullptr, D3DXPC_OBJECT, D3DXPT_SAMPLER, 1, 1},
+        {"Description", nullptr, D3DXPC_OBJECT, D3DXPT_STRING, 1, 1},
     };
     for (UINT i = 0; i < desc.Parameters; ++i) {
         SCOPED_TRACE(expected[i].name);
@@ -325,6 +327,9 @@ technique { pass { } }
         EXPECT_EQ(p.Columns, expected[i].columns);
     }
     EXPECT_EQ(effect->GetParameter(nullptr, desc.Parameters), nullptr);
+    const char* description = nullptr;
+    ASSERT_EQ(effect->GetString("Description", &description), D3D_OK);
+    EXPECT_STREQ(description, "two passes");
     D3DXTECHNIQUE_DESC t{};
     ASSERT_EQ(effect->GetTechniqueDesc(effect->GetTechnique(0), &t), D3D_OK);
     EXPECT_STREQ(t.Name, "First");

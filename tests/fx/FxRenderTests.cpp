@@ -324,7 +324,6 @@ TEST_F(FxDeviceTest, PassesAreEnteredInOrder) {
     EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->End(), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
-    EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->BeginPass(2), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->BeginPass(1), D3D_OK);
@@ -334,6 +333,27 @@ TEST_F(FxDeviceTest, PassesAreEnteredInOrder) {
     ASSERT_EQ(effect->End(), D3D_OK);
     // Released inside Begin: the saved state goes with the effect.
     ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+}
+
+TEST_F(FxDeviceTest, BeginWithoutEndRestoresTheCallersState) {
+    ComPtr<ID3DXEffect> effect = Compile(kTwoPassBlend);
+    ASSERT_TRUE(effect);
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(1), D3D_OK);
+    DWORD blend = 0;
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(TRUE));
+    // An abandoned frame: neither EndPass nor End.
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(FALSE));
+    ASSERT_EQ(effect->BeginPass(1), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(FALSE));
 }
 
 TEST_F(FxDeviceTest, ReferencesAreBalanced) {
