@@ -183,6 +183,8 @@ struct ParamData {
     std::string text;
 
     UINT Count() const { return rows * columns; }
+    // Constant registers a matrix fills: one per stored column or row.
+    UINT RegisterCount() const { return cls == D3DXPC_MATRIX_COLUMNS ? columns : rows; }
     bool Numeric() const {
         return type == D3DXPT_FLOAT || type == D3DXPT_INT || type == D3DXPT_BOOL;
     }
@@ -1021,8 +1023,12 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
                 return fail(s.value.position, "shader constants take numbers or a parameter");
             }
             const size_t count = op.param ? op.param->Count() : op.literal.size();
-            if (op.registers == 0)
-                op.registers = static_cast<UINT>(op.constantType == 'B' ? count : (count + 3) / 4);
+            if (op.registers == 0 && op.constantType == 'B')
+                op.registers = static_cast<UINT>(count);
+            else if (op.registers == 0 && op.param && op.param->rows > 1)
+                op.registers = op.param->RegisterCount();
+            else if (op.registers == 0)
+                op.registers = static_cast<UINT>((count + 3) / 4);
             if (op.registers == 0 || op.registers > 256)
                 return fail(s.value.position, "invalid shader constant size");
         }
@@ -1057,7 +1063,16 @@ HRESULT CFxEffect::ApplyConstant(const PassOp& op) {
     const D3DXPARAMETER_TYPE target = op.constantType == 'F'   ? D3DXPT_FLOAT
                                       : op.constantType == 'I' ? D3DXPT_INT
                                                                : D3DXPT_BOOL;
-    if (op.param) {
+    if (op.param && width == 4 && op.param->rows > 1) {
+        // One register per stored row or column, padded to four components.
+        const ParamData& p = *op.param;
+        const UINT lines = std::min(op.registers, p.RegisterCount());
+        const UINT length = p.Count() / p.RegisterCount();
+        for (UINT line = 0; line < lines; ++line) {
+            for (UINT i = 0; i < length; ++i)
+                data[line * 4 + i] = Convert(target, p.type, p.value[line * length + i]);
+        }
+    } else if (op.param) {
         const size_t n = std::min<size_t>(data.size(), op.param->Count());
         for (size_t i = 0; i < n; ++i)
             data[i] = Convert(target, op.param->type, op.param->value[i]);

@@ -79,6 +79,11 @@ const IncludeCase kIncludeCases[] = {
      {{L"main.fx", "#include \"sub.fxh\"\n"}, {L"sub.fxh", "\n#include \"deeper.fxh\"\n"}},
      false,
      "sub.fxh(2,1): error X1507: failed to open source file: 'deeper.fxh'"},
+    {"beside an effect in a folder outside the code page",
+     {{L"\u0434\u0430/main.fx", "#include \"sub.fxh\"\n"},
+      {L"\u0434\u0430/sub.fxh", "float4 Found : Marker;\n"}},
+     true,
+     nullptr},
     {"including itself", {{L"main.fx", "#include \"main.fx\"\n"}}, false, "error X1508"},
 };
 
@@ -92,16 +97,20 @@ TEST_P(FxIncludes, ResolveBesideTheIncluderThenInTheCurrentFolder) {
         const bool inCurrent = name.compare(0, 4, L"cwd/") == 0;
         const std::wstring path = inCurrent ? current / name.substr(4) : folder / name;
         std::string body = text;
-        if (name == L"main.fx")
+        if (name.size() >= 7 && name.compare(name.size() - 7, 7, L"main.fx") == 0)
             body += kMarkerTechnique;
         ASSERT_TRUE(WriteFileBytes(path, body));
     }
     ScopedCurrentFolder cwd(current.path());
     ComPtr<ID3DXEffect> effect;
     ComPtr<ID3DXBuffer> messages;
-    const HRESULT hr =
-        D3DXCreateEffectFromFileW(m_spDevice.get(), (folder / L"main.fx").c_str(), nullptr, nullptr,
-                                  0, nullptr, effect.put(), messages.put());
+    std::wstring main = folder / L"main.fx";
+    for (const auto& file : c.files) {
+        if (file.first.size() > 7 && file.first.compare(file.first.size() - 7, 7, L"main.fx") == 0)
+            main = folder / file.first;
+    }
+    const HRESULT hr = D3DXCreateEffectFromFileW(m_spDevice.get(), main.c_str(), nullptr, nullptr,
+                                                 0, nullptr, effect.put(), messages.put());
     const std::string text = MessagesText(messages.get());
     if (c.succeeds) {
         ASSERT_EQ(hr, S_OK) << text;

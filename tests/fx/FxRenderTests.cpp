@@ -88,15 +88,18 @@ TEST_P(FxCopy, CopiesItsInputExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Bindings, FxCopy, ::testing::Values(kSamplerCopy, kTextureStageCopy));
 
-// One pixel shader that writes c0; the cases differ in how c0 gets its value.
-std::string ConstantEffect(const std::string& declarations, const std::string& constantState) {
+// One pixel shader that writes one register; the cases differ in how that
+// register gets its value.
+std::string ConstantEffect(const std::string& declarations, const std::string& constantState,
+                           const char* reg) {
     return declarations + R"(
 technique T {
     pass {
         )" +
            constantState + R"(
         PixelShader = asm { ps_2_0
-            mov oC0, c0 };
+            mov oC0, )" +
+           reg + R"( };
     }
 }
 )";
@@ -108,6 +111,7 @@ struct ConstantCase {
     const char* state;
     std::function<HRESULT(ID3DXEffect*)> set;
     D3DCOLOR expected;
+    const char* reg = "c0";
 };
 
 D3DXMATRIX MatrixWithFirstColumn(float a, float b, float c, float d) {
@@ -147,13 +151,18 @@ const ConstantCase kConstantCases[] = {
          return e->SetMatrix(e->GetParameterBySemantic(nullptr, "WORLD"), &m);
      },
      D3DCOLOR_ARGB(0xFF, 0, 0xFF, 0xFF)},
+    // Each stored row or column of a matrix takes a register of its own.
+    {"row_major rows", "row_major float2x3 R = {1, 0, 0,  0, 1, 1};",
+     "PixelShaderConstantF[0] = <R>;", nullptr, D3DCOLOR_ARGB(0, 0, 0xFF, 0xFF), "c1"},
+    {"columns", "float3x2 C = {1, 0,  0, 1,  1, 1};", "PixelShaderConstantF[0] = <C>;", nullptr,
+     D3DCOLOR_ARGB(0, 0, 0xFF, 0xFF), "c1"},
 };
 
 class FxConstants : public FxDeviceTest, public ::testing::WithParamInterface<ConstantCase> {};
 
 TEST_P(FxConstants, ReachThePixelShader) {
     const ConstantCase& c = GetParam();
-    ComPtr<ID3DXEffect> effect = Compile(ConstantEffect(c.declarations, c.state));
+    ComPtr<ID3DXEffect> effect = Compile(ConstantEffect(c.declarations, c.state, c.reg));
     ASSERT_TRUE(effect);
     if (c.set) {
         ASSERT_EQ(c.set(effect.get()), D3D_OK);
