@@ -16,7 +16,7 @@
 inline constexpr int kTextureSlots = 8;
 
 class CShaderBase {
-public:
+  public:
     CShaderBase();
     virtual ~CShaderBase();
     CShaderBase(const CShaderBase&) = delete;
@@ -30,7 +30,7 @@ public:
     // IServiceProvider::QueryService: the parameter store only.
     HRESULT QueryService(REFGUID service, REFIID iid, void** out);
 
-protected:
+  protected:
     // Initialisation parameters.
     HRESULT ReadParameters();
     HRESULT StoreTextureFile(const PROPVARIANT& value, int slot);
@@ -41,7 +41,8 @@ protected:
     HRESULT BuildVertexGrid(IDirect3DDevice9* device, int width, int height);
     HRESULT SetStaticSemantics(float duration);
     // Per-frame values.
-    HRESULT SetFrameSemantics(float time, float duration, unsigned inputWidth, unsigned inputHeight);
+    HRESULT SetFrameSemantics(float time, float duration, unsigned inputWidth,
+                              unsigned inputHeight);
     HRESULT ApplySemanticParameters(float time);
 
     // Members in declaration order; the destructor releases them in reverse.
@@ -69,4 +70,13 @@ protected:
     D3DXHANDLE m_hOutputSize = nullptr;
     std::array<D3DXHANDLE, kTextureSlots> m_hTextureAspect = {};
     D3DXHANDLE m_hPixelSize = nullptr;
+
+private:
+    // True when the vertex buffer was built for this output and the current grid size.
+    bool VertexGridMatches(const RECT& output) const;
+
+    // Grid size the vertex buffer holds; 0 until a build completes, so an
+    // Initialize that changes the grid size forces a rebuild.
+    int m_nVertexGridX = 0;
+    int m_nVertexGridY = 0;
 };
