@@ -1,0 +1,5 @@
+#include "a.fxh"
+float x;
+technique T { pass P { PixelShader = NULL; } }
+#include "a.fxh"
+float y : Y;
