@@ -98,7 +98,8 @@ class Loader {
 
   private:
     bool Refused(std::uint32_t parent, const std::wstring& identity) const;
-    void Expand(std::string& text, Provenance& provenance);
+    // Expands the directives of a file's own stripped text, all of `chain`.
+    void Expand(std::string& text, std::uint32_t chain, Provenance& provenance);
 
     SourceFiles& m_files;
     const LeadBytes& m_lead;
@@ -147,39 +148,42 @@ LoadOutcome Loader::Load(const std::string& name, std::uint32_t parent, std::str
 
     text = StripBlockComments(StripLineComments(bytes, m_lead), m_lead);
     AppendRun(provenance, chain, text.size());
-    Expand(text, provenance);
+    Expand(text, chain, provenance);
     return {LoadStatus::Loaded, 0};
 }
 
-// The text is kept as a finished part, never searched again, and a pending
-// part held reversed, so that taking bytes off its front and putting an
-// included text in front of it cost only the bytes moved. The scan position
-// is always the front of the pending part.
-void Loader::Expand(std::string& text, Provenance& provenance) {
+// The scan keeps a finished part, never searched again, and ahead of it the
+// pending bytes: inserted text not yet scanned, held reversed so that taking
+// bytes off its front and putting an included text in front of it cost only
+// the bytes moved, then the rest of the file's own text from `cursor` on.
+void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenance) {
     if (text.find(kDirective) == std::string::npos)
         return;
 
     std::string done;
     Provenance doneRuns;
-    done.reserve(text.size());
-    std::string pending(text.rbegin(), text.rend());
-    Provenance pendingRuns(provenance.rbegin(), provenance.rend());
-    text.clear();
-    provenance.clear();
+    done.reserve(text.size() + text.size() / 4);
+    std::string inserted;
+    Provenance insertedRuns;
+    std::size_t cursor = 0;
+    const std::size_t textZero = FirstZero(text);
 
+    const auto remaining = [&] { return inserted.size() + text.size() - cursor; };
     // Byte k places ahead of the scan position.
-    const auto ahead = [&](std::size_t k) { return pending[pending.size() - 1 - k]; };
+    const auto ahead = [&](std::size_t k) {
+        return k < inserted.size() ? inserted[inserted.size() - 1 - k]
+                                   : text[cursor + k - inserted.size()];
+    };
     // Next boundary after k ahead, or npos at a zero byte or the end.
     const auto step = [&](std::size_t k) -> std::size_t {
         const auto b = static_cast<unsigned char>(ahead(k));
         const std::size_t next = k + (m_lead(b) ? 2 : 1);
-        if (next >= pending.size() || ahead(next) == '\0' ||
-            (next == k + 2 && ahead(k + 1) == '\0'))
+        if (next >= remaining() || ahead(next) == '\0' || (next == k + 2 && ahead(k + 1) == '\0'))
             return std::string::npos;
         return next;
     };
     const auto findAhead = [&](std::size_t from, char c) -> std::size_t {
-        if (from >= pending.size() || ahead(from) == '\0')
+        if (from >= remaining() || ahead(from) == '\0')
             return std::string::npos;
         std::size_t k = from;
         while (k != std::string::npos && ahead(k) != c)
@@ -188,27 +192,63 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
     };
     // Moves (or with `keep` false drops) the next `count` bytes.
     const auto take = [&](std::size_t count, bool keep) {
+        std::size_t fromInserted = std::min(count, inserted.size());
         if (keep)
-            done.append(pending.rbegin(), pending.rbegin() + static_cast<std::ptrdiff_t>(count));
-        pending.resize(pending.size() - count);
-        while (count > 0) {
-            Run& run = pendingRuns.back();
-            const std::size_t n = std::min(count, run.length);
+            done.append(inserted.rbegin(),
+                        inserted.rbegin() + static_cast<std::ptrdiff_t>(fromInserted));
+        inserted.resize(inserted.size() - fromInserted);
+        const std::size_t fromText = count - fromInserted;
+        while (fromInserted > 0) {
+            Run& run = insertedRuns.back();
+            const std::size_t n = std::min(fromInserted, run.length);
             if (keep)
                 AppendRun(doneRuns, run.chain, n);
             run.length -= n;
-            count -= n;
+            fromInserted -= n;
             if (run.length == 0)
-                pendingRuns.pop_back();
+                insertedRuns.pop_back();
         }
+        if (keep) {
+            done.append(text, cursor, fromText);
+            AppendRun(doneRuns, chain, fromText);
+        }
+        cursor += fromText;
     };
     const auto directiveAt = [&](std::size_t k) {
-        if (pending.size() - k < kDirectiveLength)
+        if (remaining() - k < kDirectiveLength)
             return false;
         for (std::size_t i = 0; i < kDirectiveLength; ++i)
             if (ahead(k + i) != kDirective[i])
                 return false;
         return true;
+    };
+    // The next directive on a boundary, or npos at a zero byte or the end.
+    const auto findDirective = [&]() -> std::size_t {
+        if (remaining() == 0 || ahead(0) == '\0')
+            return std::string::npos;
+        std::size_t k = 0;
+        if (m_lead.any()) {
+            while (k != std::string::npos && !(ahead(k) == '#' && directiveAt(k)))
+                k = step(k);
+            return k;
+        }
+        // Every byte is a character: plain scans, the file's own text by memchr.
+        for (; k < inserted.size(); ++k) {
+            const char c = ahead(k);
+            if (c == '\0')
+                return std::string::npos;
+            if (c == '#' && directiveAt(k))
+                return k;
+        }
+        for (std::size_t i = cursor + (k - inserted.size()); i < textZero; ++i) {
+            const void* hash = std::memchr(text.data() + i, '#', textZero - i);
+            if (!hash)
+                break;
+            i = static_cast<std::size_t>(static_cast<const char*>(hash) - text.data());
+            if (directiveAt(inserted.size() + i - cursor))
+                return inserted.size() + i - cursor;
+        }
+        return std::string::npos;
     };
 
     std::string name;
@@ -216,24 +256,7 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
     Provenance includedRuns;
     for (;;) {
         // Pass everything before the next directive to the finished part.
-        std::size_t k = pending.empty() || ahead(0) == '\0' ? std::string::npos : 0;
-        if (!m_lead.any()) {
-            // Every byte is a character: a plain scan down the reversed bytes.
-            const char* const front = pending.data() + pending.size() - 1;
-            const std::size_t size = pending.size();
-            while (k != std::string::npos) {
-                const char c = front[-static_cast<std::ptrdiff_t>(k)];
-                if (c == '\0')
-                    k = std::string::npos;
-                else if (c == '#' && directiveAt(k))
-                    break;
-                else if (++k == size)
-                    k = std::string::npos;
-            }
-        } else {
-            while (k != std::string::npos && !(ahead(k) == '#' && directiveAt(k)))
-                k = step(k);
-        }
+        const std::size_t k = findDirective();
         if (k == std::string::npos)
             break;
         take(k, true);
@@ -248,17 +271,18 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
                 name.clear();
                 for (std::size_t i = open + 1; i < close; ++i)
                     name.push_back(ahead(i));
-                const LoadOutcome outcome =
-                    Load(name, pendingRuns.back().chain, included, includedRuns);
+                const std::uint32_t directiveChain =
+                    inserted.empty() ? chain : insertedRuns.back().chain;
+                const LoadOutcome outcome = Load(name, directiveChain, included, includedRuns);
                 if (outcome.status == LoadStatus::Loaded) {
                     // The directive's line goes up to its "\n", which stays.
                     const std::size_t lineEnd = findAhead(0, '\n');
-                    take(lineEnd == std::string::npos ? pending.size() : lineEnd, false);
-                    if (done.size() + pending.size() + included.size() > m_limits.maxTextSize)
+                    take(lineEnd == std::string::npos ? remaining() : lineEnd, false);
+                    if (done.size() + remaining() + included.size() > m_limits.maxTextSize)
                         throw LimitReached{};
-                    pending.append(included.rbegin(), included.rend());
-                    pendingRuns.insert(pendingRuns.end(), includedRuns.rbegin(),
-                                       includedRuns.rend());
+                    inserted.append(included.rbegin(), included.rend());
+                    insertedRuns.insert(insertedRuns.end(), includedRuns.rbegin(),
+                                        includedRuns.rend());
                     expanded = true;
                 }
             }
@@ -272,7 +296,7 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
         }
     }
 
-    take(pending.size(), true);
+    take(remaining(), true);
     text.swap(done);
     provenance.swap(doneRuns);
 }
