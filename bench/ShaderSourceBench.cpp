@@ -115,5 +115,22 @@ int main() {
                 break;
         }
     }
+    // Directives with no quotes of their own all look for the same far quote.
+    std::printf("directives without quotes, one quoted name at the end\n");
+    double lines1 = 0;
+    for (int lines : {1 << 16, 1 << 20}) {
+        MemoryFiles files;
+        std::string text;
+        for (int i = 0; i < lines; ++i)
+            text += "#include\n";
+        files.files["root"] = text + "\"missing\"";
+        std::string out;
+        const double t = FastSeconds(files, LeadBytes(), 3, out);
+        if (lines1 == 0)
+            lines1 = t;
+        std::printf("  %7d lines: %8.2f ms\n", lines, t * 1e3);
+        if (lines > 1 << 16)
+            std::printf("  t(16x lines)/t(1x) = %.2f\n", t / lines1);
+    }
     return 0;
 }

@@ -190,8 +190,28 @@ void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenan
             k = step(k);
         return k;
     };
+    // Quote searches run without regard to line ends, so directives with no
+    // quotes of their own would each search to the same far quote. Until the
+    // next insertion the answer for a later start up to that quote is the same.
+    struct QuoteMemo {
+        bool valid = false;
+        std::size_t from = 0;  // in bytes of the stream since the scan began
+        std::size_t found = 0; // likewise, or npos for none
+    };
+    QuoteMemo memos[2];
+    std::size_t consumed = 0;
+    const auto findQuote = [&](QuoteMemo& memo, std::size_t from) -> std::size_t {
+        const std::size_t start = consumed + from;
+        if (memo.valid && memo.from <= start &&
+            (memo.found == std::string::npos || start <= memo.found))
+            return memo.found == std::string::npos ? memo.found : memo.found - consumed;
+        const std::size_t k = findAhead(from, '"');
+        memo = {true, start, k == std::string::npos ? k : consumed + k};
+        return k;
+    };
     // Moves (or with `keep` false drops) the next `count` bytes.
     const auto take = [&](std::size_t count, bool keep) {
+        consumed += count;
         std::size_t fromInserted = std::min(count, inserted.size());
         if (keep)
             done.append(inserted.rbegin(),
@@ -264,9 +284,9 @@ void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenan
         const bool lineStart = done.empty() || done.back() == '\n' || done.back() == '\r';
         bool expanded = false;
         if (lineStart) {
-            const std::size_t open = findAhead(0, '"');
+            const std::size_t open = findQuote(memos[0], 0);
             const std::size_t close =
-                open == std::string::npos ? std::string::npos : findAhead(open + 1, '"');
+                open == std::string::npos ? std::string::npos : findQuote(memos[1], open + 1);
             if (close != std::string::npos) {
                 name.clear();
                 for (std::size_t i = open + 1; i < close; ++i)
@@ -280,6 +300,7 @@ void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenan
                     take(lineEnd == std::string::npos ? remaining() : lineEnd, false);
                     if (done.size() + remaining() + included.size() > m_limits.maxTextSize)
                         throw LimitReached{};
+                    memos[0].valid = memos[1].valid = false;
                     inserted.append(included.rbegin(), included.rend());
                     insertedRuns.insert(insertedRuns.end(), includedRuns.rbegin(),
                                         includedRuns.rend());
