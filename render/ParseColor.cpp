@@ -1,4 +1,36 @@
 #include "render/ParseColor.h"
 
-HRESULT ParseColor(const wchar_t*, std::uint32_t*) { return E_NOTIMPL; }
-HRESULT ParseHexColorDigits(const char*, std::uint32_t*) { return E_NOTIMPL; }
+#include "render/ColorText.h"
+
+namespace {
+
+std::size_t NarrowToAnsi(const wchar_t* text, std::size_t count, char* out, std::size_t capacity) {
+    const int written = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), out,
+                                              static_cast<int>(capacity), nullptr, nullptr);
+    return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
+std::uint32_t SystemColor(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }
+
+constexpr colortext::Platform kWindows = {&NarrowToAnsi, &SystemColor};
+
+HRESULT ToHResult(colortext::Result result) {
+    switch (result) {
+    case colortext::Result::Ok:
+        return S_OK;
+    case colortext::Result::InvalidArgument:
+        return E_INVALIDARG;
+    default:
+        return E_FAIL;
+    }
+}
+
+} // namespace
+
+HRESULT ParseColor(const wchar_t* text, std::uint32_t* argb) {
+    return ToHResult(colortext::ParseColorText(text, kWindows, argb));
+}
+
+HRESULT ParseHexColorDigits(const char* digits, std::uint32_t* argb) {
+    return ToHResult(colortext::ParseHexDigits(digits, argb));
+}

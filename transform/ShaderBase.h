@@ -69,4 +69,13 @@ protected:
     D3DXHANDLE m_hOutputSize = nullptr;
     std::array<D3DXHANDLE, kTextureSlots> m_hTextureAspect = {};
     D3DXHANDLE m_hPixelSize = nullptr;
+
+private:
+    // True when the vertex buffer was built for this output and the current grid size.
+    bool VertexGridMatches(const RECT& output) const;
+
+    // Grid size the vertex buffer holds; 0 until a build completes, so an
+    // Initialize that changes the grid size forces a rebuild.
+    int m_nVertexGridX = 0;
+    int m_nVertexGridY = 0;
 };

@@ -1,0 +1,100 @@
+#pragma once
+
+// Reference counting shared by every fake: a real count, destruction at zero,
+// a process-wide count of live fakes, and a QueryInterface table given by the
+// derived class. QueryInterface calls are logged and can be failed.
+
+#include "com/ComPtr.h"
+#include "tests/doubles/CallLog.h"
+
+#include <unknwn.h>
+
+#include <initializer_list>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+namespace doubles {
+
+// Fakes alive in this process; a test that released everything expects 0.
+long& LiveFakes();
+
+template <typename Primary> class Counted : public Primary {
+  public:
+    Counted(const char* interfaceName) : m_interfaceName(interfaceName) { ++LiveFakes(); }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        Call call;
+        call.name = m_interfaceName + "::QueryInterface";
+        call.object = this;
+        call.args = {reinterpret_cast<std::uintptr_t>(&iid)};
+        if (!out) {
+            call.faultable = false;
+            CallLog::Get().Record(std::move(call));
+            return E_POINTER;
+        }
+        *out = nullptr;
+        const HRESULT injected = CallLog::Get().Record(std::move(call));
+        if (FAILED(injected))
+            return injected;
+        void* found = Find(iid);
+        if (!found)
+            return E_NOINTERFACE;
+        AddRef();
+        *out = found;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG refs = --m_refs;
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    ULONG refs() const { return m_refs; }
+
+  protected:
+    virtual ~Counted() { --LiveFakes(); }
+    // The interface pointer for iid, or null; no reference added.
+    virtual void* Find(REFIID iid) {
+        if (::IsEqualIID(iid, IID_IUnknown))
+            return static_cast<Primary*>(this);
+        return nullptr;
+    }
+    // Logs a call on this object; returns the injected failure or S_OK.
+    HRESULT Log(const char* method, std::initializer_list<std::uintptr_t> args = {},
+                std::initializer_list<float> floats = {}, std::string text = std::string(),
+                std::wstring wtext = std::wstring(), bool faultable = true) const {
+        Call call;
+        call.name = m_interfaceName + "::" + method;
+        call.object = this;
+        call.args = args;
+        call.floats = floats;
+        call.text = std::move(text);
+        call.wtext = std::move(wtext);
+        call.faultable = faultable;
+        return CallLog::Get().Record(std::move(call));
+    }
+
+  private:
+    std::string m_interfaceName;
+    ULONG m_refs = 1;
+};
+
+template <typename T> std::uintptr_t Arg(T value) {
+    if constexpr (std::is_pointer_v<T>)
+        return reinterpret_cast<std::uintptr_t>(value);
+    else
+        return static_cast<std::uintptr_t>(value);
+}
+
+// A new fake holding the one reference it was born with.
+template <typename T, typename... A> quorvel::ComPtr<T> Make(A&&... args) {
+    quorvel::ComPtr<T> made;
+    made.attach(new T(std::forward<A>(args)...));
+    return made;
+}
+
+} // namespace doubles
