@@ -7,12 +7,18 @@ namespace quorvelrender {
 namespace {
 
 constexpr const wchar_t* kBoundSemantics[] = {
-    L"InputTexture0",  L"InputTexture1",  L"InputTexture2",  L"InputTexture3",
-    L"InputTexture4",  L"InputTexture5",  L"InputTexture6",  L"InputTexture7",
-    L"Time",           L"Duration",       L"InputSize",      L"OutputSize",
-    L"PixelSize",      L"TextureAspect0", L"TextureAspect1", L"TextureAspect2",
-    L"TextureAspect3", L"TextureAspect4", L"TextureAspect5", L"TextureAspect6",
-    L"TextureAspect7", L"World",          L"View",           L"Projection",
+    L"InputTexture0",  L"InputTexture1",
+    L"InputTexture2",  L"InputTexture3",
+    L"InputTexture4",  L"InputTexture5",
+    L"InputTexture6",  L"InputTexture7",
+    L"Time",           L"Duration",
+    L"InputSize",      L"OutputSize",
+    L"PixelSize",      L"TextureAspect0",
+    L"TextureAspect1", L"TextureAspect2",
+    L"TextureAspect3", L"TextureAspect4",
+    L"TextureAspect5", L"TextureAspect6",
+    L"TextureAspect7", L"World",
+    L"View",           L"Projection",
     L"WorldView",      L"WorldViewProjection",
 };
 

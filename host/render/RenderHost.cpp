@@ -14,7 +14,7 @@ constexpr wchar_t kWindowClass[] = L"QuorvelRenderHostWindow";
 
 // Counting base for our single-interface host objects.
 template <typename Interface> class HostObject : public Interface {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)
             return E_POINTER;
@@ -35,16 +35,16 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved2() override { return E_NOTIMPL; }
 
-protected:
+  protected:
     virtual ~HostObject() = default;
     virtual REFIID InterfaceId() const = 0;
 
-private:
+  private:
     ULONG m_refs = 1;
 };
 
 class HostDevice final : public HostObject<IMediaDevice> {
-public:
+  public:
     explicit HostDevice(IDirect3DDevice9* device) : m_device(device) {}
     HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override {
         if (!device)
@@ -53,13 +53,13 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     REFIID InterfaceId() const override { return IID_IMediaDevice; }
     ComPtr<IDirect3DDevice9> m_device;
 };
 
 class HostFrame final : public HostObject<IMediaFrame> {
-public:
+  public:
     explicit HostFrame(IDirect3DTexture9* texture) : m_texture(texture) {}
     HRESULT STDMETHODCALLTYPE GetSurface(IUnknown** surface) override {
         if (!surface)
@@ -72,7 +72,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     REFIID InterfaceId() const override { return IID_IMediaFrame; }
     ComPtr<IDirect3DTexture9> m_texture;
 };
@@ -99,8 +99,8 @@ HRESULT DeviceContext::Create() {
     windowClass.lpszClassName = kWindowClass;
     ::RegisterClassW(&windowClass);
     // Never shown: the device only needs a window to belong to.
-    m_window = ::CreateWindowW(kWindowClass, L"quorvel-render", WS_OVERLAPPEDWINDOW, 0, 0, 64,
-                               64, nullptr, nullptr, windowClass.hInstance, nullptr);
+    m_window = ::CreateWindowW(kWindowClass, L"quorvel-render", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
+                               nullptr, nullptr, windowClass.hInstance, nullptr);
     RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_window);
 
     m_d3d.attach(::Direct3DCreate9(D3D_SDK_VERSION));
@@ -157,8 +157,8 @@ HRESULT LoadImageTexture(IDirect3DDevice9* device, const std::wstring& path, UIN
                                         filter, D3DX_FILTER_NONE, 0, nullptr, nullptr, texture);
 }
 
-HRESULT ReadPixels(IDirect3DDevice9* device, IDirect3DTexture9* texture,
-                   std::vector<DWORD>& pixels, UINT& width, UINT& height) {
+HRESULT ReadPixels(IDirect3DDevice9* device, IDirect3DTexture9* texture, std::vector<DWORD>& pixels,
+                   UINT& width, UINT& height) {
     ComPtr<IDirect3DSurface9> level;
     RETURN_IF_FAILED(texture->GetSurfaceLevel(0, level.put()));
     D3DSURFACE_DESC desc = {};

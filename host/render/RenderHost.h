@@ -18,7 +18,7 @@ using quorvel::ComPtr;
 
 // The device with its hidden window; one per run.
 class DeviceContext {
-public:
+  public:
     DeviceContext() = default;
     ~DeviceContext();
     DeviceContext(const DeviceContext&) = delete;
@@ -27,7 +27,7 @@ public:
     HRESULT Create();
     IDirect3DDevice9* device() const { return m_device.get(); }
 
-private:
+  private:
     HWND m_window = nullptr;
     ComPtr<IDirect3D9> m_d3d;
     ComPtr<IDirect3DDevice9> m_device;
@@ -46,8 +46,8 @@ HRESULT LoadImageTexture(IDirect3DDevice9* device, const std::wstring& path, UIN
                          UINT height, IDirect3DTexture9** texture);
 
 // Level 0 of a render-target texture read back as 0xAARRGGBB pixels, row-major.
-HRESULT ReadPixels(IDirect3DDevice9* device, IDirect3DTexture9* texture,
-                   std::vector<DWORD>& pixels, UINT& width, UINT& height);
+HRESULT ReadPixels(IDirect3DDevice9* device, IDirect3DTexture9* texture, std::vector<DWORD>& pixels,
+                   UINT& width, UINT& height);
 HRESULT SavePng(IDirect3DDevice9* device, IDirect3DSurface9* surface, const std::wstring& path);
 HRESULT SavePng(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::wstring& path);
 

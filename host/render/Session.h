@@ -9,7 +9,7 @@
 namespace quorvelrender {
 
 class Session {
-public:
+  public:
     // `folder` holds Quorvel.dll unless `registry` is set.
     HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder, bool registry,
                  bool transition);
@@ -21,7 +21,7 @@ public:
                    IDirect3DTexture9* in1, IDirect3DTexture9* out);
     void Close();
 
-private:
+  private:
     TransformServer m_server; // outlives the objects below
     ComPtr<IMediaTransform> m_transform;
     ComPtr<IParameterStoreEditor> m_editor;
@@ -32,14 +32,14 @@ private:
 // Text the process wrote to the debugger output while alive (the effect
 // compiler's messages), taken in-process by a vectored exception handler.
 class DebugOutput {
-public:
+  public:
     DebugOutput();
     ~DebugOutput();
     DebugOutput(const DebugOutput&) = delete;
     DebugOutput& operator=(const DebugOutput&) = delete;
     std::wstring Take();
 
-private:
+  private:
     void* m_handler = nullptr;
 };
 

@@ -21,8 +21,8 @@ void Print(const std::wstring& text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
                                         nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
-                          n, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), n,
+                          nullptr, nullptr);
     std::fwrite(narrow.data(), 1, narrow.size(), stderr);
     std::fflush(stderr);
 }
@@ -107,12 +107,12 @@ bool ApplyEffectLines(const EffectScan& scan, const std::wstring& effectFolder, 
 }
 
 class Job {
-public:
+  public:
     Job(Options options, std::wstring toolFolder)
         : m_options(std::move(options)), m_toolFolder(std::move(toolFolder)) {}
     int Run();
 
-private:
+  private:
     int Prepare();
     int OpenSession();
     int RenderFrames();
@@ -206,9 +206,9 @@ int Job::OpenSession() {
     hr = m_session.Open(device, m_toolFolder, m_options.registry, m_transition);
     if (FAILED(hr))
         return Fail(kExitEffect,
-                    m_options.registry ? L"cannot create the transform through the registry"
-                                       : L"cannot create the transform from " + m_toolFolder +
-                                             L"\\Quorvel.dll",
+                    m_options.registry
+                        ? L"cannot create the transform through the registry"
+                        : L"cannot create the transform from " + m_toolFolder + L"\\Quorvel.dll",
                     hr);
     IParameterStoreEditor* editor = m_session.editor();
     std::vector<HostParameter> params;
@@ -320,15 +320,16 @@ int Job::Check() {
         passed = passed && ok;
     };
     Print(L"check " + m_effectPath + L"\n");
-    Print(std::wstring(L"  kind: ") + (m_transition ? L"transition (two inputs)" : L"effect (one input)") +
-          L", technique " + m_options.technique + L"\n");
+    Print(std::wstring(L"  kind: ") +
+          (m_transition ? L"transition (two inputs)" : L"effect (one input)") + L", technique " +
+          m_options.technique + L"\n");
     Print(L"  semantics declared:\n");
     for (const DeclaredParameter& parameter : m_scan.parameters) {
         bool supplied = false;
         for (const HostParameter& semantic : m_options.semantics)
             supplied = supplied || semantic.name == parameter.semantic;
         const wchar_t* who = IsBoundSemantic(parameter.semantic) ? L"bound by Quorvel"
-                             : supplied ? L"set from the host's Semantics"
+                             : supplied                          ? L"set from the host's Semantics"
                                         : L"not bound (keeps its initial value)";
         Print(L"    " + parameter.type + L" " + parameter.name + L" : " + parameter.semantic +
               L"  -- " + who + L"\n");
@@ -365,8 +366,8 @@ int Job::Check() {
         std::swprintf(figures, 96, L": largest channel difference %u, %.4f%% of pixels off",
                       d.largest, d.shareOff * 100.0);
         rule(d.largest <= m_options.tolerance,
-             std::wstring(L"Time ") + (t == 0 ? L"0 equals the first input" : L"1 equals the second input") +
-                 figures);
+             std::wstring(L"Time ") +
+                 (t == 0 ? L"0 equals the first input" : L"1 equals the second input") + figures);
     }
     Print(passed ? L"check passed\n" : L"check FAILED\n");
     return passed ? kExitOk : kExitCheckFailed;

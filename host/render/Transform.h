@@ -16,14 +16,14 @@ using quorvel::ComPtr;
 
 // Keeps the server loaded while its objects live; declare before them.
 class TransformServer {
-public:
+  public:
     // Registration-free: Quorvel.dll from `folder`, its imports from there too.
     HRESULT LoadFromFolder(const std::wstring& folder);
     // Through the registry, as a registered in-process server.
     HRESULT UseRegistry();
     HRESULT Create(REFCLSID clsid, IMediaTransform** transform);
 
-private:
+  private:
     quorvel::UniqueHModule m_module;
     bool m_registry = false;
 };

@@ -2,8 +2,8 @@
 
 #include "host/render/Tool.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
