@@ -2,8 +2,9 @@
 
 #include "host/render/Tool.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
