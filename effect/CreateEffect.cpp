@@ -1,3 +1,149 @@
 #include "transform/ShaderBase.h"
 
-HRESULT CShaderBase::CreateEffect(IDirect3DDevice9*) { return E_NOTIMPL; }
+#include "com/HResult.h"
+#include "com/PropVariant.h"
+#include "effect/FindShaderFile.h"
+#include "effect/ShaderSource.h"
+#include "pipeline/PipelineLibrary.h"
+
+#include <d3dx9.h>
+
+#include <climits>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+using quorvel::ComPtr;
+using quorvel::UniquePropVariant;
+
+namespace {
+
+// What the compiler says when an "#include" names a file it cannot find.
+constexpr wchar_t kCannotOpenSource[] = L"error X1507: failed to open source file";
+
+// The compiler's narrow messages as UTF-16, never read past the buffer.
+std::wstring MessageText(ID3DXBuffer* messages) {
+    const char* text = static_cast<const char*>(messages->GetBufferPointer());
+    if (!text)
+        return std::wstring();
+    const size_t length = ::strnlen(text, messages->GetBufferSize());
+    if (length == 0 || length > INT_MAX)
+        return std::wstring();
+    const int count = static_cast<int>(length);
+    const int wideLength = ::MultiByteToWideChar(CP_THREAD_ACP, 0, text, count, nullptr, 0);
+    if (wideLength <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    ::MultiByteToWideChar(CP_THREAD_ACP, 0, text, count, wide.data(), wideLength);
+    return wide;
+}
+
+HRESULT NarrowPath(const wchar_t* path, std::string& narrow) {
+    const int length =
+        ::WideCharToMultiByte(CP_THREAD_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    RETURN_HR_IF(quorvel::HResultFromLastError(), length <= 0);
+    narrow.assign(static_cast<size_t>(length), '\0');
+    RETURN_HR_IF(quorvel::HResultFromLastError(),
+                 ::WideCharToMultiByte(CP_THREAD_ACP, 0, path, -1, narrow.data(), length, nullptr,
+                                       nullptr) == 0);
+    narrow.resize(static_cast<size_t>(length - 1));
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
+    COM_METHOD_BEGIN
+    IParameterStore* store = m_spParameterStore.get();
+    UniquePropVariant value;
+
+    // "ShaderFilename" decides whenever it holds anything.
+    if (FAILED(ReadNamedValue(store, L"ShaderFilename", value.put())) || value.empty())
+        RETURN_IF_FAILED(ReadNamedValue(store, L"FXFile", value.put()));
+    RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
+
+    wchar_t path[MAX_PATH] = {};
+    RETURN_IF_FAILED(FindShaderFile(path, value.get().bstrVal));
+    value.reset();
+
+    RETURN_IF_FAILED(ReadNamedValue(store, L"Technique", value.put()));
+    RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
+    m_strTechnique = value.get().bstrVal ? value.get().bstrVal : L"";
+    value.reset();
+
+    ComPtr<ID3DXBuffer> messages;
+    HRESULT hr = D3DXCreateEffectFromFileW(device, path, nullptr, nullptr, 0, nullptr,
+                                           m_spEffect.put(), messages.put());
+
+    // An include the compiler could not find: expand the includes ourselves
+    // and compile the text from memory.
+    if (messages && MessageText(messages.get()).find(kCannotOpenSource) != std::wstring::npos) {
+        m_spEffect.reset();
+        messages.reset();
+        std::string narrowPath;
+        std::string text;
+        hr = NarrowPath(path, narrowPath);
+        if (SUCCEEDED(hr))
+            hr = LoadShaderSource(narrowPath, text);
+        if (SUCCEEDED(hr) && text.size() > UINT_MAX)
+            hr = E_OUTOFMEMORY;
+        if (SUCCEEDED(hr))
+            hr = D3DXCreateEffect(device, text.data(), static_cast<UINT>(text.size()), nullptr,
+                                  nullptr, 0, nullptr, m_spEffect.put(), messages.put());
+    }
+
+    if (messages) {
+        const std::wstring text = MessageText(messages.get());
+        ::OutputDebugStringW(text.c_str());
+        ::OutputDebugStringW(L"\n");
+    }
+
+    if (FAILED(hr)) {
+        m_spEffect.reset();
+        return hr;
+    }
+    RETURN_HR_IF_NULL(E_POINTER, m_spEffect);
+
+    // Looked up once, in this order; a semantic the effect lacks gives null.
+    static constexpr const char* kSemantics[] = {"World",
+                                                 "View",
+                                                 "Projection",
+                                                 "WorldView",
+                                                 "WorldViewProjection",
+                                                 "Duration",
+                                                 "Time",
+                                                 "InputSize",
+                                                 "OutputSize",
+                                                 "PixelSize",
+                                                 "TextureAspect0",
+                                                 "TextureAspect1",
+                                                 "TextureAspect2",
+                                                 "TextureAspect3",
+                                                 "TextureAspect4",
+                                                 "TextureAspect5",
+                                                 "TextureAspect6",
+                                                 "TextureAspect7"};
+    D3DXHANDLE* const handles[] = {&m_hWorld,
+                                   &m_hView,
+                                   &m_hProjection,
+                                   &m_hWorldView,
+                                   &m_hWorldViewProjection,
+                                   &m_hDuration,
+                                   &m_hTime,
+                                   &m_hInputSize,
+                                   &m_hOutputSize,
+                                   &m_hPixelSize,
+                                   &m_hTextureAspect[0],
+                                   &m_hTextureAspect[1],
+                                   &m_hTextureAspect[2],
+                                   &m_hTextureAspect[3],
+                                   &m_hTextureAspect[4],
+                                   &m_hTextureAspect[5],
+                                   &m_hTextureAspect[6],
+                                   &m_hTextureAspect[7]};
+    static_assert(std::size(kSemantics) == std::size(handles), "one semantic per handle");
+    for (size_t i = 0; i < std::size(kSemantics); ++i)
+        *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, kSemantics[i]);
+    return S_OK;
+    COM_METHOD_END
+}

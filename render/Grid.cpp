@@ -28,8 +28,6 @@ constexpr std::int64_t kMaxGridVertices = 65536;
 
 } // namespace
 
-HRESULT CShaderBase::BuildIndexGrid(IDirect3DDevice9*) { return E_NOTIMPL; }
-
 HRESULT CShaderBase::BuildVertexGrid(IDirect3DDevice9* device, int width, int height) {
     RETURN_HR_IF_NULL(E_POINTER, device);
     m_nVertexGridX = 0;

@@ -1,3 +1,61 @@
 #include "transform/ShaderBase.h"
 
-HRESULT CShaderBase::Initialize(IUnknown*) { return E_NOTIMPL; }
+#include "com/HResult.h"
+
+#include <vector>
+
+using quorvel::ComPtr;
+
+HRESULT CShaderBase::Initialize(IUnknown* host) {
+    COM_METHOD_BEGIN
+    m_spEffect.reset();
+    RETURN_HR_IF_NULL(E_POINTER, m_spParameterStore);
+    if (!host) {
+        m_bFirstFrame = true;
+        return S_OK;
+    }
+
+    // Both references are dropped on every return from here on.
+    ComPtr<IMediaDevice> mediaDevice;
+    RETURN_IF_FAILED(quorvel::QueryTo(host, IID_IMediaDevice, mediaDevice));
+    RETURN_HR_IF_NULL(E_POINTER, mediaDevice);
+    ComPtr<IDirect3DDevice9> device;
+    RETURN_IF_FAILED(mediaDevice->GetDevice(device.put()));
+    RETURN_HR_IF_NULL(E_POINTER, device);
+
+    const int oldX = m_nVerticesX;
+    const int oldY = m_nVerticesY;
+    const HRESULT readResult = ReadParameters();
+    // A vertex grid of another size no longer matches the index buffer; the
+    // next frame builds it anew.
+    if (m_nVerticesX != oldX || m_nVerticesY != oldY)
+        m_spVertexBuffer.reset();
+    RETURN_IF_FAILED(readResult);
+
+    RETURN_IF_FAILED(CreateEffect(device.get()));
+    RETURN_HR_IF_NULL(E_POINTER, m_spEffect);
+
+    // From here a failure takes the new effect with it: a frame must not be
+    // drawn without its technique or with an index buffer left unfilled.
+    HRESULT hr = m_strTechnique.empty() ? E_FAIL : S_OK;
+    if (SUCCEEDED(hr)) {
+        const int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
+                                                 nullptr, 0, nullptr, nullptr);
+        std::vector<char> technique(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+        if (length <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
+                                                 technique.data(), length, nullptr, nullptr) == 0)
+            hr = quorvel::HResultFromLastError();
+        if (SUCCEEDED(hr))
+            hr = m_spEffect->SetTechnique(technique.data());
+    }
+    if (SUCCEEDED(hr))
+        hr = BuildIndexGrid(device.get());
+    if (FAILED(hr)) {
+        m_spEffect.reset();
+        return hr;
+    }
+
+    m_bFirstFrame = true;
+    return S_OK;
+    COM_METHOD_END
+}
