@@ -1,0 +1,614 @@
+#include "host/fx/FxSyntax.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+namespace fx {
+namespace {
+
+constexpr int kMaxIncludeDepth = 16;
+
+enum class TokenKind { Identifier, Number, String, Punct, Asm, End };
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    std::string text;
+    double number = 0;
+    Position position;
+};
+
+// Thrown inside the parser only; ParseEffect turns it into a message.
+struct SyntaxError {
+    std::string message;
+};
+
+[[noreturn]] void Fail(const Position& position, const char* code, const std::string& text) {
+    throw SyntaxError{FormatError(position, code, text)};
+}
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+class Lexer {
+  public:
+    Lexer(const IncludeOpener& opener, std::vector<Token>& tokens)
+        : m_opener(opener), m_tokens(tokens) {}
+
+    void Run(const std::string& text, const std::string& file, int depth) {
+        Source s{text, file, 0, 1, 1};
+        bool lineStart = true;
+        while (s.pos < s.text.size()) {
+            const char c = s.text[s.pos];
+            if (c == '\n') {
+                Advance(s);
+                lineStart = true;
+                continue;
+            }
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+                Advance(s);
+                continue;
+            }
+            if (c == '/' && Peek(s, 1) == '/') {
+                while (s.pos < s.text.size() && s.text[s.pos] != '\n')
+                    Advance(s);
+                continue;
+            }
+            if (c == '/' && Peek(s, 1) == '*') {
+                const Position start = Here(s);
+                Advance(s);
+                Advance(s);
+                while (s.pos < s.text.size() && !(s.text[s.pos] == '*' && Peek(s, 1) == '/'))
+                    Advance(s);
+                if (s.pos >= s.text.size())
+                    Fail(start, "X3000", "unterminated comment");
+                Advance(s);
+                Advance(s);
+                continue;
+            }
+            if (c == '#') {
+                if (!lineStart)
+                    Fail(Here(s), "X3000", "syntax error: unexpected '#'");
+                Directive(s, depth);
+                lineStart = true;
+                continue;
+            }
+            lineStart = false;
+            Token token;
+            token.position = Here(s);
+            if (IsIdentStart(c)) {
+                while (s.pos < s.text.size() && IsIdentChar(s.text[s.pos])) {
+                    token.text += s.text[s.pos];
+                    Advance(s);
+                }
+                token.kind = TokenKind::Identifier;
+                if (token.text == "asm" && AsmBlock(s, token))
+                    token.kind = TokenKind::Asm;
+            } else if (IsDigit(c) || (c == '.' && IsDigit(Peek(s, 1)))) {
+                NumberToken(s, token);
+            } else if (c == '"') {
+                Advance(s);
+                while (s.pos < s.text.size() && s.text[s.pos] != '"' && s.text[s.pos] != '\n') {
+                    token.text += s.text[s.pos];
+                    Advance(s);
+                }
+                if (s.pos >= s.text.size() || s.text[s.pos] != '"')
+                    Fail(token.position, "X3000", "unterminated string");
+                Advance(s);
+                token.kind = TokenKind::String;
+            } else if (std::string("{}()[]<>;=,:-+*/.|").find(c) != std::string::npos) {
+                token.kind = TokenKind::Punct;
+                token.text = std::string(1, c);
+                Advance(s);
+            } else {
+                Fail(token.position, "X3000",
+                     "syntax error: unexpected character 0x" + Hex(static_cast<unsigned char>(c)));
+            }
+            m_tokens.push_back(std::move(token));
+        }
+    }
+
+  private:
+    struct Source {
+        const std::string& text;
+        const std::string& file;
+        size_t pos;
+        int line;
+        int column;
+    };
+
+    static std::string Hex(unsigned value) {
+        const char* digits = "0123456789ABCDEF";
+        return std::string{digits[(value >> 4) & 15], digits[value & 15]};
+    }
+    static char Peek(const Source& s, size_t ahead) {
+        return s.pos + ahead < s.text.size() ? s.text[s.pos + ahead] : '\0';
+    }
+    static void Advance(Source& s) {
+        if (s.text[s.pos] == '\n') {
+            ++s.line;
+            s.column = 1;
+        } else {
+            ++s.column;
+        }
+        ++s.pos;
+    }
+    static Position Here(const Source& s) { return Position{s.file, s.line, s.column}; }
+
+    void NumberToken(Source& s, Token& token) {
+        const size_t begin = s.pos;
+        if (s.text[s.pos] == '0' && (Peek(s, 1) == 'x' || Peek(s, 1) == 'X')) {
+            Advance(s);
+            Advance(s);
+            while (s.pos < s.text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(s.text[s.pos])))
+                Advance(s);
+            token.text = s.text.substr(begin, s.pos - begin);
+            if (token.text.size() == 2 || token.text.size() > 10)
+                Fail(token.position, "X3000", "invalid number '" + token.text + "'");
+            token.number = static_cast<double>(std::strtoul(token.text.c_str() + 2, nullptr, 16));
+        } else {
+            while (s.pos < s.text.size() && IsDigit(s.text[s.pos]))
+                Advance(s);
+            if (s.pos < s.text.size() && s.text[s.pos] == '.') {
+                Advance(s);
+                while (s.pos < s.text.size() && IsDigit(s.text[s.pos]))
+                    Advance(s);
+            }
+            if (s.pos < s.text.size() && (s.text[s.pos] == 'e' || s.text[s.pos] == 'E')) {
+                size_t ahead = 1;
+                if (Peek(s, 1) == '+' || Peek(s, 1) == '-')
+                    ahead = 2;
+                if (IsDigit(Peek(s, ahead))) {
+                    for (size_t i = 0; i < ahead; ++i)
+                        Advance(s);
+                    while (s.pos < s.text.size() && IsDigit(s.text[s.pos]))
+                        Advance(s);
+                }
+            }
+            token.text = s.text.substr(begin, s.pos - begin);
+            token.number = std::strtod(token.text.c_str(), nullptr);
+            if (s.pos < s.text.size() &&
+                std::string("fFhH").find(s.text[s.pos]) != std::string::npos)
+                Advance(s);
+        }
+        if (s.pos < s.text.size() && IsIdentChar(s.text[s.pos]))
+            Fail(token.position, "X3000", "invalid number '" + token.text + "'");
+        token.kind = TokenKind::Number;
+    }
+
+    // The body of "asm { ... }" is shader assembly, kept as raw text.
+    bool AsmBlock(Source& s, Token& token) {
+        size_t p = s.pos;
+        while (p < s.text.size() && std::isspace(static_cast<unsigned char>(s.text[p])))
+            ++p;
+        if (p >= s.text.size() || s.text[p] != '{')
+            return false;
+        while (s.pos <= p)
+            Advance(s);
+        token.position = Here(s);
+        const size_t begin = s.pos;
+        while (s.pos < s.text.size() && s.text[s.pos] != '}')
+            Advance(s);
+        if (s.pos >= s.text.size())
+            Fail(token.position, "X3000", "unterminated asm block");
+        token.text = s.text.substr(begin, s.pos - begin);
+        Advance(s);
+        return true;
+    }
+
+    void Directive(Source& s, int depth) {
+        const Position at = Here(s);
+        Advance(s);
+        while (s.pos < s.text.size() && (s.text[s.pos] == ' ' || s.text[s.pos] == '\t'))
+            Advance(s);
+        std::string word;
+        while (s.pos < s.text.size() && IsIdentChar(s.text[s.pos])) {
+            word += s.text[s.pos];
+            Advance(s);
+        }
+        if (word != "include")
+            Fail(at, "X1000", "unsupported preprocessor directive '#" + word + "'");
+        while (s.pos < s.text.size() && (s.text[s.pos] == ' ' || s.text[s.pos] == '\t'))
+            Advance(s);
+        const char open = s.pos < s.text.size() ? s.text[s.pos] : '\0';
+        if (open != '"' && open != '<')
+            Fail(Here(s), "X1012", "expected a file name after #include");
+        const char close = open == '"' ? '"' : '>';
+        Advance(s);
+        std::string name;
+        while (s.pos < s.text.size() && s.text[s.pos] != close && s.text[s.pos] != '\n') {
+            name += s.text[s.pos];
+            Advance(s);
+        }
+        if (s.pos >= s.text.size() || s.text[s.pos] != close)
+            Fail(at, "X1012", "unterminated file name after #include");
+        Advance(s);
+        // Only blanks and comments may follow on the line.
+        while (s.pos < s.text.size() && s.text[s.pos] != '\n') {
+            const char c = s.text[s.pos];
+            if (c == '/' && Peek(s, 1) == '/')
+                break;
+            if (c != ' ' && c != '\t' && c != '\r')
+                Fail(Here(s), "X1014", "unexpected text after #include");
+            Advance(s);
+        }
+        if (depth >= kMaxIncludeDepth)
+            Fail(at, "X1508", "#include nested too deeply: '" + name + "'");
+        std::string text;
+        std::string displayName;
+        if (!m_opener || !m_opener(name, s.file, text, displayName))
+            Fail(at, "X1507", "failed to open source file: '" + name + "'");
+        Run(text, displayName, depth + 1);
+    }
+
+    const IncludeOpener& m_opener;
+    std::vector<Token>& m_tokens;
+};
+
+class Parser {
+  public:
+    Parser(const std::vector<Token>& tokens, const std::string& fileName)
+        : m_tokens(tokens), m_fileName(fileName) {}
+
+    void Run(Effect& effect) {
+        while (!AtEnd()) {
+            if (IsWord("technique"))
+                effect.techniques.push_back(ParseTechnique());
+            else
+                effect.parameters.push_back(ParseParameter(effect));
+        }
+    }
+
+  private:
+    const Token& Current() const { return m_tokens[m_pos]; }
+    bool AtEnd() const { return m_pos >= m_tokens.size(); }
+    Position Where() const {
+        if (!AtEnd())
+            return Current().position;
+        if (m_tokens.empty())
+            return Position{m_fileName, 1, 1};
+        Position p = m_tokens.back().position;
+        p.column += static_cast<int>(m_tokens.back().text.size());
+        return p;
+    }
+    [[noreturn]] void Unexpected() const {
+        if (AtEnd())
+            Fail(Where(), "X3000", "syntax error: unexpected end of file");
+        Fail(Where(), "X3000", "syntax error: unexpected token '" + Current().text + "'");
+    }
+    bool IsPunct(char c) const {
+        return !AtEnd() && Current().kind == TokenKind::Punct && Current().text[0] == c;
+    }
+    bool IsWord(const char* word) const {
+        return !AtEnd() && Current().kind == TokenKind::Identifier && Current().text == word;
+    }
+    bool Accept(char c) {
+        if (!IsPunct(c))
+            return false;
+        ++m_pos;
+        return true;
+    }
+    void Expect(char c) {
+        if (!Accept(c))
+            Unexpected();
+    }
+    std::string ExpectIdentifier() {
+        if (AtEnd() || Current().kind != TokenKind::Identifier)
+            Unexpected();
+        return m_tokens[m_pos++].text;
+    }
+    int ExpectIndex() {
+        if (AtEnd() || Current().kind != TokenKind::Number || Current().number < 0 ||
+            Current().number > 65535 || Current().number != static_cast<int>(Current().number))
+            Fail(Where(), "X3018", "invalid subscript");
+        return static_cast<int>(m_tokens[m_pos++].number);
+    }
+
+    // Annotations are accepted and skipped.
+    void SkipAnnotations() {
+        if (!Accept('<'))
+            return;
+        while (!Accept('>')) {
+            if (AtEnd())
+                Unexpected();
+            ++m_pos;
+        }
+    }
+
+    static bool ParseType(const std::string& word, Parameter& p) {
+        struct Named {
+            const char* name;
+            ParamKind kind;
+        };
+        static const Named simple[] = {
+            {"int", ParamKind::Int},         {"bool", ParamKind::Bool},
+            {"texture", ParamKind::Texture}, {"texture2D", ParamKind::Texture},
+            {"sampler", ParamKind::Sampler}, {"sampler2D", ParamKind::Sampler},
+        };
+        for (const Named& n : simple) {
+            if (word == n.name) {
+                p.kind = n.kind;
+                return true;
+            }
+        }
+        std::string rest;
+        if (word.compare(0, 5, "float") == 0)
+            rest = word.substr(5);
+        else if (word.compare(0, 4, "half") == 0)
+            rest = word.substr(4);
+        else
+            return false;
+        p.kind = ParamKind::Float;
+        if (rest.empty())
+            return true;
+        auto dim = [](char c) { return c >= '1' && c <= '4' ? c - '0' : 0; };
+        if (rest.size() == 1 && dim(rest[0])) {
+            p.columns = dim(rest[0]);
+            return true;
+        }
+        if (rest.size() == 3 && dim(rest[0]) && rest[1] == 'x' && dim(rest[2])) {
+            p.rows = dim(rest[0]);
+            p.columns = dim(rest[2]);
+            return true;
+        }
+        return false;
+    }
+
+    Parameter ParseParameter(const Effect& effect) {
+        Parameter p;
+        bool majorGiven = false;
+        for (;;) {
+            if (IsWord("uniform") || IsWord("const") || IsWord("extern")) {
+                ++m_pos;
+            } else if (IsWord("row_major") || IsWord("column_major")) {
+                p.rowMajor = IsWord("row_major");
+                majorGiven = true;
+                ++m_pos;
+            } else {
+                break;
+            }
+        }
+        p.position = Where();
+        const std::string type = ExpectIdentifier();
+        if (!ParseType(type, p))
+            Fail(p.position, "X3000", "unsupported type '" + type + "'");
+        if (majorGiven && p.rows == 1)
+            p.rowMajor = false;
+        const Position namePosition = Where();
+        p.name = ExpectIdentifier();
+        for (const Parameter& other : effect.parameters) {
+            if (other.name == p.name)
+                Fail(namePosition, "X3003", "redefinition of '" + p.name + "'");
+        }
+        if (IsPunct('['))
+            Fail(Where(), "X3000", "arrays are not supported");
+        if (Accept(':')) {
+            if (IsWord("register"))
+                Fail(Where(), "X3000", "register bindings are not supported");
+            p.semantic = ExpectIdentifier();
+        }
+        SkipAnnotations();
+        if (Accept('='))
+            ParseInitialiser(p, effect);
+        Expect(';');
+        return p;
+    }
+
+    void ParseInitialiser(Parameter& p, const Effect& effect) {
+        const Position at = Where();
+        if (p.kind == ParamKind::Sampler) {
+            if (!(IsWord("sampler_state")))
+                Unexpected();
+            ++m_pos;
+            Expect('{');
+            while (!Accept('}'))
+                p.samplerStates.push_back(ParseState(effect, false));
+            return;
+        }
+        if (p.kind == ParamKind::Texture)
+            Fail(at, "X3000", "texture initialisers are not supported");
+        const size_t count = static_cast<size_t>(p.rows * p.columns);
+        p.initial = ParseNumbers();
+        if (p.initial.size() == 1 && count > 1)
+            p.initial.assign(count, p.initial[0]);
+        if (p.initial.size() != count)
+            Fail(at, "X3017",
+                 "initialiser has " + std::to_string(p.initial.size()) + " values, '" + p.name +
+                     "' needs " + std::to_string(count));
+    }
+
+    // A number, true/false, "{ list }" or "floatN(list)".
+    std::vector<double> ParseNumbers() {
+        std::vector<double> values;
+        if (Accept('{')) {
+            do {
+                if (IsPunct('}'))
+                    break;
+                const std::vector<double> inner = ParseNumbers();
+                values.insert(values.end(), inner.begin(), inner.end());
+            } while (Accept(','));
+            Expect('}');
+            return values;
+        }
+        if (!AtEnd() && Current().kind == TokenKind::Identifier && m_pos + 1 < m_tokens.size() &&
+            m_tokens[m_pos + 1].kind == TokenKind::Punct && m_tokens[m_pos + 1].text == "(") {
+            Parameter scratch;
+            if (!ParseType(Current().text, scratch) || scratch.kind != ParamKind::Float)
+                Unexpected();
+            m_pos += 2;
+            do {
+                const std::vector<double> inner = ParseNumbers();
+                values.insert(values.end(), inner.begin(), inner.end());
+            } while (Accept(','));
+            Expect(')');
+            return values;
+        }
+        values.push_back(ParseScalar());
+        return values;
+    }
+
+    double ParseScalar() {
+        if (IsWord("true") || IsWord("TRUE")) {
+            ++m_pos;
+            return 1;
+        }
+        if (IsWord("false") || IsWord("FALSE")) {
+            ++m_pos;
+            return 0;
+        }
+        double sign = 1;
+        if (Accept('-'))
+            sign = -1;
+        else
+            Accept('+');
+        if (AtEnd() || Current().kind != TokenKind::Number)
+            Unexpected();
+        return sign * m_tokens[m_pos++].number;
+    }
+
+    State ParseState(const Effect& effect, bool indexed) {
+        State s;
+        s.position = Where();
+        s.name = ExpectIdentifier();
+        if (Accept('[')) {
+            if (!indexed)
+                Fail(Where(), "X3018", "state '" + s.name + "' takes no subscript here");
+            s.index = ExpectIndex();
+            Expect(']');
+        }
+        Expect('=');
+        s.value = ParseStateValue(effect);
+        Expect(';');
+        return s;
+    }
+
+    StateValue ParseStateValue(const Effect& effect) {
+        StateValue v;
+        v.position = Where();
+        if (AtEnd())
+            Unexpected();
+        const Token& t = Current();
+        if (t.kind == TokenKind::Asm) {
+            v.kind = StateValue::Kind::Asm;
+            v.text = t.text;
+            ++m_pos;
+            return v;
+        }
+        if (t.kind == TokenKind::Identifier && t.text == "compile")
+            Fail(v.position, "X3000", "HLSL functions are not supported; use asm { }");
+        if (t.kind == TokenKind::Identifier && EqualsNoCase(t.text, "NULL")) {
+            v.kind = StateValue::Kind::Null;
+            ++m_pos;
+            return v;
+        }
+        if (IsPunct('<') || IsPunct('(')) {
+            const char close = IsPunct('<') ? '>' : ')';
+            ++m_pos;
+            v.position = Where();
+            v.text = ExpectIdentifier();
+            Expect(close);
+            v.kind = StateValue::Kind::Reference;
+            CheckDeclared(effect, v);
+            return v;
+        }
+        if (t.kind == TokenKind::Identifier && !IsWord("true") && !IsWord("false") &&
+            !IsWord("TRUE") && !IsWord("FALSE") &&
+            !(m_pos + 1 < m_tokens.size() && m_tokens[m_pos + 1].text == "(")) {
+            v.kind = StateValue::Kind::Identifier;
+            v.text = t.text;
+            ++m_pos;
+            // Flag values such as "RED | GREEN" stay one text.
+            while (Accept('|'))
+                v.text += "|" + ExpectIdentifier();
+            return v;
+        }
+        v.kind = StateValue::Kind::Numbers;
+        v.numbers = ParseNumbers();
+        return v;
+    }
+
+    static void CheckDeclared(const Effect& effect, const StateValue& v) {
+        for (const Parameter& p : effect.parameters) {
+            if (p.name == v.text)
+                return;
+        }
+        Fail(v.position, "X3004", "undeclared identifier '" + v.text + "'");
+    }
+
+    Technique ParseTechnique() {
+        Technique t;
+        t.position = Where();
+        ++m_pos;
+        if (!AtEnd() && Current().kind == TokenKind::Identifier)
+            t.name = ExpectIdentifier();
+        SkipAnnotations();
+        Expect('{');
+        while (!Accept('}')) {
+            if (!IsWord("pass"))
+                Unexpected();
+            t.passes.push_back(ParsePass());
+        }
+        return t;
+    }
+
+    Pass ParsePass() {
+        Pass p;
+        p.position = Where();
+        ++m_pos;
+        if (!AtEnd() && Current().kind == TokenKind::Identifier)
+            p.name = ExpectIdentifier();
+        SkipAnnotations();
+        Expect('{');
+        while (!Accept('}'))
+            p.states.push_back(ParseState(*m_effect, true));
+        return p;
+    }
+
+  public:
+    const Effect* m_effect = nullptr;
+
+  private:
+    const std::vector<Token>& m_tokens;
+    const std::string& m_fileName;
+    size_t m_pos = 0;
+};
+
+} // namespace
+
+std::string FormatError(const Position& position, const char* code, const std::string& text) {
+    return position.file + "(" + std::to_string(position.line) + "," +
+           std::to_string(position.column) + "): error " + code + ": " + text + "\n";
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool ParseEffect(const std::string& text, const std::string& fileName,
+                 const IncludeOpener& openInclude, Effect& effect, std::string& messages) {
+    effect = Effect{};
+    try {
+        std::vector<Token> tokens;
+        Lexer(openInclude, tokens).Run(text, fileName, 0);
+        Parser parser(tokens, fileName);
+        parser.m_effect = &effect;
+        parser.Run(effect);
+    } catch (const SyntaxError& error) {
+        messages += error.message;
+        effect = Effect{};
+        return false;
+    }
+    return true;
+}
+
+} // namespace fx
