@@ -2,8 +2,8 @@
 
 // Owning interface pointer: holds one reference and releases it exactly once.
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include <cstddef>
 #include <utility>
@@ -11,7 +11,7 @@
 namespace quorvel {
 
 template <typename T> class ComPtr {
-public:
+  public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference on p.
@@ -70,7 +70,7 @@ public:
 
     void swap(ComPtr& other) noexcept { std::swap(m_p, other.m_p); }
 
-private:
+  private:
     void AddRefIfSet() const noexcept {
         if (m_p)
             m_p->AddRef();
@@ -80,7 +80,9 @@ private:
 };
 
 template <typename T> bool operator==(const ComPtr<T>& a, std::nullptr_t) { return !a; }
-template <typename T> bool operator!=(const ComPtr<T>& a, std::nullptr_t) { return static_cast<bool>(a); }
+template <typename T> bool operator!=(const ComPtr<T>& a, std::nullptr_t) {
+    return static_cast<bool>(a);
+}
 
 // Queries any interface pointer into a typed holder.
 template <typename U> HRESULT QueryTo(IUnknown* from, REFIID iid, ComPtr<U>& out) noexcept {

@@ -25,7 +25,7 @@ inline HRESULT HResultFromLastError() {
 #define RETURN_IF_FAILED(expr)                                                                     \
     do {                                                                                           \
         const auto quorvel_hr_ = (expr);                                                           \
-        static_assert(::quorvel::IsHResult<decltype(quorvel_hr_)>, "expected an HRESULT");          \
+        static_assert(::quorvel::IsHResult<decltype(quorvel_hr_)>, "expected an HRESULT");         \
         if (FAILED(quorvel_hr_))                                                                   \
             return quorvel_hr_;                                                                    \
     } while (0)

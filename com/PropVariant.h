@@ -2,13 +2,13 @@
 
 // A PROPVARIANT that is cleared before every reuse and when it goes away.
 
-#include <windows.h>
 #include <propidl.h>
+#include <windows.h>
 
 namespace quorvel {
 
 class UniquePropVariant {
-public:
+  public:
     UniquePropVariant() noexcept { ::PropVariantInit(&m_value); }
     UniquePropVariant(const UniquePropVariant&) = delete;
     UniquePropVariant& operator=(const UniquePropVariant&) = delete;
@@ -25,7 +25,7 @@ public:
     VARTYPE vt() const noexcept { return m_value.vt; }
     bool empty() const noexcept { return m_value.vt == VT_EMPTY; }
 
-private:
+  private:
     PROPVARIANT m_value;
 };
 

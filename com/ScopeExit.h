@@ -8,7 +8,7 @@
 namespace quorvel {
 
 template <typename F> class ScopeExit {
-public:
+  public:
     explicit ScopeExit(F f) noexcept : m_f(std::move(f)) {}
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
@@ -18,7 +18,7 @@ public:
     }
     void release() noexcept { m_active = false; }
 
-private:
+  private:
     F m_f;
     bool m_active = true;
 };

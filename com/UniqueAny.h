@@ -3,15 +3,15 @@
 // One RAII template for plain handles (HKEY, HANDLE, HMODULE, BSTR, ...). A
 // traits type names the handle type, its invalid value and how to close it.
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <utility>
 
 namespace quorvel {
 
 template <typename Traits> class UniqueAny {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueAny() noexcept = default;
@@ -41,7 +41,7 @@ public:
         return &m_value;
     }
 
-private:
+  private:
     Type m_value = Traits::Invalid();
 };
 

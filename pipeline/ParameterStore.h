@@ -4,9 +4,9 @@
 // made by the host's pipeline library; methods are listed at their vtable
 // positions, and positions this system never calls hold placeholders.
 
-#include <windows.h>
 #include <propidl.h>
 #include <unknwn.h>
+#include <windows.h>
 
 // {F580B977-A21B-46A2-AA17-4821CD085E15}
 inline constexpr GUID SID_ParameterStore = {

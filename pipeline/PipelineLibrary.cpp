@@ -130,7 +130,8 @@ HRESULT PipelineLibrary::CreateParameterStore(IParameterStore** store) {
 
 void PipelineLibrary::Unload() { ClearHolder(g_pipeline); }
 
-HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid, void** out) {
+HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid,
+                                   void** out) {
     RETURN_HR_IF_NULL(E_POINTER, out);
     *out = nullptr;
     if (!::IsEqualGUID(service, SID_ParameterStore) || !store)

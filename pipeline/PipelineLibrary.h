@@ -9,7 +9,7 @@
 inline constexpr HRESULT E_PIPELINE_NOT_LOADED = static_cast<HRESULT>(0x963B0022);
 
 class PipelineLibrary {
-public:
+  public:
     // Loads the library on the first call; copies the seven entries out.
     static HRESULT GetCreateFunctions(PipelineCreateFunctions* functions);
     // Calls the library's third entry with the slot's address.

@@ -12,5 +12,5 @@ cmake -S "$root" -B "$build" -G Ninja \
 cmake --build "$build" -j"$(nproc)"
 
 cmake -S "$root/fuzz" -B "$build/native" -G Ninja \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build/native" -j"$(nproc)"

@@ -49,8 +49,10 @@ quorvel_wine_start() {
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   rm -rf "$WINEPREFIX"
   "$WINESERVER" -k >/dev/null 2>&1 || true
-  "$WINE64" wineboot -i >/dev/null 2>&1
+  mkdir -p "$WINEPREFIX"
+  # The persistent server first, so wineboot and every test share it.
   "$WINESERVER" -p
+  "$WINE64" wineboot -i >/dev/null 2>&1
   QUORVEL_WINE_STARTED=1
   echo "wine-env: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX" >&2
 }

@@ -2,8 +2,8 @@
 
 // The host's transform interfaces and the server's identifiers.
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include "transform/MediaTime.h"
 

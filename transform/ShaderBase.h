@@ -16,7 +16,7 @@
 inline constexpr int kTextureSlots = 8;
 
 class CShaderBase {
-public:
+  public:
     CShaderBase();
     virtual ~CShaderBase();
     CShaderBase(const CShaderBase&) = delete;
@@ -30,7 +30,7 @@ public:
     // IServiceProvider::QueryService: the parameter store only.
     HRESULT QueryService(REFGUID service, REFIID iid, void** out);
 
-protected:
+  protected:
     // Initialisation parameters.
     HRESULT ReadParameters();
     HRESULT StoreTextureFile(const PROPVARIANT& value, int slot);
@@ -41,7 +41,8 @@ protected:
     HRESULT BuildVertexGrid(IDirect3DDevice9* device, int width, int height);
     HRESULT SetStaticSemantics(float duration);
     // Per-frame values.
-    HRESULT SetFrameSemantics(float time, float duration, unsigned inputWidth, unsigned inputHeight);
+    HRESULT SetFrameSemantics(float time, float duration, unsigned inputWidth,
+                              unsigned inputHeight);
     HRESULT ApplySemanticParameters(float time);
 
     // Members in declaration order; the destructor releases them in reverse.

@@ -13,7 +13,7 @@ namespace hostpipeline {
 
 // Holds a PROPVARIANT built from a plain value, cleared at scope end.
 class Value {
-public:
+  public:
     Value() { ::PropVariantInit(&m_value); }
     Value(const Value&) = delete;
     Value& operator=(const Value&) = delete;
@@ -48,7 +48,7 @@ public:
     const PROPVARIANT* get() const { return &m_value; }
     PROPVARIANT* raw() { return &m_value; }
 
-private:
+  private:
     PROPVARIANT m_value;
 };
 

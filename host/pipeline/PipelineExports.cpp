@@ -12,7 +12,8 @@ extern "C" HRESULT WINAPI GetPipelineCreateFunctions(UINT32 version, UINT32 size
                                                      PipelineCreateFunctions* table) {
     RETURN_HR_IF_NULL(E_POINTER, table);
     RETURN_HR_IF(E_INVALIDARG, version != 1 || size < sizeof(PipelineCreateFunctions));
-    *table = {NotImplemented, NotImplemented, PipelineCreateParameterStore, NotImplemented,
-              NotImplemented, NotImplemented, NotImplemented};
+    *table = {NotImplemented, NotImplemented, PipelineCreateParameterStore,
+              NotImplemented, NotImplemented, NotImplemented,
+              NotImplemented};
     return S_OK;
 }

@@ -40,8 +40,8 @@ HRESULT Interpolate(const PROPVARIANT& a, const PROPVARIANT& b, double t, PROPVA
         auto* elements = static_cast<float*>(::CoTaskMemAlloc(n * sizeof(float)));
         RETURN_IF_NULL_ALLOC(elements);
         for (ULONG i = 0; i < n; ++i)
-            elements[i] = static_cast<float>(a.caflt.pElems[i] +
-                                             (b.caflt.pElems[i] - a.caflt.pElems[i]) * t);
+            elements[i] =
+                static_cast<float>(a.caflt.pElems[i] + (b.caflt.pElems[i] - a.caflt.pElems[i]) * t);
         out->vt = VT_VECTOR | VT_R4;
         out->caflt.cElems = n;
         out->caflt.pElems = elements;
@@ -52,7 +52,7 @@ HRESULT Interpolate(const PROPVARIANT& a, const PROPVARIANT& b, double t, PROPVA
 }
 
 class StoreParameter final : public IParameter, public IParameterGroup {
-public:
+  public:
     explicit StoreParameter(std::wstring name) : m_name(std::move(name)) {}
 
     const std::wstring& Name() const { return m_name; }
@@ -174,7 +174,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ~StoreParameter() { ClearKeys(); }
 
     std::atomic<ULONG> m_refs{0};
@@ -185,7 +185,7 @@ private:
 };
 
 class StandInStore final : public IParameterStore, public IParameterStoreEditor {
-public:
+  public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         RETURN_HR_IF_NULL(E_POINTER, out);
@@ -265,7 +265,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ~StandInStore() = default;
 
     StoreParameter* Find(const WCHAR* name) const {

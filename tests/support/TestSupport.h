@@ -4,8 +4,8 @@
 // processes for once-per-process state, scratch folders, registry clean-up and
 // captured debugger output.
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ std::wstring ProgramFolder();
 
 // A fresh folder under %TEMP%, removed with everything in it at scope end.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -51,7 +51,7 @@ public:
     // Full path of a name inside the folder.
     std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
 
-private:
+  private:
     std::wstring m_path;
 };
 
@@ -63,13 +63,13 @@ void RemoveTree(const std::wstring& path);
 
 // Deletes a registry tree at scope end (and when constructed, for a clean start).
 class ScopedRegistryTree {
-public:
+  public:
     ScopedRegistryTree(HKEY root, std::wstring subkey);
     ~ScopedRegistryTree();
     ScopedRegistryTree(const ScopedRegistryTree&) = delete;
     ScopedRegistryTree& operator=(const ScopedRegistryTree&) = delete;
 
-private:
+  private:
     HKEY m_root;
     std::wstring m_subkey;
 };
@@ -78,7 +78,7 @@ private:
 // the debugger output arrives as DBG_PRINTEXCEPTION_C first; a vectored
 // handler takes it and continues.
 class DebugOutputCapture {
-public:
+  public:
     DebugOutputCapture();
     ~DebugOutputCapture();
     DebugOutputCapture(const DebugOutputCapture&) = delete;
@@ -90,13 +90,13 @@ public:
 
 // Sets an environment variable for this process until scope end.
 class ScopedEnvironment {
-public:
+  public:
     ScopedEnvironment(std::wstring name, const wchar_t* value);
     ~ScopedEnvironment();
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
-private:
+  private:
     std::wstring m_name;
     std::wstring m_old;
     bool m_hadOld = false;
