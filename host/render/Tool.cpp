@@ -119,6 +119,8 @@ class Job {
     int Check();
     int Fail(int code, const std::wstring& message, HRESULT hr = S_OK);
     HRESULT RenderAt(const MediaTime& position, const MediaTime& duration);
+    bool DeclaresFirstInput() const;
+    std::wstring RenderHint() const;
 
     Options m_options;
     std::wstring m_toolFolder;
@@ -142,6 +144,21 @@ int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
         text += L"compiler messages:\n" + compiler + (compiler.back() == L'\n' ? L"" : L"\n");
     Print(text);
     return code;
+}
+
+bool Job::DeclaresFirstInput() const {
+    for (const DeclaredParameter& parameter : m_scan.parameters)
+        if (EqualsIgnoringCase(parameter.semantic, L"InputTexture0"))
+            return true;
+    return false;
+}
+
+// Quorvel sets the first input on the InputTexture0 parameter whether or not
+// the effect has one, and the framework refuses the missing parameter.
+std::wstring Job::RenderHint() const {
+    return DeclaresFirstInput()
+               ? std::wstring()
+               : L"; the effect declares no parameter with the semantic InputTexture0";
 }
 
 int Job::Prepare() {
@@ -289,7 +306,8 @@ int Job::RenderFrames() {
     for (UINT i = 0; i < frames; ++i) {
         hr = RenderAt(FrameTime(i), duration);
         if (FAILED(hr))
-            return Fail(kExitRender, L"Render failed at frame " + std::to_wstring(i), hr);
+            return Fail(kExitRender, L"Render failed at frame " + std::to_wstring(i) + RenderHint(),
+                        hr);
         wchar_t name[32];
         std::swprintf(name, 32, L"\\frame-%04u.png", i);
         hr = SavePng(device, level.get(), out + name);
@@ -335,6 +353,7 @@ int Job::Check() {
               L"  -- " + who + L"\n");
     }
 
+    rule(DeclaresFirstInput(), L"declares a parameter with the semantic InputTexture0");
     const MediaTime duration = TickTime(kTicksPerFrame * 10);
     const MediaTime times[2] = {TickTime(0), duration};
     const std::wstring out = FullPath(m_options.out);
