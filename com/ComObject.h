@@ -72,7 +72,7 @@ HRESULT QueryFromTable(void* object, const QITableEntry (&table)[N], REFIID iid,
 template <typename T> class CComObject final : public T {
   public:
     CComObject() { LockModule(); }
-    ~CComObject() override {
+    ~CComObject() {
         this->m_nRef = kDestructionRefCount;
         UnlockModule();
     }

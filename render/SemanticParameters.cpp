@@ -82,7 +82,7 @@ HRESULT CShaderBase::ApplySemanticParameters(float time) {
     if (FAILED(m_spParameterStore->GetParameter(kSemanticsGroup, parameter.put())) || !parameter)
         return S_OK;
     ComPtr<IParameterGroup> group;
-    parameter->QueryInterface(IID_IParameterGroup, group.put_void());
+    RETURN_IF_FAILED(parameter->QueryInterface(IID_IParameterGroup, group.put_void()));
     RETURN_HR_IF_NULL(E_POINTER, group.get());
     INT32 count = 0;
     RETURN_IF_FAILED(group->GetCount(&count));

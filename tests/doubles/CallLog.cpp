@@ -27,6 +27,8 @@ void CallLog::FailAll(const std::string& name, HRESULT hr) {
 }
 
 HRESULT CallLog::Record(Call call) {
+    if (m_silent)
+        return S_OK;
     HRESULT result = S_OK;
     if (call.faultable) {
         for (Fault& fault : m_faults) {

@@ -37,6 +37,11 @@ class CallLog {
     // Fails every call named `name` with hr until Reset.
     void FailAll(const std::string& name, HRESULT hr);
 
+    // While silent, the fakes neither log nor fail and allocate nothing, so a
+    // benchmark can count the product's own allocations.
+    void SetSilent(bool silent) { m_silent = silent; }
+    bool silent() const { return m_silent; }
+
     // Logs a call; returns the injected failure, or S_OK to go on normally.
     HRESULT Record(Call call);
 
@@ -59,6 +64,7 @@ class CallLog {
     };
     std::vector<Call> m_calls;
     std::vector<Fault> m_faults;
+    bool m_silent = false;
 };
 
 // For methods the product is not expected to call: logs and answers E_NOTIMPL.

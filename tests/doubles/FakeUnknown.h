@@ -26,6 +26,8 @@ template <typename Primary> class Counted : public Primary {
     Counted& operator=(const Counted&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (CallLog::Get().silent())
+            return Answer(iid, out);
         Call call;
         call.name = m_interfaceName + "::QueryInterface";
         call.object = this;
@@ -39,12 +41,7 @@ template <typename Primary> class Counted : public Primary {
         const HRESULT injected = CallLog::Get().Record(std::move(call));
         if (FAILED(injected))
             return injected;
-        void* found = Find(iid);
-        if (!found)
-            return E_NOINTERFACE;
-        AddRef();
-        *out = found;
-        return S_OK;
+        return Answer(iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -65,20 +62,34 @@ template <typename Primary> class Counted : public Primary {
     }
     // Logs a call on this object; returns the injected failure or S_OK.
     HRESULT Log(const char* method, std::initializer_list<std::uintptr_t> args = {},
-                std::initializer_list<float> floats = {}, std::string text = std::string(),
-                std::wstring wtext = std::wstring(), bool faultable = true) const {
+                std::initializer_list<float> floats = {}, const std::string& text = std::string(),
+                const std::wstring& wtext = std::wstring(), bool faultable = true) const {
+        if (CallLog::Get().silent())
+            return S_OK;
         Call call;
         call.name = m_interfaceName + "::" + method;
         call.object = this;
         call.args = args;
         call.floats = floats;
-        call.text = std::move(text);
-        call.wtext = std::move(wtext);
+        call.text = text;
+        call.wtext = wtext;
         call.faultable = faultable;
         return CallLog::Get().Record(std::move(call));
     }
 
   private:
+    HRESULT Answer(REFIID iid, void** out) {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        void* found = Find(iid);
+        if (!found)
+            return E_NOINTERFACE;
+        AddRef();
+        *out = found;
+        return S_OK;
+    }
+
     std::string m_interfaceName;
     ULONG m_refs = 1;
 };

@@ -1,0 +1,57 @@
+cmake_minimum_required(VERSION 3.20)
+# Checks Quorvel.dll's image with objdump: PE32+ for x86-64, imports from the
+# system libraries only, and exactly the five exports.
+#   cmake -DOBJDUMP=... -DDLL=... -P CheckImage.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+if(NOT dump MATCHES "file format pei-x86-64")
+  message(FATAL_ERROR "not an x86-64 PE image")
+endif()
+if(NOT dump MATCHES "Magic[ \t]+020b")
+  message(FATAL_ERROR "not PE32+ (optional header magic 020b)")
+endif()
+
+# The static C++ runtime still calls msvcrt.dll, the C runtime that mingw-w64 builds on.
+set(allowed kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll shlwapi.dll
+    d3d9.dll d3dx9_30.dll msvcrt.dll)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "no import table found")
+endif()
+foreach(line IN LISTS imports)
+  string(REGEX REPLACE "DLL Name: " "" name "${line}")
+  string(STRIP "${name}" name)
+  string(TOLOWER "${name}" lower)
+  if(NOT lower IN_LIST allowed)
+    message(FATAL_ERROR "unexpected import: ${name}")
+  endif()
+  message(STATUS "imports ${name}")
+endforeach()
+
+# The export name table: "[   n] Name" rows after "[Ordinal/Name Pointer] Table".
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[ 0-9]+\\] [^\r\n]+\n)+)" table "${dump}")
+if(NOT table)
+  message(FATAL_ERROR "no export name table found")
+endif()
+set(section "${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "\\[[ 0-9]+\\] [A-Za-z0-9_@]+" rows "${section}")
+set(exports "")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\\[[ 0-9]+\\] " "" name "${row}")
+  list(APPEND exports "${name}")
+endforeach()
+list(SORT exports)
+set(expected DllCanUnloadNow DllGetClassObject DllMain DllRegisterServer DllUnregisterServer)
+if(NOT exports STREQUAL expected)
+  message(FATAL_ERROR "exports are [${exports}], expected [${expected}]")
+endif()
+# No export by ordinal alone either: the address table holds the same five.
+string(REGEX MATCHALL "Export RVA" addresses "${dump}")
+list(LENGTH addresses count)
+if(NOT count EQUAL 5)
+  message(FATAL_ERROR "${count} entries in the export address table, expected 5")
+endif()
+message(STATUS "exports ${exports}")
