@@ -180,8 +180,11 @@ struct ParamData {
     ComPtr<IDirect3DBaseTexture9> texture;
     std::vector<std::pair<D3DSAMPLERSTATETYPE, DWORD>> samplerStates;
     ParamData* samplerTexture = nullptr;
+    std::string text;
 
     UINT Count() const { return rows * columns; }
+    // Constant registers a matrix fills: one per stored column or row.
+    UINT RegisterCount() const { return cls == D3DXPC_MATRIX_COLUMNS ? columns : rows; }
     bool Numeric() const {
         return type == D3DXPT_FLOAT || type == D3DXPT_INT || type == D3DXPT_BOOL;
     }
@@ -629,8 +632,20 @@ class CFxEffect final : public ID3DXEffect {
     STDMETHODIMP GetMatrixTransposePointerArray(D3DXHANDLE, D3DXMATRIX**, UINT) override {
         return E_NOTIMPL;
     }
-    STDMETHODIMP SetString(D3DXHANDLE, const char*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetString(D3DXHANDLE, const char**) override { return E_NOTIMPL; }
+    STDMETHODIMP SetString(D3DXHANDLE parameter, const char* text) override {
+        ParamData* p = FindParam(parameter);
+        if (!p || !text || p->type != D3DXPT_STRING)
+            return D3DERR_INVALIDCALL;
+        p->text = text;
+        return S_OK;
+    }
+    STDMETHODIMP GetString(D3DXHANDLE parameter, const char** text) override {
+        ParamData* p = FindParam(parameter);
+        if (!p || !text || p->type != D3DXPT_STRING)
+            return D3DERR_INVALIDCALL;
+        *text = p->text.c_str();
+        return S_OK;
+    }
     STDMETHODIMP GetPixelShader(D3DXHANDLE, IDirect3DPixelShader9**) override { return E_NOTIMPL; }
     STDMETHODIMP GetVertexShader(D3DXHANDLE, IDirect3DVertexShader9**) override {
         return E_NOTIMPL;
@@ -795,6 +810,10 @@ HRESULT CFxEffect::BuildParameter(const fx::Parameter& decl, std::string& messag
         break;
     case fx::ParamKind::Sampler:
         p->type = D3DXPT_SAMPLER;
+        break;
+    case fx::ParamKind::String:
+        p->type = D3DXPT_STRING;
+        p->text = decl.text;
         break;
     }
     if (!p->Numeric())
@@ -1004,8 +1023,12 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
                 return fail(s.value.position, "shader constants take numbers or a parameter");
             }
             const size_t count = op.param ? op.param->Count() : op.literal.size();
-            if (op.registers == 0)
-                op.registers = static_cast<UINT>(op.constantType == 'B' ? count : (count + 3) / 4);
+            if (op.registers == 0 && op.constantType == 'B')
+                op.registers = static_cast<UINT>(count);
+            else if (op.registers == 0 && op.param && op.param->rows > 1)
+                op.registers = op.param->RegisterCount();
+            else if (op.registers == 0)
+                op.registers = static_cast<UINT>((count + 3) / 4);
             if (op.registers == 0 || op.registers > 256)
                 return fail(s.value.position, "invalid shader constant size");
         }
@@ -1040,7 +1063,16 @@ HRESULT CFxEffect::ApplyConstant(const PassOp& op) {
     const D3DXPARAMETER_TYPE target = op.constantType == 'F'   ? D3DXPT_FLOAT
                                       : op.constantType == 'I' ? D3DXPT_INT
                                                                : D3DXPT_BOOL;
-    if (op.param) {
+    if (op.param && width == 4 && op.param->rows > 1) {
+        // One register per stored row or column, padded to four components.
+        const ParamData& p = *op.param;
+        const UINT lines = std::min(op.registers, p.RegisterCount());
+        const UINT length = p.Count() / p.RegisterCount();
+        for (UINT line = 0; line < lines; ++line) {
+            for (UINT i = 0; i < length; ++i)
+                data[line * 4 + i] = Convert(target, p.type, p.value[line * length + i]);
+        }
+    } else if (op.param) {
         const size_t n = std::min<size_t>(data.size(), op.param->Count());
         for (size_t i = 0; i < n; ++i)
             data[i] = Convert(target, op.param->type, op.param->value[i]);
@@ -1108,8 +1140,13 @@ HRESULT CFxEffect::ApplyPass(const PassData& pass, DWORD saveFlags) {
 }
 
 HRESULT CFxEffect::Begin(UINT* passes, DWORD flags) {
-    if (!m_pTechnique || m_bBegun)
+    if (!m_pTechnique)
         return D3DERR_INVALIDCALL;
+    // A Begin without End (a caller's frame that failed half-way) first puts
+    // back what the earlier Begin saved, so the state to restore stays the
+    // caller's own.
+    if (m_bBegun)
+        RETURN_IF_FAILED(End());
     if (!(flags & D3DXFX_DONOTSAVESTATE)) {
         // Record every state the technique's passes set, then capture the
         // device's current values of exactly those for End.

@@ -73,29 +73,44 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Files: the including file's folder first, then the current folder.
-bool OpenFromFolders(const std::string& name, const std::string& includer, std::string& text,
-                     std::string& displayName) {
-    const std::wstring wideName = Widen(name);
-    if (wideName.empty())
-        return false;
-    std::vector<std::wstring> candidates;
-    if (IsAbsolute(wideName)) {
-        candidates.push_back(wideName);
-    } else {
-        const std::wstring folder = FolderOf(Widen(includer));
-        if (!folder.empty())
-            candidates.push_back(folder + wideName);
-        candidates.push_back(wideName);
+// Files: the including file's folder first, then the current folder. The
+// paths stay UTF-16; the narrow names in messages are only for display.
+class FolderIncludes {
+  public:
+    FolderIncludes(const std::string& displayName, const std::wstring& path) {
+        m_paths.emplace_back(displayName, path);
     }
-    for (const std::wstring& candidate : candidates) {
-        if (ReadWholeFile(candidate, text)) {
-            displayName = Narrow(candidate);
-            return true;
+    bool Open(const std::string& name, const std::string& includer, std::string& text,
+              std::string& displayName) {
+        const std::wstring wideName = Widen(name);
+        if (wideName.empty())
+            return false;
+        std::vector<std::wstring> candidates;
+        if (IsAbsolute(wideName)) {
+            candidates.push_back(wideName);
+        } else {
+            std::wstring folder;
+            for (const auto& [display, path] : m_paths) {
+                if (display == includer)
+                    folder = FolderOf(path);
+            }
+            if (!folder.empty())
+                candidates.push_back(folder + wideName);
+            candidates.push_back(wideName);
         }
+        for (const std::wstring& candidate : candidates) {
+            if (ReadWholeFile(candidate, text)) {
+                displayName = Narrow(candidate);
+                m_paths.emplace_back(displayName, candidate);
+                return true;
+            }
+        }
+        return false;
     }
-    return false;
-}
+
+  private:
+    std::vector<std::pair<std::string, std::wstring>> m_paths;
+};
 
 // An application's include handler; what it opens stays open until the end.
 class HandlerIncludes {
@@ -192,8 +207,15 @@ HRESULT CreateFromFile(IDirect3DDevice9* device, const WCHAR* path, const D3DXMA
     std::string text;
     RETURN_HR_IF(static_cast<HRESULT>(D3DXERR_INVALIDDATA), !ReadWholeFile(path, text));
     const std::string fileName = Narrow(path);
-    if (!include)
-        return Compile(device, text, fileName, OpenFromFolders, defines, effect, messages);
+    if (!include) {
+        FolderIncludes folders(fileName, path);
+        return Compile(
+            device, text, fileName,
+            [&](const std::string& n, const std::string& from, std::string& t, std::string& d) {
+                return folders.Open(n, from, t, d);
+            },
+            defines, effect, messages);
+    }
     HandlerIncludes includes(include);
     return Compile(
         device, text, fileName,

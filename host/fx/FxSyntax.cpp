@@ -9,6 +9,8 @@ namespace fx {
 namespace {
 
 constexpr int kMaxIncludeDepth = 16;
+// Included text in all, so that includes nested many times over stay bounded.
+constexpr size_t kMaxIncludedBytes = 64 * 1024 * 1024;
 
 enum class TokenKind { Identifier, Number, String, Punct, Asm, End };
 
@@ -241,11 +243,15 @@ class Lexer {
         std::string displayName;
         if (!m_opener || !m_opener(name, s.file, text, displayName))
             Fail(at, "X1507", "failed to open source file: '" + name + "'");
+        m_includedBytes += text.size();
+        if (m_includedBytes > kMaxIncludedBytes)
+            Fail(at, "X1508", "too much included text at '" + name + "'");
         Run(text, displayName, depth + 1);
     }
 
     const IncludeOpener& m_opener;
     std::vector<Token>& m_tokens;
+    size_t m_includedBytes = 0;
 };
 
 class Parser {
@@ -327,6 +333,7 @@ class Parser {
             {"int", ParamKind::Int},         {"bool", ParamKind::Bool},
             {"texture", ParamKind::Texture}, {"texture2D", ParamKind::Texture},
             {"sampler", ParamKind::Sampler}, {"sampler2D", ParamKind::Sampler},
+            {"string", ParamKind::String},
         };
         for (const Named& n : simple) {
             if (word == n.name) {
@@ -410,6 +417,12 @@ class Parser {
         }
         if (p.kind == ParamKind::Texture)
             Fail(at, "X3000", "texture initialisers are not supported");
+        if (p.kind == ParamKind::String) {
+            if (AtEnd() || Current().kind != TokenKind::String)
+                Unexpected();
+            p.text = m_tokens[m_pos++].text;
+            return;
+        }
         const size_t count = static_cast<size_t>(p.rows * p.columns);
         p.initial = ParseNumbers();
         if (p.initial.size() == 1 && count > 1)

@@ -15,7 +15,7 @@ struct Position {
     int column = 0;
 };
 
-enum class ParamKind { Float, Int, Bool, Texture, Sampler };
+enum class ParamKind { Float, Int, Bool, Texture, Sampler, String };
 
 // The right-hand side of a state assignment.
 struct StateValue {
@@ -41,6 +41,7 @@ struct Parameter {
     int columns = 1;
     bool rowMajor = false;
     std::vector<double> initial; // empty when not initialised
+    std::string text;            // a string's initialiser
     std::vector<State> samplerStates;
     Position position;
 };

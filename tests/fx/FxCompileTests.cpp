@@ -6,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <cstring>
+#include <map>
 
 namespace fxtest {
 namespace {
@@ -78,6 +79,11 @@ const IncludeCase kIncludeCases[] = {
      {{L"main.fx", "#include \"sub.fxh\"\n"}, {L"sub.fxh", "\n#include \"deeper.fxh\"\n"}},
      false,
      "sub.fxh(2,1): error X1507: failed to open source file: 'deeper.fxh'"},
+    {"beside an effect in a folder outside the code page",
+     {{L"\u0434\u0430/main.fx", "#include \"sub.fxh\"\n"},
+      {L"\u0434\u0430/sub.fxh", "float4 Found : Marker;\n"}},
+     true,
+     nullptr},
     {"including itself", {{L"main.fx", "#include \"main.fx\"\n"}}, false, "error X1508"},
 };
 
@@ -91,16 +97,20 @@ TEST_P(FxIncludes, ResolveBesideTheIncluderThenInTheCurrentFolder) {
         const bool inCurrent = name.compare(0, 4, L"cwd/") == 0;
         const std::wstring path = inCurrent ? current / name.substr(4) : folder / name;
         std::string body = text;
-        if (name == L"main.fx")
+        if (name.size() >= 7 && name.compare(name.size() - 7, 7, L"main.fx") == 0)
             body += kMarkerTechnique;
         ASSERT_TRUE(WriteFileBytes(path, body));
     }
     ScopedCurrentFolder cwd(current.path());
     ComPtr<ID3DXEffect> effect;
     ComPtr<ID3DXBuffer> messages;
-    const HRESULT hr =
-        D3DXCreateEffectFromFileW(m_spDevice.get(), (folder / L"main.fx").c_str(), nullptr, nullptr,
-                                  0, nullptr, effect.put(), messages.put());
+    std::wstring main = folder / L"main.fx";
+    for (const auto& file : c.files) {
+        if (file.first.size() > 7 && file.first.compare(file.first.size() - 7, 7, L"main.fx") == 0)
+            main = folder / file.first;
+    }
+    const HRESULT hr = D3DXCreateEffectFromFileW(m_spDevice.get(), main.c_str(), nullptr, nullptr,
+                                                 0, nullptr, effect.put(), messages.put());
     const std::string text = MessagesText(messages.get());
     if (c.succeeds) {
         ASSERT_EQ(hr, S_OK) << text;
@@ -280,13 +290,14 @@ int Count : count;
 bool Flag;
 texture2D Image : InputTexture1;
 sampler2D Smp = sampler_state { Texture = <Image>; };
+string Description = "two passes";
 technique First { pass One { } pass Two { PixelShader = asm { ps_2_0 mov oC0, c0 }; } }
 technique { pass { } }
 )");
     ASSERT_TRUE(effect);
     D3DXEFFECT_DESC desc{};
     ASSERT_EQ(effect->GetDesc(&desc), D3D_OK);
-    EXPECT_EQ(desc.Parameters, 8u);
+    EXPECT_EQ(desc.Parameters, 9u);
     EXPECT_EQ(desc.Techniques, 2u);
     struct Expected {
         const char* name;
@@ -304,6 +315,7 @@ technique { pass { } }
         {"Flag", nullptr, D3DXPC_SCALAR, D3DXPT_BOOL, 1, 1},
         {"Image", "InputTexture1", D3DXPC_OBJECT, D3DXPT_TEXTURE, 1, 1},
         {"Smp", nullptr, D3DXPC_OBJECT, D3DXPT_SAMPLER, 1, 1},
+        {"Description", nullptr, D3DXPC_OBJECT, D3DXPT_STRING, 1, 1},
     };
     for (UINT i = 0; i < desc.Parameters; ++i) {
         SCOPED_TRACE(expected[i].name);
@@ -324,6 +336,9 @@ technique { pass { } }
         EXPECT_EQ(p.Columns, expected[i].columns);
     }
     EXPECT_EQ(effect->GetParameter(nullptr, desc.Parameters), nullptr);
+    const char* description = nullptr;
+    ASSERT_EQ(effect->GetString("Description", &description), D3D_OK);
+    EXPECT_STREQ(description, "two passes");
     D3DXTECHNIQUE_DESC t{};
     ASSERT_EQ(effect->GetTechniqueDesc(effect->GetTechnique(0), &t), D3D_OK);
     EXPECT_STREQ(t.Name, "First");
@@ -446,6 +461,66 @@ INSTANTIATE_TEST_SUITE_P(Cases, FxConversions, ::testing::ValuesIn(kConversions)
                              }
                              return name;
                          });
+
+// An application's include handler: every Open is matched by one Close.
+class CountingInclude : public ID3DXInclude {
+  public:
+    STDMETHOD(Open)
+    (D3DXINCLUDE_TYPE, const char* name, const void* parent, const void** data,
+     UINT* bytes) override {
+        names.push_back(name);
+        parents.push_back(parent);
+        const auto it = files.find(name);
+        if (it == files.end())
+            return E_FAIL;
+        *data = it->second.data();
+        *bytes = static_cast<UINT>(it->second.size());
+        ++open;
+        return S_OK;
+    }
+    STDMETHOD(Close)(const void* data) override {
+        for (const auto& [name, text] : files) {
+            if (text.data() == data)
+                --open;
+        }
+        return S_OK;
+    }
+    std::map<std::string, std::string> files;
+    std::vector<std::string> names;
+    std::vector<const void*> parents;
+    int open = 0;
+};
+
+TEST_F(FxDeviceTest, IncludeHandlerOpensAndClosesEachFile) {
+    CountingInclude handler;
+    handler.files["outer.fxh"] = "#include \"inner.fxh\"\nfloat4 Outer : OUTER;\n";
+    handler.files["inner.fxh"] = "float4 Inner : INNER;\n";
+    const std::string text = std::string("#include \"outer.fxh\"\n") + kMarkerTechnique;
+    ComPtr<ID3DXEffect> effect;
+    ComPtr<ID3DXBuffer> messages;
+    ASSERT_EQ(D3DXCreateEffect(m_spDevice.get(), text.data(), static_cast<UINT>(text.size()),
+                               nullptr, &handler, 0, nullptr, effect.put(), messages.put()),
+              S_OK)
+        << MessagesText(messages.get());
+    EXPECT_EQ(handler.open, 0);
+    ASSERT_EQ(handler.names.size(), 2u);
+    EXPECT_EQ(handler.names[1], "inner.fxh");
+    // The nested file is opened with its includer's data as the parent.
+    EXPECT_EQ(handler.parents[0], nullptr);
+    EXPECT_EQ(handler.parents[1], handler.files["outer.fxh"].data());
+    EXPECT_NE(effect->GetParameterBySemantic(nullptr, "inner"), nullptr);
+    effect = nullptr;
+
+    const std::string missing = "#include \"outer.fxh\"\n#include \"nowhere.fxh\"\n";
+    EXPECT_EQ(D3DXCreateEffect(m_spDevice.get(), missing.data(), static_cast<UINT>(missing.size()),
+                               nullptr, &handler, 0, nullptr, effect.put(), messages.put()),
+              E_FAIL);
+    EXPECT_EQ(handler.open, 0);
+    EXPECT_NE(MessagesText(messages.get())
+                  .find("error X1507: failed to open source file: "
+                        "'nowhere.fxh'"),
+              std::string::npos);
+}
 
 } // namespace
 } // namespace fxtest

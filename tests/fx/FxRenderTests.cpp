@@ -88,15 +88,18 @@ TEST_P(FxCopy, CopiesItsInputExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Bindings, FxCopy, ::testing::Values(kSamplerCopy, kTextureStageCopy));
 
-// One pixel shader that writes c0; the cases differ in how c0 gets its value.
-std::string ConstantEffect(const std::string& declarations, const std::string& constantState) {
+// One pixel shader that writes one register; the cases differ in how that
+// register gets its value.
+std::string ConstantEffect(const std::string& declarations, const std::string& constantState,
+                           const char* reg) {
     return declarations + R"(
 technique T {
     pass {
         )" +
            constantState + R"(
         PixelShader = asm { ps_2_0
-            mov oC0, c0 };
+            mov oC0, )" +
+           reg + R"( };
     }
 }
 )";
@@ -108,6 +111,7 @@ struct ConstantCase {
     const char* state;
     std::function<HRESULT(ID3DXEffect*)> set;
     D3DCOLOR expected;
+    const char* reg = "c0";
 };
 
 D3DXMATRIX MatrixWithFirstColumn(float a, float b, float c, float d) {
@@ -147,13 +151,18 @@ const ConstantCase kConstantCases[] = {
          return e->SetMatrix(e->GetParameterBySemantic(nullptr, "WORLD"), &m);
      },
      D3DCOLOR_ARGB(0xFF, 0, 0xFF, 0xFF)},
+    // Each stored row or column of a matrix takes a register of its own.
+    {"row_major rows", "row_major float2x3 R = {1, 0, 0,  0, 1, 1};",
+     "PixelShaderConstantF[0] = <R>;", nullptr, D3DCOLOR_ARGB(0, 0, 0xFF, 0xFF), "c1"},
+    {"columns", "float3x2 C = {1, 0,  0, 1,  1, 1};", "PixelShaderConstantF[0] = <C>;", nullptr,
+     D3DCOLOR_ARGB(0, 0, 0xFF, 0xFF), "c1"},
 };
 
 class FxConstants : public FxDeviceTest, public ::testing::WithParamInterface<ConstantCase> {};
 
 TEST_P(FxConstants, ReachThePixelShader) {
     const ConstantCase& c = GetParam();
-    ComPtr<ID3DXEffect> effect = Compile(ConstantEffect(c.declarations, c.state));
+    ComPtr<ID3DXEffect> effect = Compile(ConstantEffect(c.declarations, c.state, c.reg));
     ASSERT_TRUE(effect);
     if (c.set) {
         ASSERT_EQ(c.set(effect.get()), D3D_OK);
@@ -324,7 +333,6 @@ TEST_F(FxDeviceTest, PassesAreEnteredInOrder) {
     EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->End(), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
-    EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->BeginPass(2), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->BeginPass(1), D3D_OK);
@@ -334,6 +342,27 @@ TEST_F(FxDeviceTest, PassesAreEnteredInOrder) {
     ASSERT_EQ(effect->End(), D3D_OK);
     // Released inside Begin: the saved state goes with the effect.
     ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+}
+
+TEST_F(FxDeviceTest, BeginWithoutEndRestoresTheCallersState) {
+    ComPtr<ID3DXEffect> effect = Compile(kTwoPassBlend);
+    ASSERT_TRUE(effect);
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(1), D3D_OK);
+    DWORD blend = 0;
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(TRUE));
+    // An abandoned frame: neither EndPass nor End.
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(FALSE));
+    ASSERT_EQ(effect->BeginPass(1), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend), D3D_OK);
+    EXPECT_EQ(blend, static_cast<DWORD>(FALSE));
 }
 
 TEST_F(FxDeviceTest, ReferencesAreBalanced) {
@@ -371,6 +400,59 @@ TEST_F(FxDeviceTest, ReferencesAreBalanced) {
     replacement = nullptr;
     EXPECT_EQ(effect.detach()->Release(), 0u);
     EXPECT_REF(m_spDevice.get(), deviceRefs);
+}
+
+const char kVertexShaderEffect[] = R"(
+float4x4 Transform : WorldViewProjection;
+technique T {
+    pass {
+        CullMode = NONE;
+        VertexShaderConstant4[0] = <Transform>;
+        VertexShader = asm {
+            vs_2_0
+            dcl_position v0
+            m4x4 oPos, v0, c0
+        };
+        PixelShaderConstantF[0] = {1, 1, 1, 1};
+        PixelShader = asm { ps_2_0 mov oC0, c0 };
+    }
+}
+)";
+
+// A translation in the framework's row-vector convention moves the quad right:
+// that holds only if the constant registers receive the matrix the same way
+// as on Windows.
+TEST_F(FxDeviceTest, VertexShaderTakesTheMatrixInTheFrameworkConvention) {
+    ComPtr<ID3DXEffect> effect = Compile(kVertexShaderEffect);
+    ASSERT_TRUE(effect);
+    D3DXMATRIX shift;
+    D3DXMatrixTranslation(&shift, 1.0f, 0.0f, 0.0f);
+    ASSERT_EQ(
+        effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WorldViewProjection"), &shift),
+        D3D_OK);
+    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->EndScene(), D3D_OK);
+    // End put the fixed-function vertex processing back.
+    ComPtr<IDirect3DVertexShader9> shader;
+    ASSERT_EQ(d->GetVertexShader(shader.put()), D3D_OK);
+    EXPECT_FALSE(shader);
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    for (UINT y = 2; y < kSize - 2; y += 5) {
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + 8], 0xFF000000, 0)) << y;
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + kSize - 8], 0xFFFFFFFF, 0)) << y;
+    }
 }
 
 } // namespace

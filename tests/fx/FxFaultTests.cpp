@@ -1,0 +1,91 @@
+// Every failing device call the effect makes comes back unchanged, with no
+// reference left behind and the device not left recording.
+
+#include "tests/fx/FaultDevice.h"
+#include "tests/fx/FxTestDevice.h"
+
+#include "com/HResult.h"
+#include "tests/support/TestSupport.h"
+
+#include <climits>
+
+namespace fxtest {
+namespace {
+
+using quorvel::ComPtr;
+
+const char kBusyEffect[] = R"(
+texture Input : InputTexture0;
+float4x4 Transform : WorldViewProjection;
+int Steps = 3;
+bool Flag = true;
+sampler Smp = sampler_state { Texture = <Input>; MinFilter = LINEAR; AddressU = WRAP; };
+technique T {
+    pass A {
+        CullMode = NONE;
+        ZEnable = FALSE;
+        Sampler[0] = <Smp>;
+        Texture[1] = <Input>;
+        MagFilter[1] = POINT;
+        VertexShaderConstant4[0] = <Transform>;
+        VertexShader = asm { vs_2_0 dcl_position v0 m4x4 oPos, v0, c0 };
+        PixelShaderConstantF[0] = {1, 0, 0, 1};
+        PixelShaderConstantI[0] = <Steps>;
+        PixelShaderConstantB[0] = <Flag>;
+        PixelShader = asm { ps_2_0 mov oC0, c0 };
+    }
+    pass B {
+        AlphaBlendEnable = TRUE;
+        SrcBlend = ONE;
+        DestBlend = ONE;
+        VertexShader = NULL;
+        PixelShader = NULL;
+    }
+}
+)";
+
+TEST_F(FxDeviceTest, EveryFailingDeviceCallIsPassedBack) {
+    FaultDevice fault(m_spDevice.get());
+    ComPtr<IDirect3DTexture9> input = MakeTexture([](UINT, UINT) { return 0xFF808080; });
+    ASSERT_TRUE(input);
+    auto run = [&]() -> HRESULT {
+        ComPtr<ID3DXEffect> effect;
+        ComPtr<ID3DXBuffer> messages;
+        RETURN_IF_FAILED(D3DXCreateEffect(&fault, kBusyEffect, sizeof kBusyEffect - 1, nullptr,
+                                          nullptr, 0, nullptr, effect.put(), messages.put()));
+        RETURN_IF_FAILED(effect->SetTexture("Input", input.get()));
+        UINT passes = 0;
+        RETURN_IF_FAILED(effect->Begin(&passes, 0));
+        for (UINT p = 0; p < passes; ++p) {
+            RETURN_IF_FAILED(effect->BeginPass(p));
+            RETURN_IF_FAILED(effect->CommitChanges());
+            RETURN_IF_FAILED(effect->EndPass());
+        }
+        return effect->End();
+    };
+    fault.Arm(UINT_MAX);
+    ASSERT_EQ(run(), S_OK);
+    const unsigned total = fault.calls();
+    ASSERT_GT(total, 20u);
+    for (unsigned n = 1; n <= total; ++n) {
+        fault.Arm(n);
+        const HRESULT hr = run();
+        EXPECT_EQ(hr, kInjectedFailure) << "call " << n << ": " << fault.failed();
+        EXPECT_FALSE(fault.failed().empty()) << n;
+        EXPECT_REF(&fault, 1) << n;
+        EXPECT_REF(input.get(), 1) << n;
+        // A failed EndStateBlock was never made: end the recording here.
+        ComPtr<IDirect3DStateBlock9> block;
+        if (fault.failed() == "EndStateBlock") {
+            EXPECT_EQ(m_spDevice->EndStateBlock(block.put()), D3D_OK);
+        } else {
+            EXPECT_EQ(m_spDevice->BeginStateBlock(), D3D_OK) << n << ": " << fault.failed();
+            EXPECT_EQ(m_spDevice->EndStateBlock(block.put()), D3D_OK);
+        }
+    }
+    m_spDevice->SetTexture(0, nullptr);
+    m_spDevice->SetTexture(1, nullptr);
+}
+
+} // namespace
+} // namespace fxtest
