@@ -27,17 +27,32 @@ std::size_t NextChar(const std::string& text, std::size_t i, const LeadBytes& le
 // `end` when there is none.
 std::size_t FindChar(const std::string& text, std::size_t from, std::size_t end, char c,
                      const LeadBytes& lead) {
+    if (from >= end)
+        return end;
+    if (!lead.any()) {
+        const void* found = std::memchr(text.data() + from, c, end - from);
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                     : end;
+    }
     std::size_t i = from;
     while (i < end && text[i] != c)
         i = NextChar(text, i, lead);
     return std::min(i, end);
 }
 
-// First "*/" on a boundary at or after `from`, before `end`; `end` when none.
-std::size_t FindBlockEnd(const std::string& text, std::size_t from, std::size_t end,
-                         const LeadBytes& lead) {
+// First boundary at or after `from` where `first` and then `second` stand,
+// both before `end`; `end` when there is none.
+std::size_t FindPair(const std::string& text, std::size_t from, std::size_t end, char first,
+                     char second, const LeadBytes& lead) {
+    if (!lead.any()) {
+        for (std::size_t i = FindChar(text, from, end, first, lead); i < end;
+             i = FindChar(text, i + 1, end, first, lead))
+            if (i + 1 < end && text[i + 1] == second)
+                return i;
+        return end;
+    }
     std::size_t i = from;
-    while (i < end && !(text[i] == '*' && i + 1 < end && text[i + 1] == '/'))
+    while (i < end && !(text[i] == first && i + 1 < end && text[i + 1] == second))
         i = NextChar(text, i, lead);
     return std::min(i, end);
 }
@@ -56,7 +71,21 @@ struct Chain {
 };
 constexpr std::uint32_t kNoChain = UINT32_MAX;
 
-using Provenance = std::vector<std::uint32_t>;
+// Runs of bytes of one chain, in text order.
+struct Run {
+    std::uint32_t chain;
+    std::size_t length;
+};
+using Provenance = std::vector<Run>;
+
+void AppendRun(Provenance& runs, std::uint32_t chain, std::size_t length) {
+    if (length == 0)
+        return;
+    if (!runs.empty() && runs.back().chain == chain)
+        runs.back().length += length;
+    else
+        runs.push_back({chain, length});
+}
 
 class Loader {
   public:
@@ -69,7 +98,8 @@ class Loader {
 
   private:
     bool Refused(std::uint32_t parent, const std::wstring& identity) const;
-    void Expand(std::string& text, Provenance& provenance);
+    // Expands the directives of a file's own stripped text, all of `chain`.
+    void Expand(std::string& text, std::uint32_t chain, Provenance& provenance);
 
     SourceFiles& m_files;
     const LeadBytes& m_lead;
@@ -117,79 +147,119 @@ LoadOutcome Loader::Load(const std::string& name, std::uint32_t parent, std::str
     const auto chain = static_cast<std::uint32_t>(m_chains.size() - 1);
 
     text = StripBlockComments(StripLineComments(bytes, m_lead), m_lead);
-    provenance.assign(text.size(), chain);
-    Expand(text, provenance);
+    AppendRun(provenance, chain, text.size());
+    Expand(text, chain, provenance);
     return {LoadStatus::Loaded, 0};
 }
 
-// The text is kept as a finished part, never searched again, and a pending
-// part held reversed, so that taking bytes off its front and putting an
-// included text in front of it cost only the bytes moved. The scan position
-// is always the front of the pending part.
-void Loader::Expand(std::string& text, Provenance& provenance) {
+// The scan keeps a finished part, never searched again, and ahead of it the
+// pending bytes: inserted text not yet scanned, held reversed so that taking
+// bytes off its front and putting an included text in front of it cost only
+// the bytes moved, then the rest of the file's own text from `cursor` on.
+void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenance) {
     if (text.find(kDirective) == std::string::npos)
         return;
 
     std::string done;
-    Provenance doneProvenance;
-    done.reserve(text.size());
-    doneProvenance.reserve(text.size());
-    std::string pending(text.rbegin(), text.rend());
-    Provenance pendingProvenance(provenance.rbegin(), provenance.rend());
+    Provenance doneRuns;
+    done.reserve(text.size() + text.size() / 4);
+    std::string inserted;
+    Provenance insertedRuns;
+    std::size_t cursor = 0;
+    const std::size_t textZero = FirstZero(text);
 
+    const auto remaining = [&] { return inserted.size() + text.size() - cursor; };
     // Byte k places ahead of the scan position.
-    const auto ahead = [&](std::size_t k) { return pending[pending.size() - 1 - k]; };
+    const auto ahead = [&](std::size_t k) {
+        return k < inserted.size() ? inserted[inserted.size() - 1 - k]
+                                   : text[cursor + k - inserted.size()];
+    };
     // Next boundary after k ahead, or npos at a zero byte or the end.
     const auto step = [&](std::size_t k) -> std::size_t {
         const auto b = static_cast<unsigned char>(ahead(k));
         const std::size_t next = k + (m_lead(b) ? 2 : 1);
-        if (next > pending.size() || (next == k + 2 && ahead(k + 1) == '\0'))
+        if (next >= remaining() || ahead(next) == '\0' || (next == k + 2 && ahead(k + 1) == '\0'))
             return std::string::npos;
-        return next < pending.size() && ahead(next) != '\0' ? next : std::string::npos;
+        return next;
     };
     const auto findAhead = [&](std::size_t from, char c) -> std::size_t {
-        std::size_t k = from;
-        if (k >= pending.size() || ahead(k) == '\0')
+        if (from >= remaining() || ahead(from) == '\0')
             return std::string::npos;
+        std::size_t k = from;
         while (k != std::string::npos && ahead(k) != c)
             k = step(k);
         return k;
     };
-    const auto take = [&](std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            done.push_back(pending.back());
-            pending.pop_back();
-            doneProvenance.push_back(pendingProvenance.back());
-            pendingProvenance.pop_back();
+    // Moves (or with `keep` false drops) the next `count` bytes.
+    const auto take = [&](std::size_t count, bool keep) {
+        std::size_t fromInserted = std::min(count, inserted.size());
+        if (keep)
+            done.append(inserted.rbegin(),
+                        inserted.rbegin() + static_cast<std::ptrdiff_t>(fromInserted));
+        inserted.resize(inserted.size() - fromInserted);
+        const std::size_t fromText = count - fromInserted;
+        while (fromInserted > 0) {
+            Run& run = insertedRuns.back();
+            const std::size_t n = std::min(fromInserted, run.length);
+            if (keep)
+                AppendRun(doneRuns, run.chain, n);
+            run.length -= n;
+            fromInserted -= n;
+            if (run.length == 0)
+                insertedRuns.pop_back();
         }
+        if (keep) {
+            done.append(text, cursor, fromText);
+            AppendRun(doneRuns, chain, fromText);
+        }
+        cursor += fromText;
     };
-    const auto directiveAhead = [&] {
-        if (pending.size() < kDirectiveLength)
+    const auto directiveAt = [&](std::size_t k) {
+        if (remaining() - k < kDirectiveLength)
             return false;
         for (std::size_t i = 0; i < kDirectiveLength; ++i)
-            if (ahead(i) != kDirective[i])
+            if (ahead(k + i) != kDirective[i])
                 return false;
         return true;
+    };
+    // The next directive on a boundary, or npos at a zero byte or the end.
+    const auto findDirective = [&]() -> std::size_t {
+        if (remaining() == 0 || ahead(0) == '\0')
+            return std::string::npos;
+        std::size_t k = 0;
+        if (m_lead.any()) {
+            while (k != std::string::npos && !(ahead(k) == '#' && directiveAt(k)))
+                k = step(k);
+            return k;
+        }
+        // Every byte is a character: plain scans, the file's own text by memchr.
+        for (; k < inserted.size(); ++k) {
+            const char c = ahead(k);
+            if (c == '\0')
+                return std::string::npos;
+            if (c == '#' && directiveAt(k))
+                return k;
+        }
+        for (std::size_t i = cursor + (k - inserted.size()); i < textZero; ++i) {
+            const void* hash = std::memchr(text.data() + i, '#', textZero - i);
+            if (!hash)
+                break;
+            i = static_cast<std::size_t>(static_cast<const char*>(hash) - text.data());
+            if (directiveAt(inserted.size() + i - cursor))
+                return inserted.size() + i - cursor;
+        }
+        return std::string::npos;
     };
 
     std::string name;
     std::string included;
-    Provenance includedProvenance;
+    Provenance includedRuns;
     for (;;) {
         // Pass everything before the next directive to the finished part.
-        bool found = false;
-        while (!pending.empty() && ahead(0) != '\0') {
-            if (directiveAhead()) {
-                found = true;
-                break;
-            }
-            const std::size_t next = step(0);
-            if (next == std::string::npos)
-                break;
-            take(next);
-        }
-        if (!found)
+        const std::size_t k = findDirective();
+        if (k == std::string::npos)
             break;
+        take(k, true);
 
         const bool lineStart = done.empty() || done.back() == '\n' || done.back() == '\r';
         bool expanded = false;
@@ -199,22 +269,20 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
                 open == std::string::npos ? std::string::npos : findAhead(open + 1, '"');
             if (close != std::string::npos) {
                 name.clear();
-                for (std::size_t k = open + 1; k < close; ++k)
-                    name.push_back(ahead(k));
-                const LoadOutcome outcome =
-                    Load(name, pendingProvenance.back(), included, includedProvenance);
+                for (std::size_t i = open + 1; i < close; ++i)
+                    name.push_back(ahead(i));
+                const std::uint32_t directiveChain =
+                    inserted.empty() ? chain : insertedRuns.back().chain;
+                const LoadOutcome outcome = Load(name, directiveChain, included, includedRuns);
                 if (outcome.status == LoadStatus::Loaded) {
                     // The directive's line goes up to its "\n", which stays.
                     const std::size_t lineEnd = findAhead(0, '\n');
-                    const std::size_t drop =
-                        lineEnd == std::string::npos ? pending.size() : lineEnd;
-                    pending.resize(pending.size() - drop);
-                    pendingProvenance.resize(pendingProvenance.size() - drop);
-                    if (done.size() + pending.size() + included.size() > m_limits.maxTextSize)
+                    take(lineEnd == std::string::npos ? remaining() : lineEnd, false);
+                    if (done.size() + remaining() + included.size() > m_limits.maxTextSize)
                         throw LimitReached{};
-                    pending.append(included.rbegin(), included.rend());
-                    pendingProvenance.insert(pendingProvenance.end(), includedProvenance.rbegin(),
-                                             includedProvenance.rend());
+                    inserted.append(included.rbegin(), included.rend());
+                    insertedRuns.insert(insertedRuns.end(), includedRuns.rbegin(),
+                                        includedRuns.rend());
                     expanded = true;
                 }
             }
@@ -224,15 +292,13 @@ void Loader::Expand(std::string& text, Provenance& provenance) {
             const std::size_t lineEnd = findAhead(0, '\n');
             if (lineEnd == std::string::npos)
                 break;
-            take(lineEnd);
+            take(lineEnd, true);
         }
     }
 
-    done.append(pending.rbegin(), pending.rend());
-    doneProvenance.insert(doneProvenance.end(), pendingProvenance.rbegin(),
-                          pendingProvenance.rend());
+    take(remaining(), true);
     text.swap(done);
-    provenance.swap(doneProvenance);
+    provenance.swap(doneRuns);
 }
 
 } // namespace
@@ -242,18 +308,16 @@ std::string StripLineComments(const std::string& text, const LeadBytes& lead) {
     std::string out;
     out.reserve(text.size());
     std::size_t keep = 0; // start of the bytes not yet copied
-    std::size_t i = 0;
-    while (i < end) {
-        if (text[i] == '/' && i + 1 < end && text[i + 1] == '/') {
-            out.append(text, keep, i - keep);
-            const std::size_t lineEnd = FindChar(text, i, end, '\n', lead);
-            // A comment without a line break ends the text.
-            if (lineEnd == end)
-                return out;
-            i = keep = lineEnd;
-            continue;
-        }
-        i = NextChar(text, i, lead);
+    for (;;) {
+        const std::size_t comment = FindPair(text, keep, end, '/', '/', lead);
+        if (comment == end)
+            break;
+        out.append(text, keep, comment - keep);
+        const std::size_t lineEnd = FindChar(text, comment, end, '\n', lead);
+        // A comment without a line break ends the text.
+        if (lineEnd == end)
+            return out;
+        keep = lineEnd;
     }
     out.append(text, keep, std::string::npos);
     return out;
@@ -263,6 +327,30 @@ std::string StripBlockComments(const std::string& text, const LeadBytes& lead) {
     const std::size_t end = FirstZero(text);
     std::string out;
     out.reserve(text.size());
+    if (!lead.any()) {
+        // Every byte is a character: a '/' that ends the kept text and a '*'
+        // after a removed comment open one more.
+        std::size_t keep = 0;
+        for (;;) {
+            std::size_t contentStart;
+            if (keep < end && text[keep] == '*' && !out.empty() && out.back() == '/') {
+                out.pop_back();
+                contentStart = keep + 1;
+            } else {
+                const std::size_t open = FindPair(text, keep, end, '/', '*', lead);
+                if (open == end)
+                    break;
+                out.append(text, keep, open - keep);
+                contentStart = open + 2;
+            }
+            const std::size_t close = FindPair(text, contentStart, end, '*', '/', lead);
+            if (close == end)
+                return out;
+            keep = close + 2;
+        }
+        out.append(text, keep, std::string::npos);
+        return out;
+    }
     std::size_t keep = 0;
     std::size_t i = 0;
     // Single-byte '/' characters that end the text kept so far: a removed
@@ -281,7 +369,7 @@ std::string StripBlockComments(const std::string& text, const LeadBytes& lead) {
             contentStart = i + 2;
         }
         if (contentStart != std::string::npos) {
-            const std::size_t close = FindBlockEnd(text, contentStart, end, lead);
+            const std::size_t close = FindPair(text, contentStart, end, '*', '/', lead);
             // An unclosed comment ends the text.
             if (close == end)
                 return out;

@@ -22,19 +22,18 @@ class LeadBytes {
   public:
     LeadBytes() = default; // a single-byte code page
     template <typename Test> explicit LeadBytes(Test isLead) {
-        for (unsigned b = 0x80; b < 0x100; ++b)
+        for (unsigned b = 0x80; b < 0x100; ++b) {
             m_lead[b] = isLead(static_cast<unsigned char>(b));
+            m_any = m_any || m_lead[b];
+        }
     }
     bool operator()(unsigned char b) const { return m_lead[b]; }
-    bool any() const {
-        for (bool lead : m_lead)
-            if (lead)
-                return true;
-        return false;
-    }
+    // False for a single-byte code page, where every byte is a character.
+    bool any() const { return m_any; }
 
   private:
     std::array<bool, 256> m_lead{};
+    bool m_any = false;
 };
 
 enum class ReadResult {

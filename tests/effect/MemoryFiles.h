@@ -19,6 +19,7 @@ class MemoryFiles final : public quorvel::source::SourceFiles {
     std::set<std::string> folders; // found, but cannot be opened
     std::set<std::string> broken;  // found, but the read fails
     std::size_t reads = 0;
+    std::size_t failRead = 0; // this read (counted from 1) fails; 0 for none
 
     bool Find(const std::string& name, quorvel::source::FoundFile& file) override {
         if (!files.count(name) && !folders.count(name) && !broken.count(name))
@@ -33,7 +34,7 @@ class MemoryFiles final : public quorvel::source::SourceFiles {
         const std::string name(file.path.begin(), file.path.end());
         if (folders.count(name))
             return quorvel::source::ReadResult::CannotOpen;
-        if (broken.count(name)) {
+        if (broken.count(name) || reads == failRead) {
             error = 5;
             return quorvel::source::ReadResult::Failed;
         }

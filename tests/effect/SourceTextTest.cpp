@@ -193,6 +193,40 @@ TEST(SourceText, TopLevelResults) {
     EXPECT_TRUE(text.empty());
 }
 
+// Fail the Nth read for every N: a failed nested read leaves its directive,
+// a failed first read fails the load, and both versions agree throughout.
+TEST(SourceText, EveryReadCanFail) {
+    const auto files =
+        MakeFiles("r\n#include \"a\"\n#include \"b\"\n#include \"self\"\n",
+                  {{"a", "A\n#include \"b\"\n"}, {"b", "B"}, {"self", "S\n#include \"self\"\n"}});
+    const std::string whole = LoadBoth(files);
+    std::size_t reads = 0;
+    {
+        MemoryFiles counting = files;
+        std::string text;
+        LoadSource("root", counting, {}, {}, text);
+        reads = counting.reads;
+    }
+    ASSERT_EQ(reads, 5u);
+    // Reads: root, a, b inside a, b, self. The outer scan meets a's failed
+    // directive again and retries it.
+    const char* const expected[] = {
+        "",
+        "r\n#include \"a\"\nB\nS\n#include \"self\"\n\n",
+        "r\nA\nB\n\nB\nS\n#include \"self\"\n\n",
+        "r\nA\nB\n\n#include \"b\"\nS\n#include \"self\"\n\n",
+        "r\nA\nB\n\nB\n#include \"self\"\n",
+    };
+    for (std::size_t n = 1; n <= reads; ++n) {
+        MemoryFiles failing = files;
+        failing.failRead = n;
+        EXPECT_EQ(LoadBoth(failing, {}, {}, n == 1 ? LoadStatus::ReadFailed : LoadStatus::Loaded),
+                  expected[n - 1])
+            << "read " << n;
+    }
+    EXPECT_EQ(whole, expected[2]);
+}
+
 // Random mixes of the awkward byte sequences: stages alone and whole loads.
 TEST(SourceText, OnePassMatchesTheLiteralLoops) {
     const LeadBytes leads[] = {LeadBytes(), CodePage932()};
