@@ -231,7 +231,7 @@ HRESULT CreateFromFile(IDirect3DDevice9* device, const WCHAR* path, const D3DXMA
 extern "C" {
 
 // Lets a test tell this DLL from the platform's own d3dx9_30.
-__declspec(dllexport) DWORD WINAPI QuorvelFxStandIn() { return 1; }
+DWORD WINAPI QuorvelFxStandIn() { return 1; }
 
 HRESULT WINAPI D3DXCreateEffectEx(IDirect3DDevice9* device, const void* srcdata, UINT srcdatalen,
                                   const D3DXMACRO* defines, ID3DXInclude* include,

@@ -39,7 +39,10 @@ class Lexer {
     Lexer(const IncludeOpener& opener, std::vector<Token>& tokens)
         : m_opener(opener), m_tokens(tokens) {}
 
-    void Run(const std::string& text, const std::string& file, int depth) {
+    void Run(const std::string& whole, const std::string& file, int depth) {
+        // The text ends at its first zero byte, as for a C string: callers
+        // often count the terminator in the length.
+        const std::string text = whole.substr(0, whole.find('\0'));
         Source s{text, file, 0, 1, 1};
         bool lineStart = true;
         while (s.pos < s.text.size()) {

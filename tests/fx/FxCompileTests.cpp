@@ -173,6 +173,14 @@ TEST_F(FxDeviceTest, CompilesExpandedTextFromMemory) {
     EXPECT_TRUE(InteriorIs(ReadBack(), 0xFF0000FF, 0));
 }
 
+TEST_F(FxDeviceTest, TextEndsAtItsFirstZeroByte) {
+    const std::string text = std::string("float4 Found : Marker;\n") + kMarkerTechnique +
+                             std::string(1, '\0') + "not effect text {";
+    ComPtr<ID3DXEffect> effect = Compile(text);
+    ASSERT_TRUE(effect);
+    EXPECT_NE(effect->GetParameterBySemantic(nullptr, "Marker"), nullptr);
+}
+
 struct SyntaxCase {
     const char* text;
     const char* message;
