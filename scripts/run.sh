@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs the main job.
+# The main job: builds everything, then renders the default transition
+# (samples/transitions/crossfade.fx) with the built-in images through
+# Quorvel.dll on a real Direct3D 9 device under Wine, into out/:
+# frame-0000.png ... and sheet.png. Extra arguments go to quorvel-render.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
 "$root/scripts/build.sh" "$build"
-echo "Built into $build/bin:" >&2
-ls -1 "$build/bin" >&2
+echo "Built into $build/bin; rendering into $root/out" >&2
+"$root/scripts/quorvel-render" --out "$root/out" "$@"

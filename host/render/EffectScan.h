@@ -1,0 +1,30 @@
+#pragma once
+
+// What the tool reads from an effect's text itself: technique names, the
+// top-level parameters with semantics, and "//!render" preview options.
+
+#include <string>
+#include <vector>
+
+namespace quorvelrender {
+
+struct DeclaredParameter {
+    std::wstring type;
+    std::wstring name;
+    std::wstring semantic;
+};
+
+struct EffectScan {
+    std::vector<std::wstring> techniques;
+    std::vector<DeclaredParameter> parameters; // those with a semantic
+    std::vector<std::wstring> renderLines;
+};
+
+EffectScan ScanEffect(const std::string& text);
+
+// Whether Quorvel itself sets a semantic (case as D3DX matches: ignoring case).
+bool IsBoundSemantic(const std::wstring& semantic);
+
+bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b);
+
+} // namespace quorvelrender

@@ -1,0 +1,428 @@
+#include "host/render/Tool.h"
+
+#include "com/HResult.h"
+#include "host/render/EffectScan.h"
+#include "host/render/Options.h"
+#include "host/render/Session.h"
+
+#include <d3dx9.h>
+#include <shlwapi.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace quorvelrender {
+namespace {
+
+void Print(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), n,
+                          nullptr, nullptr);
+    std::fwrite(narrow.data(), 1, narrow.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::wstring Hex(HRESULT hr) {
+    wchar_t buffer[16];
+    std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return buffer;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH, buffer, nullptr);
+    return (n == 0 || n >= MAX_PATH) ? path : std::wstring(buffer);
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+}
+
+bool ReadText(const std::wstring& path, std::string& text) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    if (!file)
+        return false;
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool IsTextureParameter(const std::wstring& name) {
+    return name == L"TextureFile" || name == L"MaskName" ||
+           (name.size() == 13 && name.compare(0, 12, L"InputTexture") == 0 && name[12] >= L'2' &&
+            name[12] <= L'7');
+}
+
+bool MakeFolders(const std::wstring& path) {
+    if (path.empty() || ::PathIsDirectoryW(path.c_str()))
+        return true;
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0)
+        MakeFolders(path.substr(0, slash));
+    return ::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Options from the effect's "//!render" lines; file names there are taken
+// relative to the effect's folder.
+bool ApplyEffectLines(const EffectScan& scan, const std::wstring& effectFolder, Options& options,
+                      std::wstring& error) {
+    Options fromFile;
+    for (const std::wstring& line : scan.renderLines) {
+        const std::vector<std::wstring> args = SplitArguments(line);
+        for (size_t i = 0; i < args.size(); i += 2) {
+            if (args[i] != L"--param" && args[i] != L"--semantic" && args[i] != L"--grid") {
+                error = L"//!render allows only --param, --semantic and --grid, not " + args[i];
+                return false;
+            }
+        }
+        if (!ParseOptions(args, fromFile, error)) {
+            error = L"//!render line: " + error;
+            return false;
+        }
+    }
+    for (HostParameter& parameter : fromFile.params) {
+        if (IsTextureParameter(parameter.name) && parameter.from.kind == HostValue::Kind::String &&
+            ::PathIsRelativeW(parameter.from.s.c_str()))
+            parameter.from.s = FullPath(effectFolder + L"\\" + parameter.from.s);
+    }
+    // The command line comes later and so wins.
+    options.params.insert(options.params.begin(), fromFile.params.begin(), fromFile.params.end());
+    options.semantics.insert(options.semantics.begin(), fromFile.semantics.begin(),
+                             fromFile.semantics.end());
+    if (options.gridX == 0) {
+        options.gridX = fromFile.gridX;
+        options.gridY = fromFile.gridY;
+    }
+    return true;
+}
+
+class Job {
+  public:
+    Job(Options options, std::wstring toolFolder)
+        : m_options(std::move(options)), m_toolFolder(std::move(toolFolder)) {}
+    int Run();
+
+  private:
+    int Prepare();
+    int OpenSession();
+    int RenderFrames();
+    int Check();
+    int Fail(int code, const std::wstring& message, HRESULT hr = S_OK);
+    HRESULT RenderAt(const MediaTime& position, const MediaTime& duration);
+    bool DeclaresFirstInput() const;
+    std::wstring RenderHint() const;
+
+    Options m_options;
+    std::wstring m_toolFolder;
+    std::wstring m_effectPath;
+    EffectScan m_scan;
+    bool m_transition = false;
+    DebugOutput m_debugOutput;
+    DeviceContext m_device;
+    Session m_session;
+    ComPtr<IDirect3DTexture9> m_inputs[2];
+    ComPtr<IDirect3DTexture9> m_output;
+};
+
+int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
+    std::wstring text = L"quorvel-render: " + message;
+    if (hr != S_OK)
+        text += L" (HRESULT " + Hex(hr) + L")";
+    text += L"\n";
+    const std::wstring compiler = m_debugOutput.Take();
+    if (!compiler.empty())
+        text += L"compiler messages:\n" + compiler + (compiler.back() == L'\n' ? L"" : L"\n");
+    Print(text);
+    return code;
+}
+
+bool Job::DeclaresFirstInput() const {
+    for (const DeclaredParameter& parameter : m_scan.parameters)
+        if (EqualsIgnoringCase(parameter.semantic, L"InputTexture0"))
+            return true;
+    return false;
+}
+
+// Quorvel sets the first input on the InputTexture0 parameter whether or not
+// the effect has one, and the framework refuses the missing parameter.
+std::wstring Job::RenderHint() const {
+    return DeclaresFirstInput()
+               ? std::wstring()
+               : L"; the effect declares no parameter with the semantic InputTexture0";
+}
+
+int Job::Prepare() {
+    const std::wstring samples = m_toolFolder + L"\\samples";
+    m_effectPath = FullPath(m_options.effect.empty() ? samples + L"\\transitions\\crossfade.fx"
+                                                     : m_options.effect);
+    std::string text;
+    if (!IsFile(m_effectPath) || !ReadText(m_effectPath, text))
+        return Fail(kExitInput, L"effect file not found: " + m_effectPath);
+    m_scan = ScanEffect(text);
+    std::wstring error;
+    if (!ApplyEffectLines(m_scan, FolderOf(m_effectPath), m_options, error))
+        return Fail(kExitUsage, m_effectPath + L": " + error);
+
+    if (m_options.technique.empty()) {
+        if (m_scan.techniques.empty())
+            return Fail(kExitEffect, L"no technique found in " + m_effectPath);
+        m_options.technique = m_scan.techniques.front();
+    } else if (!m_scan.techniques.empty()) {
+        bool found = false;
+        std::wstring names;
+        for (const std::wstring& name : m_scan.techniques) {
+            found = found || name == m_options.technique;
+            names += (names.empty() ? L"" : L", ") + name;
+        }
+        if (!found)
+            return Fail(kExitEffect, L"unknown technique \"" + m_options.technique + L"\" in " +
+                                         m_effectPath + L"; it has: " + names);
+    }
+    for (const DeclaredParameter& parameter : m_scan.parameters)
+        m_transition = m_transition || EqualsIgnoringCase(parameter.semantic, L"InputTexture1");
+
+    const std::wstring images = samples + L"\\images";
+    m_options.from = FullPath(m_options.from.empty() ? images + L"\\from.png" : m_options.from);
+    m_options.to = FullPath(m_options.to.empty() ? images + L"\\to.png" : m_options.to);
+    if (!IsFile(m_options.from))
+        return Fail(kExitInput, L"input image not found: " + m_options.from);
+    if (m_transition && !IsFile(m_options.to))
+        return Fail(kExitInput, L"input image not found: " + m_options.to);
+    return kExitOk;
+}
+
+int Job::OpenSession() {
+    HRESULT hr = m_device.Create();
+    if (FAILED(hr))
+        return Fail(kExitRender, L"cannot create the Direct3D 9 device", hr);
+    IDirect3DDevice9* device = m_device.device();
+    const UINT w = m_options.width, h = m_options.height;
+    const std::wstring* names[2] = {&m_options.from, &m_options.to};
+    for (int i = 0; i < (m_transition ? 2 : 1); ++i) {
+        hr = LoadImageTexture(device, *names[i], w, h, m_inputs[i].put());
+        if (FAILED(hr))
+            return Fail(kExitInput, L"cannot load input image " + *names[i], hr);
+    }
+    hr = CreateTargetTexture(device, w, h, m_output.put());
+    if (FAILED(hr))
+        return Fail(kExitRender,
+                    L"cannot create a " + std::to_wstring(w) + L"x" + std::to_wstring(h) +
+                        L" render target",
+                    hr);
+
+    hr = m_session.Open(device, m_toolFolder, m_options.registry, m_transition);
+    if (FAILED(hr))
+        return Fail(kExitEffect,
+                    m_options.registry
+                        ? L"cannot create the transform through the registry"
+                        : L"cannot create the transform from " + m_toolFolder + L"\\Quorvel.dll",
+                    hr);
+    IParameterStoreEditor* editor = m_session.editor();
+    std::vector<HostParameter> params;
+    HostParameter file, technique;
+    file.name = L"ShaderFilename";
+    file.from.s = m_effectPath;
+    technique.name = L"Technique";
+    technique.from.s = m_options.technique;
+    params.push_back(file);
+    params.push_back(technique);
+    if (m_options.gridX != 0) {
+        HostParameter x, y;
+        x.name = L"NumVerticesX";
+        x.from.kind = HostValue::Kind::Int;
+        x.from.i = static_cast<LONG>(m_options.gridX);
+        y = x;
+        y.name = L"NumVerticesY";
+        y.from.i = static_cast<LONG>(m_options.gridY);
+        params.push_back(x);
+        params.push_back(y);
+    }
+    params.insert(params.end(), m_options.params.begin(), m_options.params.end());
+    for (const HostParameter& parameter : params) {
+        hr = PutParameter(editor, nullptr, parameter);
+        if (FAILED(hr))
+            return Fail(kExitRender, L"cannot set host parameter " + parameter.name, hr);
+    }
+    for (const HostParameter& parameter : m_options.semantics) {
+        hr = PutParameter(editor, L"Semantics", parameter);
+        if (FAILED(hr))
+            return Fail(kExitRender, L"cannot set semantic " + parameter.name, hr);
+    }
+
+    Print(L"initialising " + m_effectPath + L" (technique " + m_options.technique + L")\n");
+    hr = m_session.Initialize();
+    if (FAILED(hr))
+        return Fail(kExitEffect, L"Initialize failed for " + m_effectPath, hr);
+    // Warnings of a successful compile are not news.
+    m_debugOutput.Take();
+    return kExitOk;
+}
+
+HRESULT Job::RenderAt(const MediaTime& position, const MediaTime& duration) {
+    return m_session.Render(position, duration, m_inputs[0].get(), m_inputs[1].get(),
+                            m_output.get());
+}
+
+int Job::RenderFrames() {
+    IDirect3DDevice9* device = m_device.device();
+    const UINT frames = m_options.frames;
+    const MediaTime duration = TickTime(kTicksPerFrame * (frames > 1 ? frames - 1 : 1));
+
+    // Contact sheet: up to 320 pixels a cell, columns for a squarish sheet.
+    const UINT columns = static_cast<UINT>(std::ceil(std::sqrt(static_cast<double>(frames))));
+    const UINT rows = (frames + columns - 1) / columns;
+    const double scale = std::min(1.0, 320.0 / m_options.width);
+    const UINT cellW = std::max(1u, static_cast<UINT>(m_options.width * scale));
+    const UINT cellH = std::max(1u, static_cast<UINT>(m_options.height * scale));
+    const UINT gap = 4;
+    ComPtr<IDirect3DSurface9> sheet;
+    HRESULT hr = device->CreateRenderTarget(columns * (cellW + gap) + gap,
+                                            rows * (cellH + gap) + gap, D3DFMT_A8R8G8B8,
+                                            D3DMULTISAMPLE_NONE, 0, FALSE, sheet.put(), nullptr);
+    if (SUCCEEDED(hr))
+        hr = device->ColorFill(sheet.get(), nullptr, D3DCOLOR_XRGB(32, 32, 32));
+    if (FAILED(hr))
+        return Fail(kExitRender, L"cannot create the contact sheet", hr);
+
+    const std::wstring out = FullPath(m_options.out);
+    if (!MakeFolders(out))
+        return Fail(kExitRender, L"cannot create the output folder " + out,
+                    HRESULT_FROM_WIN32(::GetLastError()));
+    ComPtr<IDirect3DSurface9> level;
+    hr = m_output->GetSurfaceLevel(0, level.put());
+    if (FAILED(hr))
+        return Fail(kExitRender, L"cannot reach the output surface", hr);
+
+    for (UINT i = 0; i < frames; ++i) {
+        hr = RenderAt(FrameTime(i), duration);
+        if (FAILED(hr))
+            return Fail(kExitRender, L"Render failed at frame " + std::to_wstring(i) + RenderHint(),
+                        hr);
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\frame-%04u.png", i);
+        hr = SavePng(device, level.get(), out + name);
+        if (FAILED(hr))
+            return Fail(kExitRender, L"cannot save " + out + name, hr);
+        const UINT column = i % columns, row = i / columns;
+        RECT cell = {static_cast<LONG>(gap + column * (cellW + gap)),
+                     static_cast<LONG>(gap + row * (cellH + gap)), 0, 0};
+        cell.right = cell.left + static_cast<LONG>(cellW);
+        cell.bottom = cell.top + static_cast<LONG>(cellH);
+        hr = device->StretchRect(level.get(), nullptr, sheet.get(), &cell, D3DTEXF_LINEAR);
+        if (FAILED(hr))
+            return Fail(kExitRender, L"cannot draw the contact sheet", hr);
+        Print(L"frame " + std::to_wstring(i + 1) + L"/" + std::to_wstring(frames) + L"\n");
+    }
+    hr = SavePng(device, sheet.get(), out + L"\\sheet.png");
+    if (FAILED(hr))
+        return Fail(kExitRender, L"cannot save " + out + L"\\sheet.png", hr);
+    Print(L"wrote " + std::to_wstring(frames) + L" frames and sheet.png to " + out + L"\n");
+    return kExitOk;
+}
+
+int Job::Check() {
+    IDirect3DDevice9* device = m_device.device();
+    bool passed = true;
+    auto rule = [&](bool ok, const std::wstring& text) {
+        Print(std::wstring(ok ? L"  ok    " : L"  FAIL  ") + text + L"\n");
+        passed = passed && ok;
+    };
+    Print(L"check " + m_effectPath + L"\n");
+    Print(std::wstring(L"  kind: ") +
+          (m_transition ? L"transition (two inputs)" : L"effect (one input)") + L", technique " +
+          m_options.technique + L"\n");
+    Print(L"  semantics declared:\n");
+    for (const DeclaredParameter& parameter : m_scan.parameters) {
+        bool supplied = false;
+        for (const HostParameter& semantic : m_options.semantics)
+            supplied = supplied || semantic.name == parameter.semantic;
+        const wchar_t* who = IsBoundSemantic(parameter.semantic) ? L"bound by Quorvel"
+                             : supplied                          ? L"set from the host's Semantics"
+                                        : L"not bound (keeps its initial value)";
+        Print(L"    " + parameter.type + L" " + parameter.name + L" : " + parameter.semantic +
+              L"  -- " + who + L"\n");
+    }
+
+    rule(DeclaresFirstInput(), L"declares a parameter with the semantic InputTexture0");
+    const MediaTime duration = TickTime(kTicksPerFrame * 10);
+    const MediaTime times[2] = {TickTime(0), duration};
+    const std::wstring out = FullPath(m_options.out);
+    MakeFolders(out);
+    for (int t = 0; t < 2; ++t) {
+        const HRESULT hr = RenderAt(times[t], duration);
+        rule(SUCCEEDED(hr), L"renders at Time " + std::to_wstring(t) +
+                                (FAILED(hr) ? L" (HRESULT " + Hex(hr) + L")" : L""));
+        if (FAILED(hr)) {
+            const std::wstring compiler = m_debugOutput.Take();
+            if (!compiler.empty())
+                Print(L"compiler messages:\n" + compiler + L"\n");
+            break;
+        }
+        SavePng(device, m_output.get(), out + L"\\check-time" + std::to_wstring(t) + L".png");
+        if (!m_transition)
+            continue;
+        std::vector<DWORD> rendered, expected;
+        UINT w = 0, h = 0;
+        HRESULT read = ReadPixels(device, m_output.get(), rendered, w, h);
+        if (SUCCEEDED(read))
+            read = ReadPixels(device, m_inputs[t].get(), expected, w, h);
+        if (FAILED(read)) {
+            rule(false, L"read back the frame (HRESULT " + Hex(read) + L")");
+            continue;
+        }
+        const Difference d = Compare(rendered, expected, m_options.tolerance);
+        wchar_t figures[96];
+        std::swprintf(figures, 96, L": largest channel difference %u, %.4f%% of pixels off",
+                      d.largest, d.shareOff * 100.0);
+        rule(d.largest <= m_options.tolerance,
+             std::wstring(L"Time ") +
+                 (t == 0 ? L"0 equals the first input" : L"1 equals the second input") + figures);
+    }
+    Print(passed ? L"check passed\n" : L"check FAILED\n");
+    return passed ? kExitOk : kExitCheckFailed;
+}
+
+int Job::Run() {
+    int code = Prepare();
+    if (code == kExitOk)
+        code = OpenSession();
+    if (code == kExitOk)
+        code = m_options.check ? Check() : RenderFrames();
+    return code;
+}
+
+} // namespace
+
+int RunTool(const std::vector<std::wstring>& args, const std::wstring& toolFolder) {
+    Options options;
+    std::wstring error;
+    if (!ParseOptions(args, options, error)) {
+        Print(L"quorvel-render: " + error + L"\n");
+        return kExitUsage;
+    }
+    if (options.help) {
+        Print(UsageText());
+        return kExitOk;
+    }
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int code = kExitOk;
+    {
+        Job job(std::move(options), toolFolder);
+        code = job.Run();
+    }
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
+    return code;
+}
+
+} // namespace quorvelrender

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs the benchmarks under Wine; they print figures.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVEL_BUILD_DIR:-$root/build/release}
+"$root/scripts/build.sh" "$build"
+. "$root/scripts/wine-env.sh"
+trap quorvel_wine_stop EXIT
+quorvel_wine_start "$build"
+export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
+timeout 600 "$WINE64" "$build/bin/bench_crossfade.exe"

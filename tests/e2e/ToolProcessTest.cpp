@@ -1,0 +1,193 @@
+// quorvel-render.exe run as a person runs it: exit codes and messages for bad
+// input, frames and sheet on disk, the conformance check over every sample.
+
+#include "tests/e2e/E2ESupport.h"
+
+#include "com/UniqueAny.h"
+
+#include <shlwapi.h>
+
+namespace {
+
+using testing_support::ScratchFolder;
+using testing_support::WriteFileBytes;
+
+struct ToolRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;
+};
+
+// Runs the tool with `args`, stdout and stderr together, bounded in time.
+ToolRun RunTool(const std::wstring& args) {
+    ToolRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return run;
+    quorvel::UniqueHandle reader(readEnd), writer(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring command = L"\"" + e2e::ToolFolder() + L"\\quorvel-render.exe\" " + args;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return run;
+    quorvel::UniqueHandle processHandle(process.hProcess), thread(process.hThread);
+    writer.reset();
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        run.output.append(buffer, got);
+    if (::WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.hProcess, 0xDEAD);
+        run.output += "\n[timed out]";
+    }
+    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    return run;
+}
+
+std::wstring Quote(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+class Tool : public ::testing::Test {
+  protected:
+    std::wstring Sample(const std::wstring& name) { return e2e::SamplesFolder() + L"\\" + name; }
+    ScratchFolder m_folder;
+};
+
+// Failures found before Quorvel.dll is reached need nothing else.
+TEST_F(Tool, BadArgumentsGiveAMessageAndAnExitCode) {
+    const struct {
+        std::wstring args;
+        DWORD exitCode;
+        const char* message;
+    } cases[] = {
+        {L"--size 0x0", 2, "bad --size"},
+        {L"--size 100000x100000", 2, "bad --size"},
+        {L"--size 640", 2, "bad --size"},
+        {L"--frames 0", 2, "bad --frames"},
+        {L"--grid 1x5", 2, "bad --grid"},
+        {L"--grid 300x300", 2, "bad --grid"},
+        {L"--param NoValue", 2, "expected NAME=VALUE"},
+        {L"--param N:int=abc", 2, "bad value"},
+        {L"--semantic X=a..b", 2, "bad FROM..TO"},
+        {L"--effect", 2, "needs a value"},
+        {L"--frobnicate", 2, "unknown argument"},
+        {L"--effect " + Quote(m_folder / L"missing.fx"), 3, "effect file not found"},
+        {L"--technique Nope", 4, "unknown technique \"Nope\""},
+        {L"--from " + Quote(m_folder / L"missing.png"), 3, "input image not found"},
+        {L"--to " + Quote(m_folder / L"missing.png"), 3, "input image not found"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << std::string(c.args.begin(), c.args.end());
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    }
+}
+
+TEST_F(Tool, HelpListsEveryOption) {
+    const ToolRun run = RunTool(L"--help");
+    EXPECT_EQ(run.exitCode, 0u);
+    for (const char* option : {"--effect", "--technique", "--from", "--to", "--size", "--frames",
+                               "--grid", "--param", "--semantic", "--out", "--registry", "--check"})
+        EXPECT_NE(run.output.find(option), std::string::npos) << option;
+}
+
+TEST_F(Tool, SyntaxErrorShowsTheCompilersMessage) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const std::wstring effect = m_folder / L"broken.fx";
+    ASSERT_TRUE(WriteFileBytes(effect, "texture Input : InputTexture0;\n"
+                                       "technique Broken { pass P0 { PixelShader = ; } }\n"));
+    const ToolRun run = RunTool(L"--effect " + Quote(effect) + L" --out " + Quote(m_folder / L"o"));
+    EXPECT_EQ(run.exitCode, 4u);
+    EXPECT_NE(run.output.find("Initialize failed"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("compiler messages:"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("broken.fx"), std::string::npos) << run.output;
+}
+
+TEST_F(Tool, RendersNumberedFramesAndASheet) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const std::wstring out = m_folder / L"frames";
+    const ToolRun run = RunTool(L"--effect " + Quote(Sample(L"transitions\\wipe.fx")) +
+                                L" --size 160x120 --frames 3 --out " + Quote(out));
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    for (const wchar_t* name :
+         {L"frame-0000.png", L"frame-0001.png", L"frame-0002.png", L"sheet.png"})
+        EXPECT_TRUE(::PathFileExistsW((out + L"\\" + name).c_str()));
+    EXPECT_FALSE(::PathFileExistsW((out + L"\\frame-0003.png").c_str()));
+}
+
+TEST_F(Tool, CheckFailsATransitionThatIgnoresTime) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const std::wstring effect = m_folder / L"always-second.fx";
+    ASSERT_TRUE(WriteFileBytes(effect, R"(
+texture From : InputTexture0;
+texture To : InputTexture1;
+sampler ToSampler = sampler_state { Texture = <To>; MinFilter = Point; MagFilter = Point; };
+technique Second
+{
+    pass P0
+    {
+        Sampler[1] = <ToSampler>;
+        VertexShader = NULL;
+        PixelShader = asm
+        {
+            ps_2_0
+            dcl t0.xy
+            dcl_2d s1
+            texld r0, t0, s1
+            mov oC0, r0
+        };
+    }
+}
+)"));
+    const ToolRun run = RunTool(L"--check --size 64x48 --effect " + Quote(effect) + L" --out " +
+                                Quote(m_folder / L"o"));
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    EXPECT_NE(run.output.find("FAIL  Time 0 equals the first input"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("ok    Time 1 equals the second input"), std::string::npos)
+        << run.output;
+}
+
+class SampleCheck : public Tool, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(SampleCheck, Passes) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const ToolRun run = RunTool(L"--check --size 160x120 --effect " + Quote(Sample(GetParam())) +
+                                L" --out " + Quote(m_folder / L"o"));
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("check passed"), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySample, SampleCheck,
+                         ::testing::Values(L"transitions\\crossfade.fx", L"transitions\\wipe.fx",
+                                           L"transitions\\iris.fx", L"transitions\\dissolve.fx",
+                                           L"transitions\\fadecolor.fx", L"transitions\\push.fx",
+                                           L"transitions\\pixelate.fx", L"transitions\\swell.fx",
+                                           L"effects\\greyscale.fx", L"effects\\tint.fx",
+                                           L"effects\\blur.fx"));
+
+TEST_F(Tool, RegistryModeCreatesTheObjectsThroughCoCreateInstance) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const std::wstring dll = e2e::ToolFolder() + L"\\Quorvel.dll";
+    quorvel::UniqueHModule module(
+        ::LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    ASSERT_TRUE(module.get());
+    using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
+    auto doRegister =
+        reinterpret_cast<RegisterFunction>(::GetProcAddress(module.get(), "DllRegisterServer"));
+    auto doUnregister =
+        reinterpret_cast<RegisterFunction>(::GetProcAddress(module.get(), "DllUnregisterServer"));
+    ASSERT_TRUE(doRegister && doUnregister);
+    ASSERT_EQ(doRegister(), S_OK);
+    const ToolRun run = RunTool(L"--registry --check --size 64x48 --out " + Quote(m_folder / L"o"));
+    EXPECT_EQ(doUnregister(), S_OK);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+}
+
+} // namespace
