@@ -38,36 +38,3 @@ HRESULT CShaderEffect::UpdateRegistry(bool registering) {
 HRESULT CShaderEffect::InternalQueryInterface(REFIID iid, void** out) {
     return quorvel::QueryFromTable(this, kInterfaces, iid, out);
 }
-
-HRESULT CShaderEffect::ProvideService(REFGUID service, REFIID iid, void** out) {
-    return CShaderBase::QueryService(service, iid, out);
-}
-
-HRESULT CShaderEffect::GetInputCount(UINT32* count) {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 1;
-    return S_OK;
-}
-
-HRESULT CShaderEffect::Render(IUnknown* deviceSource, const MediaTime* position, MediaTime duration,
-                              IUnknown** inputs, INT32 inputCount, IUnknown* output) {
-    COM_METHOD_BEGIN
-    return CShaderBase::Render(deviceSource, position, duration, inputs, inputCount, output);
-    COM_METHOD_END
-}
-
-HRESULT CShaderEffect::GetOutputCount(UINT32* count) {
-    RETURN_HR_IF_NULL(E_POINTER, count);
-    *count = 1;
-    return S_OK;
-}
-
-HRESULT CShaderEffect::GetFlags(UINT32 selector, UINT32* flags) {
-    return CShaderBase::GetFlags(selector, flags);
-}
-
-HRESULT CShaderEffect::Initialize(IUnknown* host) {
-    COM_METHOD_BEGIN
-    return CShaderBase::Initialize(host);
-    COM_METHOD_END
-}

@@ -5,11 +5,10 @@
 #include "com/ComObject.h"
 #include "com/ProvideClassInfo.h"
 #include "com/ServiceProviderImpl.h"
-#include "transform/ShaderBase.h"
+#include "transform/ShaderTransform.h"
 
 class CShaderTransition
-    : public CShaderBase,
-      public IMediaTransform,
+    : public CShaderTransform<2>,
       public quorvel::IServiceProviderImpl<CShaderTransition>,
       public quorvel::CComCoClass<CShaderTransition, &CLSID_CShaderTransition>,
       public quorvel::CComObjectRootEx<quorvel::CComSingleThreadModel>,
@@ -20,14 +19,4 @@ class CShaderTransition
     static HRESULT UpdateRegistry(bool registering);
 
     HRESULT InternalQueryInterface(REFIID iid, void** out);
-    HRESULT ProvideService(REFGUID service, REFIID iid, void** out);
-
-    // IMediaTransform
-    HRESULT STDMETHODCALLTYPE GetInputCount(UINT32* count) override;
-    HRESULT STDMETHODCALLTYPE Render(IUnknown* deviceSource, const MediaTime* position,
-                                     MediaTime duration, IUnknown** inputs, INT32 inputCount,
-                                     IUnknown* output) override;
-    HRESULT STDMETHODCALLTYPE GetOutputCount(UINT32* count) override;
-    HRESULT STDMETHODCALLTYPE GetFlags(UINT32 selector, UINT32* flags) override;
-    HRESULT STDMETHODCALLTYPE Initialize(IUnknown* host) override;
 };
