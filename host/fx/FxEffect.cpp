@@ -702,19 +702,22 @@ class CFxEffect final : public ID3DXEffect {
     ~CFxEffect() = default;
 
     // A handle is one of ours, or else the name of one (as D3DX allows).
-    ParamData* FindParam(D3DXHANDLE h) const {
+    template <typename List>
+    static auto FindByHandleOrName(const List& items, D3DXHANDLE h)
+        -> decltype(items.front().get()) {
         if (!h)
             return nullptr;
-        for (const auto& p : m_params) {
-            if (ToHandle(p.get()) == h)
-                return p.get();
+        for (const auto& item : items) {
+            if (ToHandle(item.get()) == h)
+                return item.get();
         }
-        for (const auto& p : m_params) {
-            if (p->name == h)
-                return p.get();
+        for (const auto& item : items) {
+            if (item->name == h)
+                return item.get();
         }
         return nullptr;
     }
+    ParamData* FindParam(D3DXHANDLE h) const { return FindByHandleOrName(m_params, h); }
     ParamData* FindScalar(D3DXHANDLE h) const {
         ParamData* p = FindParam(h);
         return p && p->Numeric() && p->Count() == 1 ? p : nullptr;
@@ -726,19 +729,7 @@ class CFxEffect final : public ID3DXEffect {
                    ? p
                    : nullptr;
     }
-    TechniqueData* FindTechnique(D3DXHANDLE h) const {
-        if (!h)
-            return nullptr;
-        for (const auto& t : m_techniques) {
-            if (ToHandle(t.get()) == h)
-                return t.get();
-        }
-        for (const auto& t : m_techniques) {
-            if (t->name == h)
-                return t.get();
-        }
-        return nullptr;
-    }
+    TechniqueData* FindTechnique(D3DXHANDLE h) const { return FindByHandleOrName(m_techniques, h); }
     PassData* FindPass(D3DXHANDLE h) const {
         if (!h)
             return nullptr;
