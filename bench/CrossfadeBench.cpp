@@ -137,7 +137,7 @@ int Fail(const char* what, HRESULT hr) {
 
 int main() {
     const std::wstring folder = Folder();
-    const std::wstring effect = folder + L"\\samples\\transitions\\crossfade.fx";
+    const std::wstring effect = folder + L"\\library\\transitions\\crossfade.fx";
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DeviceContext context;
     HRESULT hr = context.Create();
@@ -146,9 +146,9 @@ int main() {
     IDirect3DDevice9* device = context.device();
     ComPtr<IDirect3DTexture9> in0, in1, output;
     ComPtr<IDirect3DSurface9> target;
-    if (FAILED(hr = LoadImageTexture(device, folder + L"\\samples\\images\\from.png", kWidth,
+    if (FAILED(hr = LoadImageTexture(device, folder + L"\\images\\from.png", kWidth,
                                      kHeight, in0.put())) ||
-        FAILED(hr = LoadImageTexture(device, folder + L"\\samples\\images\\to.png", kWidth, kHeight,
+        FAILED(hr = LoadImageTexture(device, folder + L"\\images\\to.png", kWidth, kHeight,
                                      in1.put())) ||
         FAILED(hr = CreateTargetTexture(device, kWidth, kHeight, output.put())) ||
         FAILED(hr = output->GetSurfaceLevel(0, target.put())))

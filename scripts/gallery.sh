@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and renders one gallery sheet of every sample: a row of
-# five frames (Time 0 to 1) per sample, in the order listed below, into
-# out/gallery.png (and each sample's frames under out/gallery/).
+# Builds everything and renders one gallery sheet of the whole library: a row
+# of five frames (Time 0 to 1) per entry of library/index.tsv, in its order,
+# into out/gallery.png (and each entry's frames under out/gallery/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
@@ -12,18 +12,16 @@ out=${1:-$root/out}
 trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build" >/dev/null 2>&1
 export QUORVEL_WINE_STARTED
-samples="$build/bin/render/samples"
+library="$root/library"
 folders=()
-for sample in transitions/crossfade transitions/wipe transitions/iris transitions/dissolve \
-              transitions/fadecolor transitions/push transitions/pixelate transitions/swell \
-              effects/greyscale effects/tint effects/blur; do
-  name=$(basename "$sample")
+while IFS=$'\t' read -r name kind file technique xfade description; do
+  [ "$name" = name ] && continue
   dir="$out/gallery/$name"
   rm -rf "$dir"
-  echo "gallery: $sample" >&2
-  "$root/scripts/quorvel-render" --effect "$samples/$sample.fx" --size 192x144 --frames 5 \
-    --out "$dir" 2>/dev/null
+  echo "gallery: $name" >&2
+  "$root/scripts/quorvel-render" --effect "$library/$file" --technique "$technique" \
+    --size 192x144 --frames 5 --out "$dir" </dev/null 2>/dev/null
   folders+=("$dir")
-done
+done <"$library/index.tsv"
 python3 "$root/scripts/compose_gallery.py" "$out/gallery.png" "${folders[@]}"
 echo "gallery: wrote $out/gallery.png" >&2

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: builds everything, then renders the default transition
-# (samples/transitions/crossfade.fx) with the built-in images through
+# (library/transitions/crossfade.fx) with the built-in images through
 # Quorvel.dll on a real Direct3D 9 device under Wine, into out/:
 # frame-0000.png ... and sheet.png. Extra arguments go to quorvel-render.
 set -euo pipefail

@@ -311,7 +311,7 @@ const wchar_t* UsageText() {
     return L"Usage: quorvel-render [options]\n"
            L"Renders a Quorvel effect or transition through Quorvel.dll on a Direct3D 9 device.\n"
            L"\n"
-           L"  --effect FILE        effect file (default: samples\\transitions\\crossfade.fx)\n"
+           L"  --effect FILE        effect file (default: library\\transitions\\crossfade.fx)\n"
            L"  --technique NAME     technique (default: the first in the file)\n"
            L"  --from IMAGE         first input (PNG, JPEG, BMP; default: built-in image)\n"
            L"  --to IMAGE           second input, transitions only (default: built-in image)\n"

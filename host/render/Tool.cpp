@@ -162,8 +162,8 @@ std::wstring Job::RenderHint() const {
 }
 
 int Job::Prepare() {
-    const std::wstring samples = m_toolFolder + L"\\samples";
-    m_effectPath = FullPath(m_options.effect.empty() ? samples + L"\\transitions\\crossfade.fx"
+    m_effectPath = FullPath(m_options.effect.empty()
+                                ? m_toolFolder + L"\\library\\transitions\\crossfade.fx"
                                                      : m_options.effect);
     std::string text;
     if (!IsFile(m_effectPath) || !ReadText(m_effectPath, text))
@@ -191,7 +191,7 @@ int Job::Prepare() {
     for (const DeclaredParameter& parameter : m_scan.parameters)
         m_transition = m_transition || EqualsIgnoringCase(parameter.semantic, L"InputTexture1");
 
-    const std::wstring images = samples + L"\\images";
+    const std::wstring images = m_toolFolder + L"\\images";
     m_options.from = FullPath(m_options.from.empty() ? images + L"\\from.png" : m_options.from);
     m_options.to = FullPath(m_options.to.empty() ? images + L"\\to.png" : m_options.to);
     if (!IsFile(m_options.from))

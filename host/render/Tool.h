@@ -15,7 +15,7 @@ enum ExitCode : int {
     kExitRender = 5, // device, frame or saving failure
 };
 
-// The whole tool; `toolFolder` holds Quorvel.dll and the built-in samples.
+// The whole tool; `toolFolder` holds Quorvel.dll, the library and the built-in images.
 int RunTool(const std::vector<std::wstring>& args, const std::wstring& toolFolder);
 
 } // namespace quorvelrender

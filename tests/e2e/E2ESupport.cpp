@@ -8,7 +8,7 @@
 namespace e2e {
 
 std::wstring ToolFolder() { return testing_support::ProgramFolder() + L"render"; }
-std::wstring SamplesFolder() { return ToolFolder() + L"\\samples"; }
+std::wstring LibraryFolder() { return ToolFolder() + L"\\library"; }
 
 std::wstring MissingPieces() {
     std::wstring missing;

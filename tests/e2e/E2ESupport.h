@@ -19,7 +19,7 @@ using quorvelrender::HostValue;
 
 // The render tool's folder: Quorvel.dll, Pipeline.dll, the stand-in d3dx9_30.dll.
 std::wstring ToolFolder();
-std::wstring SamplesFolder();
+std::wstring LibraryFolder();
 // Empty when the folder holds everything; otherwise what is missing.
 std::wstring MissingPieces();
 

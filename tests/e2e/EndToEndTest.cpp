@@ -123,7 +123,7 @@ TEST_F(EndToEnd, CrossfadeGivesFirstMeanAndSecond) {
     ASSERT_EQ(e2e::Upload(b, w, h, in1.put()), S_OK);
     ASSERT_EQ(e2e::Target(w, h, output.put()), S_OK);
     Session session;
-    ASSERT_EQ(e2e::Start(session, true, e2e::SamplesFolder() + L"\\transitions\\crossfade.fx",
+    ASSERT_EQ(e2e::Start(session, true, e2e::LibraryFolder() + L"\\transitions\\crossfade.fx",
                          L"Crossfade"),
               S_OK);
     std::vector<DWORD> mean(a.size());

@@ -38,7 +38,7 @@ class SampleShaders : public ::testing::TestWithParam<const wchar_t*> {};
 TEST_P(SampleShaders, AssembleAndCreate) {
     IDirect3DDevice9* device = e2e::Device();
     ASSERT_NE(device, nullptr);
-    const std::string text = ReadText(e2e::SamplesFolder() + L"\\" + GetParam());
+    const std::string text = ReadText(e2e::LibraryFolder() + L"\\" + GetParam());
     ASSERT_FALSE(text.empty());
     const std::vector<std::string> blocks = AsmBlocks(text);
     ASSERT_FALSE(blocks.empty());

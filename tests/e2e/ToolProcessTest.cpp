@@ -55,7 +55,7 @@ std::wstring Quote(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 class Tool : public ::testing::Test {
   protected:
-    std::wstring Sample(const std::wstring& name) { return e2e::SamplesFolder() + L"\\" + name; }
+    std::wstring Sample(const std::wstring& name) { return e2e::LibraryFolder() + L"\\" + name; }
     ScratchFolder m_folder;
 };
 

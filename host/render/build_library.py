@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Copies the sample effects and generates their textures and the built-in
-input images as small PNG files. Usage: build_samples.py SOURCE_DIR OUT_DIR"""
+"""Copies the effect library into the render tool's folder and generates the
+tool's built-in input images. With --noise PATH it writes the dissolve's noise
+texture instead (kept in the library as a file).
+Usage: build_library.py LIBRARY_DIR TOOL_DIR | build_library.py --noise PATH"""
 import math
 import os
 import shutil
@@ -80,19 +82,18 @@ def noise(x, y):
 
 
 def main():
-    source, out = sys.argv[1], sys.argv[2]
-    for folder in ("transitions", "effects"):
-        src = os.path.join(source, folder)
-        dst = os.path.join(out, folder)
-        os.makedirs(dst, exist_ok=True)
-        for name in sorted(os.listdir(src)):
-            if name.endswith((".fx", ".fxh")):
-                shutil.copyfile(os.path.join(src, name), os.path.join(dst, name))
-    write_png(os.path.join(out, "images", "from.png"), 640, 480, from_image)
-    write_png(os.path.join(out, "images", "to.png"), 640, 480, to_image)
-    write_png(os.path.join(out, "transitions", "textures", "noise.png"), 128, 128, noise)
-    with open(os.path.join(out, ".stamp"), "w") as f:
-        f.write("samples\n")
+    if sys.argv[1] == "--noise":
+        write_png(sys.argv[2], 128, 128, noise)
+        return
+    source, tool = sys.argv[1], sys.argv[2]
+    library = os.path.join(tool, "library")
+    if os.path.isdir(library):
+        shutil.rmtree(library)
+    shutil.copytree(source, library)
+    write_png(os.path.join(tool, "images", "from.png"), 640, 480, from_image)
+    write_png(os.path.join(tool, "images", "to.png"), 640, 480, to_image)
+    with open(os.path.join(tool, "library.stamp"), "w") as f:
+        f.write("library\n")
 
 
 if __name__ == "__main__":
