@@ -11,7 +11,10 @@ packages=(
   xvfb xauth
   googletest
   clang-14 libclang-rt-14-dev
-  python3
+  python3 python3-pil
+  ffmpeg
+  wixl msitools
+  chromium
 )
 
 missing=()
