@@ -1,6 +1,7 @@
 #include "host/render/Tool.h"
 
 #include "com/HResult.h"
+#include "host/render/EffectIncludes.h"
 #include "host/render/EffectScan.h"
 #include "host/render/Options.h"
 #include "host/render/Session.h"
@@ -169,6 +170,7 @@ int Job::Prepare() {
     if (!IsFile(m_effectPath) || !ReadText(m_effectPath, text))
         return Fail(kExitInput, L"effect file not found: " + m_effectPath);
     m_scan = ScanEffect(text);
+    AddIncludedDeclarations(m_scan, text, FolderOf(m_effectPath));
     std::wstring error;
     if (!ApplyEffectLines(m_scan, FolderOf(m_effectPath), m_options, error))
         return Fail(kExitUsage, m_effectPath + L": " + error);
