@@ -11,6 +11,7 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # nothing written into the source tree
 import regfile  # noqa: E402
 from wineprefix import FreshPrefix  # noqa: E402
 
