@@ -36,8 +36,10 @@ class FreshPrefix:
     def __enter__(self):
         shutil.rmtree(self.path, ignore_errors=True)
         os.makedirs(self.path)
-        # The persistent server first, so wineboot and every later process share it.
-        subprocess.run([self.server, "-p"], env=self.env, check=True)
+        # The server first, so wineboot and every later process share it; it
+        # outlives its last process by a minute, never longer, should the
+        # caller die before close().
+        subprocess.run([self.server, "-p60"], env=self.env, check=True)
         self.started = True
         try:
             self.run(["wineboot", "-i"], check=True)
@@ -57,7 +59,7 @@ class FreshPrefix:
             self.started = False
         shutil.rmtree(self.path, ignore_errors=True)
 
-    def run(self, args, env=None, check=False, timeout=300):
+    def run(self, args, env=None, check=False, timeout=120):
         """Runs a Wine program; returns (exit code, its output). The output goes
         through a file: processes that Wine starts on the way (services,
         explorer) inherit the handles and outlive the program."""

@@ -8,7 +8,8 @@ wineserver of its own (the run's Xvfb is shared):
 - a host process creates both classes through the registry and renders a
   library transition named relative to the product folder;
 - msiexec /x /qn leaves the files and HKLM\\Software\\Classes as before;
-- version N+1 installed over N replaces it: one product, N+1's files only."""
+- version N+1 installed over N replaces it: one product, N+1's files only;
+  N installed over N+1 is refused."""
 import argparse
 import concurrent.futures
 import csv
@@ -212,6 +213,9 @@ def run_package(args, display, effect, technique, pending):
                   "upgrade: %d products registered, not one" % len(products(upgraded)))
             run_host(prefix, args.host, {"QUORVEL_TEST_VERSION": args.next_version},
                      "upgrade to N+1", only="*InstalledClass*:InstalledServer.CarriesThe*")
+            code, _ = prefix.run(["msiexec", "/i", n, "/qn"])
+            check(code != 0, "downgrade: N installed over N+1")
+            check_product_folder(prefix, args.next_stage, "refused downgrade")
         if msiexec(prefix, "/x", n1, "uninstall N+1"):
             check(tree_files(program_files) == files_before,
                   "uninstall N+1: files left: %s"
