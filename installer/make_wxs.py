@@ -53,9 +53,34 @@ def check_index(library, files):
                          ", ".join(missing))
 
 
+INCLUDE = re.compile(rb'#include[ \t]*"([^"\r\n]*)"')
+
+
+def check_includes(library, files):
+    """Every file an effect includes must be shipped: the server finds it by
+    its name relative to the product folder, the effect framework relative to
+    the including file's folder."""
+    shipped = {f.lower() for f in files}
+    missing = []
+    for rel in files:
+        with open(os.path.join(library, *rel.split("/")), "rb") as f:
+            lines = f.read().splitlines()
+        for line in lines:
+            match = INCLUDE.match(line.lstrip(b" \t"))
+            if not match:
+                continue
+            name = match.group(1).decode("latin-1").replace("\\", "/").lower()
+            beside = os.path.normpath(os.path.join(os.path.dirname(rel), name)).replace(os.sep, "/")
+            if name not in shipped and beside.lower() not in shipped:
+                missing.append("%s includes %s" % (rel, match.group(1).decode("latin-1")))
+    if missing:
+        raise SystemExit("make_wxs: included files not in library/: " + "; ".join(missing))
+
+
 def stage(args):
     files = library_files(args.library)
     check_index(args.library, files)
+    check_includes(args.library, files)
     if args.retire:
         if args.retire not in files:
             raise SystemExit("make_wxs: --retire names no library file: " + args.retire)

@@ -140,12 +140,14 @@ def regsvr32_reference(args, dll):
     return server_entries(before, after, "regsvr32")
 
 
-def first_transition(index):
+def library_transition(index):
+    """The crossfade, which needs no host values, or else the first transition."""
     with open(index, newline="") as f:
-        for row in csv.DictReader(f, delimiter="\t"):
-            if row["kind"] == "transition":
-                return row["file"].replace("/", "\\"), row["technique"]
-    raise SystemExit("no transition in " + index)
+        rows = [r for r in csv.DictReader(f, delimiter="\t") if r["kind"] == "transition"]
+    if not rows:
+        raise SystemExit("no transition in " + index)
+    row = next((r for r in rows if r["name"] == "crossfade"), rows[0])
+    return row["file"].replace("/", "\\"), row["technique"]
 
 
 def main():
@@ -162,7 +164,7 @@ def main():
 
     retired = tree_files(args.stage) - tree_files(args.next_stage)
     check(retired, "the N+1 package must lack a file of N's, or the upgrade check proves nothing")
-    effect, technique = first_transition(args.index)
+    effect, technique = library_transition(args.index)
     # The reference prefix boots while the package's prefix does.
     with concurrent.futures.ThreadPoolExecutor(1) as pool:
         pending = pool.submit(regsvr32_reference, args, os.path.join(args.stage, "Quorvel.dll"))
