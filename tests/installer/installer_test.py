@@ -66,6 +66,13 @@ def check_product_folder(prefix, stage, what):
     return staged
 
 
+def check_removed(prefix, files_before, what):
+    left = tree_files(prefix.drive_c("C:\\Program Files")) - files_before
+    check(not left, "%s: files left: %s" % (what, sorted(left)))
+    check(not os.path.exists(prefix.drive_c("C:\\Program Files\\Tavimark")),
+          "%s: the Tavimark folder is left" % what)
+
+
 def export(prefix, name):
     return regfile.export(prefix.wine, prefix.env, ROOT, os.path.join(prefix.path, name + ".reg"))
 
@@ -187,12 +194,11 @@ def run_package(args, display, effect, technique, pending):
         shutil.copy2(args.next_package, packages)
         n = "C:\\packages\\" + os.path.basename(args.package)
         n1 = "C:\\packages\\" + os.path.basename(args.next_package)
-        program_files = prefix.drive_c("C:\\Program Files")
-        files_before = tree_files(program_files)
+        files_before = tree_files(prefix.drive_c("C:\\Program Files"))
         before = export(prefix, "before")
 
         reference = pending.result()
-        check(any(k for k, n, v in reference[1] if "InprocServer32" in k),
+        check(any("InprocServer32" in key for key, _, _ in reference[1]),
               "regsvr32 registered no InprocServer32")
         if msiexec(prefix, "/i", n, "install N"):
             check_product_folder(prefix, args.stage, "install N")
@@ -201,10 +207,7 @@ def run_package(args, display, effect, technique, pending):
                                          "QUORVEL_TEST_TECHNIQUE": technique,
                                          "QUORVEL_TEST_VERSION": args.version}, "install N")
         if msiexec(prefix, "/x", n, "uninstall N"):
-            check(tree_files(program_files) == files_before,
-                  "uninstall N: files left: %s" % sorted(tree_files(program_files) - files_before))
-            check(not os.path.exists(prefix.drive_c("C:\\Program Files\\Tavimark")),
-                  "uninstall N: the Tavimark folder is left")
+            check_removed(prefix, files_before, "uninstall N")
             check_as_before(before, export(prefix, "uninstalled"), "uninstall N")
 
         if msiexec(prefix, "/i", n, "reinstall N") and msiexec(prefix, "/i", n1, "upgrade"):
@@ -219,9 +222,7 @@ def run_package(args, display, effect, technique, pending):
             check(code != 0, "downgrade: N installed over N+1")
             check_product_folder(prefix, args.next_stage, "refused downgrade")
         if msiexec(prefix, "/x", n1, "uninstall N+1"):
-            check(tree_files(program_files) == files_before,
-                  "uninstall N+1: files left: %s"
-                  % sorted(tree_files(program_files) - files_before))
+            check_removed(prefix, files_before, "uninstall N+1")
             check_as_before(before, export(prefix, "uninstalled-next"), "uninstall N+1")
 
 
