@@ -9,6 +9,7 @@
 #include "transform/ShaderEffect.h"
 #include "transform/ShaderTransition.h"
 
+#include <string>
 #include <vector>
 
 using moduletest::CountingOuter;
@@ -260,6 +261,31 @@ QUORVEL_CHILD_SCENARIO(ClassInfoFromOwnResource) {
 
 TEST(ProvideClassInfo, FallsBackToOwnResourceAndRetriesAfterFailure) {
     EXPECT_EQ(testing_support::RunChild("ClassInfoFromOwnResource"), 0u);
+}
+
+std::vector<std::string> g_classScripts;
+HRESULT FailingFirstScript(bool registering) {
+    g_classScripts.push_back(registering ? "first+" : "first-");
+    return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+}
+HRESULT FailingSecondScript(bool registering) {
+    g_classScripts.push_back(registering ? "second+" : "second-");
+    return HRESULT_FROM_WIN32(ERROR_KEY_DELETED);
+}
+
+// A failing class script does not keep the others from being removed; the
+// first failure is the result and the AppID step never runs.
+TEST(Module, UnregisteringRunsEveryClassScriptAfterAFailure) {
+    auto* const first = g_objectMap[0].updateRegistry;
+    auto* const second = g_objectMap[1].updateRegistry;
+    g_objectMap[0].updateRegistry = &FailingFirstScript;
+    g_objectMap[1].updateRegistry = &FailingSecondScript;
+    g_classScripts.clear();
+    const HRESULT hr = g_module.UnregisterServer();
+    g_objectMap[0].updateRegistry = first;
+    g_objectMap[1].updateRegistry = second;
+    EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(g_classScripts, (std::vector<std::string>{"first-", "second-"}));
 }
 
 } // namespace
