@@ -288,4 +288,36 @@ TEST(Module, UnregisteringRunsEveryClassScriptAfterAFailure) {
     EXPECT_EQ(g_classScripts, (std::vector<std::string>{"first-", "second-"}));
 }
 
+LCID g_localeSeen = 0;
+HRESULT LocaleRecordingScript(bool registering) {
+    g_localeSeen = ::GetThreadLocale();
+    return registering ? HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) : S_OK;
+}
+
+// Class scripts run in the system's default locale, whatever the caller's
+// thread uses; the caller's locale comes back afterwards. A refused class
+// stops registration before the type library; unregistering then removes
+// the AppID entries written before it.
+TEST(Module, ClassScriptsRunInTheSystemDefaultLocale) {
+    auto* const first = g_objectMap[0].updateRegistry;
+    auto* const second = g_objectMap[1].updateRegistry;
+    g_objectMap[0].updateRegistry = &LocaleRecordingScript;
+    g_objectMap[1].updateRegistry = &LocaleRecordingScript;
+    const LCID saved = ::GetThreadLocale();
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID system = ::GetSystemDefaultLCID();
+    ASSERT_NE(system, german);
+    for (const bool registering : {true, false}) {
+        ASSERT_TRUE(::SetThreadLocale(german));
+        g_localeSeen = 0;
+        const HRESULT hr = registering ? g_module.RegisterServer() : g_module.UnregisterServer();
+        EXPECT_EQ(hr, registering ? HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) : S_OK);
+        EXPECT_EQ(g_localeSeen, system) << registering;
+        EXPECT_EQ(::GetThreadLocale(), german) << registering;
+    }
+    ::SetThreadLocale(saved);
+    g_objectMap[0].updateRegistry = first;
+    g_objectMap[1].updateRegistry = second;
+}
+
 } // namespace
