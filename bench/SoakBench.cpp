@@ -20,8 +20,6 @@ namespace {
 using quorvel::ComPtr;
 using namespace quorvelrender;
 
-constexpr int kSizeEvery = 1000;
-constexpr int kInitializeEvery = 10000;
 // Small outputs keep the run short; what leaks per frame leaks at any size.
 constexpr struct { UINT width, height; } kSizes[] = {{64, 48}, {96, 64}, {80, 45}, {48, 48}};
 constexpr size_t kSizeCount = sizeof(kSizes) / sizeof(kSizes[0]);
@@ -120,7 +118,11 @@ struct Frames {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Frames, then how often the size changes and Initialize runs (0: never),
+    // so a growth can be traced to one of them.
     const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int sizeEvery = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const int initializeEvery = argc > 3 ? std::atoi(argv[3]) : 10000;
     const std::wstring folder = Folder();
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DeviceContext context;
@@ -156,16 +158,18 @@ int main(int argc, char** argv) {
     const ULONG sessionReferences = DeviceReferences(device) - ownReferences;
 
     std::printf("soak: %d crossfade frames, size change every %d, Initialize every %d\n", total,
-                kSizeEvery, kInitializeEvery);
-    const MediaTime duration = TickTime(kTicksPerFrame * kSizeEvery);
+                sizeEvery, initializeEvery);
+    const int span = sizeEvery > 0 ? sizeEvery : 1000;
+    const MediaTime duration = TickTime(kTicksPerFrame * span);
     for (int frame = 0; frame < total; ++frame) {
-        if (frame % kInitializeEvery == 0 && FAILED(hr = session.Initialize()))
+        if ((frame == 0 || (initializeEvery > 0 && frame % initializeEvery == 0)) &&
+            FAILED(hr = session.Initialize()))
             return Fail("Initialize", frame, hr);
-        const Frames& f = frames[(frame / kSizeEvery) % kSizeCount];
-        if (FAILED(hr = session.Render(FrameTime(static_cast<UINT>(frame % kSizeEvery)), duration,
+        const Frames& f = frames[sizeEvery > 0 ? (frame / sizeEvery) % kSizeCount : 0];
+        if (FAILED(hr = session.Render(FrameTime(static_cast<UINT>(frame % span)), duration,
                                        f.in0.get(), f.in1.get(), f.out.get())))
             return Fail("Render", frame, hr);
-        if ((frame + 1) % kSizeEvery == 0)
+        if ((frame + 1) % 1000 == 0)
             Finish(device);
         const int done = frame + 1;
         if (done == 1)
@@ -174,7 +178,7 @@ int main(int argc, char** argv) {
             Print("middle", done, device, ownReferences + sessionReferences);
         else if (done == total)
             Print("end", done, device, ownReferences + sessionReferences);
-        else if (done % kInitializeEvery == 0)
+        else if (done % 10000 == 0)
             Print("cycle", done, device, ownReferences + sessionReferences);
     }
     session.Close();

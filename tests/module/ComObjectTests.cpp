@@ -84,6 +84,61 @@ TEST(ComObject, AggregatedFormLocksOnceAndLeavesTheOuterCount) {
     EXPECT_EQ(outer.count(), 1);
 }
 
+// The parameter store member of a real class, reached the way an explicit
+// instantiation may name a protected member.
+template <auto Member, typename Tag> struct MemberAccess {
+    friend constexpr auto MemberOf(Tag) { return Member; }
+};
+struct StoreMember {
+    friend constexpr auto MemberOf(StoreMember);
+};
+template struct MemberAccess<&CShaderBase::m_spParameterStore, StoreMember>;
+
+// Planted as a member: when the aggregate's destruction releases it, it
+// calls back into the aggregate's own unknown and notes the module's locks.
+class DestructionWitness final : public IUnknown {
+  public:
+    explicit DestructionWitness(IUnknown* aggregate) : m_aggregate(aggregate) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        countSeen = m_aggregate->AddRef();
+        m_aggregate->Release();
+        locksSeen = g_module.GetLockCount();
+        return --m_refs;
+    }
+    ULONG countSeen = 0;
+    LONG locksSeen = -1;
+
+  private:
+    IUnknown* m_aggregate;
+    ULONG m_refs = 1;
+};
+
+template <typename T> void ExpectParkedCountInAggregate() {
+    const LONG locks = g_module.GetLockCount();
+    CountingOuter outer;
+    IUnknown* inner = nullptr;
+    ASSERT_EQ(T::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
+    auto* aggregate = static_cast<quorvel::CComAggObject<T>*>(inner);
+    CShaderBase& base = aggregate->contained();
+    DestructionWitness witness(inner);
+    (base.*MemberOf(StoreMember{})).attach(reinterpret_cast<IParameterStore*>(&witness));
+    EXPECT_EQ(inner->Release(), 0u);
+    // A reference call during destruction cannot reach zero again.
+    EXPECT_EQ(witness.countSeen, static_cast<ULONG>(-1073741823 + 1));
+    EXPECT_EQ(witness.locksSeen, locks);
+    EXPECT_EQ(outer.count(), 1);
+}
+
+TEST(ComObject, RealClassesParkTheAggregateCountDuringDestruction) {
+    ExpectParkedCountInAggregate<CShaderEffect>();
+    ExpectParkedCountInAggregate<CShaderTransition>();
+}
+
 TEST(ComObject, FailedCreationLeavesNothing) {
     const LONG locks = g_module.GetLockCount();
     const int destroyed = CProbe::s_destroyed;
