@@ -63,6 +63,20 @@ UINT LargestDifference(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
     return largest;
 }
 
+// The host's shared folder in the test prefix.
+std::wstring SharedFolder() {
+    wchar_t shared[MAX_PATH];
+    const DWORD n =
+        ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH);
+    return n == 0 || n > MAX_PATH ? std::wstring(L"<unexpanded>") : std::wstring(shared);
+}
+
+// A file or folder a test put into the shared folder, removed at scope end.
+struct RemovedAtEnd {
+    std::wstring path;
+    ~RemovedAtEnd() { testing_support::RemoveTree(path); }
+};
+
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -270,14 +284,8 @@ TEST_F(EndToEnd, OutputSizeChangeBetweenFramesStillRendersExactly) {
 }
 
 TEST_F(EndToEnd, IncludeOnlyInTheHostsSharedFolderCompilesFromMemory) {
-    wchar_t shared[MAX_PATH];
-    ASSERT_NE(::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH),
-              0u);
-    const std::wstring folder = std::wstring(shared) + L"\\quorvel-e2e";
-    struct Cleanup {
-        std::wstring path;
-        ~Cleanup() { testing_support::RemoveTree(path); }
-    } cleanup{folder};
+    const std::wstring folder = SharedFolder() + L"\\quorvel-e2e";
+    const RemovedAtEnd cleanup{folder};
     ASSERT_TRUE(WriteFileBytes(folder + L"\\pass-technique.fxh", kPassThroughTechnique));
     const std::wstring effect =
         WriteEffect(L"include.fx", std::string(kInputDeclaration) +
@@ -394,15 +402,9 @@ TEST_F(CopiedServer, CutOffDllPathStillSearchesTheSharedFolder) {
         folder += L"\\" + std::wstring(room > 101 ? 100 : (room > 1 ? room - 1 : 1), L'd');
     }
     ASSERT_TRUE(CopyServerTo(folder));
-    wchar_t shared[MAX_PATH];
-    ASSERT_NE(::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH),
-              0u);
     const std::wstring name = L"quorvel-e2e-cutoff.fx";
-    const std::wstring effect = std::wstring(shared) + L"\\" + name;
-    struct Cleanup {
-        std::wstring path;
-        ~Cleanup() { ::DeleteFileW(path.c_str()); }
-    } cleanup{effect};
+    const std::wstring effect = SharedFolder() + L"\\" + name;
+    const RemovedAtEnd cleanup{effect};
     ASSERT_TRUE(WriteFileBytes(effect, PassThroughEffect()));
     ExpectPassThrough(folder, name);
 }
@@ -411,14 +413,8 @@ TEST_F(CopiedServer, CutOffDllPathStillSearchesTheSharedFolder) {
 // (its include is only in the shared folder) compiles that file or fails
 // cleanly; its best-fit neighbour "Auni.fx" is never loaded.
 TEST_F(EndToEnd, UnspellableNameNeverLoadsAnotherFile) {
-    wchar_t shared[MAX_PATH];
-    ASSERT_NE(::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH),
-              0u);
-    const std::wstring folder = std::wstring(shared) + L"\\quorvel-e2e-uni";
-    struct Cleanup {
-        std::wstring path;
-        ~Cleanup() { testing_support::RemoveTree(path); }
-    } cleanup{folder};
+    const std::wstring folder = SharedFolder() + L"\\quorvel-e2e-uni";
+    const RemovedAtEnd cleanup{folder};
     ASSERT_TRUE(WriteFileBytes(folder + L"\\pass-technique.fxh", kPassThroughTechnique));
     ASSERT_TRUE(WriteFileBytes(folder + L"\\nothing.fxh", "// only needs the shared folder\n"));
     const std::string includer =
