@@ -1,5 +1,6 @@
 #include "transform/ShaderBase.h"
 
+#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "effect/FindShaderFile.h"
@@ -26,28 +27,10 @@ std::wstring MessageText(ID3DXBuffer* messages) {
     const char* text = static_cast<const char*>(messages->GetBufferPointer());
     if (!text)
         return std::wstring();
-    const size_t length = ::strnlen(text, messages->GetBufferSize());
-    if (length == 0 || length > INT_MAX)
+    std::wstring wide;
+    if (FAILED(quorvel::Widen({text, ::strnlen(text, messages->GetBufferSize())}, wide)))
         return std::wstring();
-    const int count = static_cast<int>(length);
-    const int wideLength = ::MultiByteToWideChar(CP_THREAD_ACP, 0, text, count, nullptr, 0);
-    if (wideLength <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, text, count, wide.data(), wideLength);
     return wide;
-}
-
-HRESULT NarrowPath(const wchar_t* path, std::string& narrow) {
-    const int length =
-        ::WideCharToMultiByte(CP_THREAD_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
-    RETURN_HR_IF(quorvel::HResultFromLastError(), length <= 0);
-    narrow.assign(static_cast<size_t>(length), '\0');
-    RETURN_HR_IF(quorvel::HResultFromLastError(),
-                 ::WideCharToMultiByte(CP_THREAD_ACP, 0, path, -1, narrow.data(), length, nullptr,
-                                       nullptr) == 0);
-    narrow.resize(static_cast<size_t>(length - 1));
-    return S_OK;
 }
 
 } // namespace
@@ -82,7 +65,9 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
         messages.reset();
         std::string narrowPath;
         std::string text;
-        hr = NarrowPath(path, narrowPath);
+        // A path the code page cannot spell is not found: a best-fit or
+        // default-character path could name another file.
+        hr = quorvel::NarrowPath(path, narrowPath);
         if (SUCCEEDED(hr))
             hr = LoadShaderSource(narrowPath, text);
         if (SUCCEEDED(hr) && text.size() > UINT_MAX)

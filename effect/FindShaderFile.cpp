@@ -57,20 +57,23 @@ HRESULT FindShaderFile(wchar_t path[MAX_PATH], const wchar_t* name) {
         return E_FAIL;
     wchar_t folder[MAX_PATH];
     const DWORD length = ::GetModuleFileNameW(module, folder, MAX_PATH);
-    // A cut-off module path names no real folder.
-    if (length == 0 || length >= MAX_PATH)
+    if (length == 0)
         return E_FAIL;
-    wchar_t* fileName = ::PathFindFileNameW(folder);
-    // Without a separator the folder would be the current directory, which is
-    // never searched.
-    if (fileName == nullptr || fileName == folder)
-        return E_FAIL;
-    *fileName = L'\0';
-    if (!CopyBounded(path, folder))
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    // The module's folder is a real path already: the name is not expanded.
-    if (::PathAppendW(path, name) && ::PathFileExistsW(path))
-        return S_OK;
+    // A cut-off module path names no real folder: that folder has nothing for
+    // us, and the shared folder is still searched.
+    if (length < MAX_PATH) {
+        wchar_t* fileName = ::PathFindFileNameW(folder);
+        // Without a separator the folder would be the current directory,
+        // which is never searched.
+        if (fileName == nullptr || fileName == folder)
+            return E_FAIL;
+        *fileName = L'\0';
+        if (!CopyBounded(path, folder))
+            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        // The module's folder is a real path already: the name is not expanded.
+        if (::PathAppendW(path, name) && ::PathFileExistsW(path))
+            return S_OK;
+    }
 
     if (ExistsUnderExpandedFolder(path, kSharedFolder, name))
         return S_OK;

@@ -1,5 +1,6 @@
 #include "effect/ShaderSource.h"
 
+#include "com/CodePage.h"
 #include "com/UniqueAny.h"
 #include "effect/FindShaderFile.h"
 #include "effect/SourceText.h"
@@ -17,16 +18,8 @@ class SearchFolderFiles final : public quorvel::source::SourceFiles {
   public:
     bool Find(const std::string& name, FoundFile& file) override {
         std::wstring wide;
-        if (!name.empty()) {
-            const int length = ::MultiByteToWideChar(CP_THREAD_ACP, 0, name.data(),
-                                                     static_cast<int>(name.size()), nullptr, 0);
-            if (length <= 0)
-                return false;
-            wide.resize(static_cast<size_t>(length));
-            if (::MultiByteToWideChar(CP_THREAD_ACP, 0, name.data(), static_cast<int>(name.size()),
-                                      wide.data(), length) != length)
-                return false;
-        }
+        if (FAILED(quorvel::Widen(name, wide)))
+            return false;
         wchar_t path[MAX_PATH];
         if (FAILED(FindShaderFile(path, wide.c_str())))
             return false;

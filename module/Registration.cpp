@@ -5,6 +5,7 @@
 #include "module/Registrar.h"
 #include "module/ShaderEffectModule.h"
 
+#include "com/CodePage.h"
 #include "com/ComPtr.h"
 #include "com/HResult.h"
 #include "com/ProvideClassInfo.h"
@@ -59,18 +60,10 @@ HRESULT RunAppIdScript(bool registering) {
     HGLOBAL loaded = ::LoadResource(module, resource);
     RETURN_HR_IF_NULL(quorvel::HResultFromLastError(), loaded);
     const auto* bytes = static_cast<const char*>(::LockResource(loaded));
-    const int size = static_cast<int>(::SizeofResource(module, resource));
+    const DWORD size = ::SizeofResource(module, resource);
     RETURN_HR_IF_NULL(E_UNEXPECTED, bytes);
     std::wstring script;
-    if (size > 0) {
-        const int length =
-            ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, size, nullptr, 0);
-        RETURN_HR_IF(quorvel::HResultFromLastError(), length == 0);
-        script.resize(static_cast<size_t>(length));
-        RETURN_HR_IF(quorvel::HResultFromLastError(),
-                     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, size,
-                                           script.data(), length) == 0);
-    }
+    RETURN_IF_FAILED(quorvel::Widen({bytes, size}, script, CP_UTF8, MB_ERR_INVALID_CHARS));
     return RunScript(script, nullptr, registering);
     COM_METHOD_END
 }
@@ -146,10 +139,20 @@ HRESULT CShaderEffectModule::RegisterServer() noexcept {
     return RegisterTypeLibrary();
 }
 
+// Every class and the type library are removed even after a failure, so one
+// broken key does not leave the rest behind; the AppID goes only when all
+// else did. The first failure is the result.
 HRESULT CShaderEffectModule::UnregisterServer() noexcept {
     SystemLocaleScope locale;
+    HRESULT first = S_OK;
+    const auto keep = [&first](HRESULT hr) {
+        if (FAILED(hr) && SUCCEEDED(first))
+            first = hr;
+    };
     for (const auto& entry : g_objectMap)
-        RETURN_IF_FAILED(entry.updateRegistry(false));
-    RETURN_IF_FAILED(UnregisterTypeLibrary());
+        keep(entry.updateRegistry(false));
+    keep(UnregisterTypeLibrary());
+    if (FAILED(first))
+        return first;
     return RunAppIdScript(false);
 }

@@ -89,7 +89,8 @@ HRESULT CShaderEffectModule::GetClassObject(REFCLSID clsid, REFIID iid, void** o
     return S_OK;
 }
 
-void CShaderEffectModule::Term() noexcept {
+void CShaderEffectModule::Term(TermReason reason) noexcept {
+    const bool exiting = reason == TermReason::ProcessExit;
     if (m_bTerminated)
         return;
     m_bTerminated = true;
@@ -104,7 +105,8 @@ void CShaderEffectModule::Term() noexcept {
     }
     while (list) {
         TermEntry* next = list->next;
-        list->function(list->argument);
+        if (!exiting)
+            list->function(list->argument);
         delete list;
         list = next;
     }
@@ -119,7 +121,10 @@ void CShaderEffectModule::Term() noexcept {
         ::DeleteCriticalSection(&m_csModule);
     m_bObjectMapSectionReady = false;
     m_bModuleSectionReady = false;
-    PipelineLibrary::Unload();
+    if (exiting)
+        PipelineLibrary::Abandon();
+    else
+        PipelineLibrary::Unload();
 }
 
 namespace quorvel {

@@ -48,9 +48,15 @@ class CShaderEffectModule {
     HRESULT RegisterServer() noexcept;
     HRESULT UnregisterServer() noexcept;
 
+    // How the module ends. At process exit other modules may be detached
+    // already and the loader lock is held, so nothing calls into them then.
+    enum class TermReason { Unload, ProcessExit };
+
     // Runs the class hooks and the termination list, drops the class objects
-    // and frees the pipeline library; once only.
-    void Term() noexcept;
+    // and frees the pipeline library; once only. At process exit the
+    // termination list (it releases oleaut32 objects) and the FreeLibrary of
+    // the pipeline library are skipped.
+    void Term(TermReason reason = TermReason::Unload) noexcept;
 
     const GUID m_libid;
 

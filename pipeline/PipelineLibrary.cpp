@@ -130,6 +130,11 @@ HRESULT PipelineLibrary::CreateParameterStore(IParameterStore** store) {
 
 void PipelineLibrary::Unload() { ClearHolder(g_pipeline); }
 
+void PipelineLibrary::Abandon() {
+    g_pipeline.module = nullptr;
+    g_pipeline.table = {};
+}
+
 HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid,
                                    void** out) {
     RETURN_HR_IF_NULL(E_POINTER, out);

@@ -16,6 +16,8 @@ class PipelineLibrary {
     static HRESULT CreateParameterStore(IParameterStore** store);
     // Frees the library; runs when the module unloads.
     static void Unload();
+    // Forgets the library without freeing it: at process exit it may be gone.
+    static void Abandon();
 
     PipelineLibrary() = delete;
 };

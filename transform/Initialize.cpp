@@ -1,8 +1,9 @@
 #include "transform/ShaderBase.h"
 
+#include "com/CodePage.h"
 #include "com/HResult.h"
 
-#include <vector>
+#include <string>
 
 using quorvel::ComPtr;
 
@@ -39,14 +40,11 @@ HRESULT CShaderBase::Initialize(IUnknown* host) {
     // drawn without its technique or with an index buffer left unfilled.
     HRESULT hr = m_strTechnique.empty() ? E_FAIL : S_OK;
     if (SUCCEEDED(hr)) {
-        const int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
-                                                 nullptr, 0, nullptr, nullptr);
-        std::vector<char> technique(length > 0 ? static_cast<size_t>(length) : 1, '\0');
-        if (length <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
-                                                 technique.data(), length, nullptr, nullptr) == 0)
-            hr = quorvel::HResultFromLastError();
+        // A name the code page cannot spell keeps its default character.
+        std::string technique;
+        hr = quorvel::Narrow(m_strTechnique.c_str(), technique);
         if (SUCCEEDED(hr))
-            hr = m_spEffect->SetTechnique(technique.data());
+            hr = m_spEffect->SetTechnique(technique.c_str());
     }
     if (SUCCEEDED(hr))
         hr = BuildIndexGrid(device.get());

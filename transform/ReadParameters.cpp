@@ -1,5 +1,6 @@
 #include "transform/ShaderBase.h"
 
+#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "com/UniqueAny.h"
@@ -34,17 +35,6 @@ HRESULT ReadGridSize(IParameterStore* store, const wchar_t* name, UniquePropVari
     return S_OK;
 }
 
-// The narrow table name as UTF-16 in the thread's code page.
-HRESULT WidenName(const char* name, std::wstring& wide) {
-    const int length = ::MultiByteToWideChar(CP_THREAD_ACP, 0, name, -1, nullptr, 0);
-    RETURN_HR_IF(quorvel::HResultFromLastError(), length <= 0);
-    wide.assign(static_cast<size_t>(length), L'\0');
-    RETURN_HR_IF(quorvel::HResultFromLastError(),
-                 ::MultiByteToWideChar(CP_THREAD_ACP, 0, name, -1, wide.data(), length) == 0);
-    wide.resize(static_cast<size_t>(length - 1));
-    return S_OK;
-}
-
 bool IsOffWord(BSTR lowered) {
     for (const wchar_t* word : {L"0", L"false", L"zero"}) {
         UniqueBstr candidate(::SysAllocString(word));
@@ -73,7 +63,7 @@ HRESULT CShaderBase::ReadParameters() {
 
     for (int slot = 3; slot < kTextureSlots; ++slot) {
         std::wstring name;
-        RETURN_IF_FAILED(WidenName(g_inputTextureSemantics[slot], name));
+        RETURN_IF_FAILED(quorvel::Widen(g_inputTextureSemantics[slot], name));
         if (FAILED(ReadValue(store, name.c_str(), value)))
             continue;
         StoreTextureFile(value.get(), slot);

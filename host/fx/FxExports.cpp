@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "com/CodePage.h"
 #include "com/ComPtr.h"
 #include "com/HResult.h"
 #include "com/UniqueAny.h"
@@ -24,25 +25,14 @@ using quorvel::ComPtr;
 constexpr LONGLONG kMaxSourceBytes = 64LL * 1024 * 1024;
 
 std::wstring Widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    std::wstring out;
+    quorvel::Widen(text, out, CP_ACP);
     return out;
 }
 
 std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
+    std::string out;
+    quorvel::Narrow(text, out, CP_ACP);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "host/render/Tool.h"
 
+#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "host/render/EffectIncludes.h"
 #include "host/render/EffectScan.h"
@@ -19,11 +20,8 @@ namespace quorvelrender {
 namespace {
 
 void Print(const std::wstring& text) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), n,
-                          nullptr, nullptr);
+    std::string narrow;
+    quorvel::Narrow(text, narrow, CP_UTF8);
     std::fwrite(narrow.data(), 1, narrow.size(), stderr);
     std::fflush(stderr);
 }
@@ -163,9 +161,9 @@ std::wstring Job::RenderHint() const {
 }
 
 int Job::Prepare() {
-    m_effectPath = FullPath(m_options.effect.empty()
-                                ? m_toolFolder + L"\\library\\transitions\\crossfade.fx"
-                                                     : m_options.effect);
+    m_effectPath =
+        FullPath(m_options.effect.empty() ? m_toolFolder + L"\\library\\transitions\\crossfade.fx"
+                                          : m_options.effect);
     std::string text;
     if (!IsFile(m_effectPath) || !ReadText(m_effectPath, text))
         return Fail(kExitInput, L"effect file not found: " + m_effectPath);

@@ -63,6 +63,20 @@ UINT LargestDifference(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
     return largest;
 }
 
+// The host's shared folder in the test prefix.
+std::wstring SharedFolder() {
+    wchar_t shared[MAX_PATH];
+    const DWORD n =
+        ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH);
+    return n == 0 || n > MAX_PATH ? std::wstring(L"<unexpanded>") : std::wstring(shared);
+}
+
+// A file or folder a test put into the shared folder, removed at scope end.
+struct RemovedAtEnd {
+    std::wstring path;
+    ~RemovedAtEnd() { testing_support::RemoveTree(path); }
+};
+
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -270,14 +284,8 @@ TEST_F(EndToEnd, OutputSizeChangeBetweenFramesStillRendersExactly) {
 }
 
 TEST_F(EndToEnd, IncludeOnlyInTheHostsSharedFolderCompilesFromMemory) {
-    wchar_t shared[MAX_PATH];
-    ASSERT_NE(::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Movie Maker\\Shared", shared, MAX_PATH),
-              0u);
-    const std::wstring folder = std::wstring(shared) + L"\\quorvel-e2e";
-    struct Cleanup {
-        std::wstring path;
-        ~Cleanup() { testing_support::RemoveTree(path); }
-    } cleanup{folder};
+    const std::wstring folder = SharedFolder() + L"\\quorvel-e2e";
+    const RemovedAtEnd cleanup{folder};
     ASSERT_TRUE(WriteFileBytes(folder + L"\\pass-technique.fxh", kPassThroughTechnique));
     const std::wstring effect =
         WriteEffect(L"include.fx", std::string(kInputDeclaration) +
@@ -339,6 +347,114 @@ technique TwoPass
     const std::vector<DWORD> pixels = e2e::Read(output.get());
     ASSERT_FALSE(pixels.empty());
     EXPECT_EQ(LargestDifference(pixels, std::vector<DWORD>(pixels.size(), 0xFFFF00FF)), 0u);
+}
+
+// Quorvel.dll and the effect framework copied into `folder`, whose own path
+// then decides the DLL-folder step of the effect file search.
+class CopiedServer : public EndToEnd {
+  protected:
+    bool CopyServerTo(const std::wstring& folder) {
+        testing_support::CreateFolders(folder);
+        for (const wchar_t* name : {L"Quorvel.dll", L"d3dx9_30.dll"})
+            if (!::CopyFileW((e2e::ToolFolder() + L"\\" + name).c_str(),
+                             (folder + L"\\" + name).c_str(), FALSE))
+                return false;
+        return true;
+    }
+    // Renders one pass-through frame through the server in `folder`.
+    void ExpectPassThrough(const std::wstring& folder, const std::wstring& effect) {
+        const UINT w = 48, h = 32;
+        const std::vector<DWORD> pixels = e2e::Pattern(w, h, 3);
+        ComPtr<IDirect3DTexture9> input, output;
+        ASSERT_EQ(e2e::Upload(pixels, w, h, input.put()), S_OK);
+        ASSERT_EQ(e2e::Target(w, h, output.put()), S_OK);
+        Session session;
+        ASSERT_EQ(session.Open(e2e::Device(), folder, false, false), S_OK);
+        ASSERT_EQ(quorvelrender::PutParameter(session.editor(), nullptr,
+                                              e2e::Text(L"ShaderFilename", effect)),
+                  S_OK);
+        ASSERT_EQ(quorvelrender::PutParameter(session.editor(), nullptr,
+                                              e2e::Text(L"Technique", L"Pass")),
+                  S_OK);
+        ASSERT_EQ(session.Initialize(), S_OK);
+        ASSERT_EQ(session.Render(quorvelrender::TickTime(0), quorvelrender::TickTime(1),
+                                 input.get(), nullptr, output.get()),
+                  S_OK);
+        EXPECT_EQ(LargestDifference(e2e::Read(output.get()), pixels), 0u);
+    }
+};
+
+// The DLL's folder is the folder of Quorvel.dll, not of the program that loads it.
+TEST_F(CopiedServer, EffectBesideTheDllIsFound) {
+    const std::wstring folder = m_folder / L"server";
+    ASSERT_TRUE(CopyServerTo(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\beside-dll.fx", PassThroughEffect()));
+    ExpectPassThrough(folder, L"beside-dll.fx");
+}
+
+// A DLL path that fills the 260-character buffer is cut off: its folder has
+// nothing, and the host's shared folder is still searched.
+TEST_F(CopiedServer, CutOffDllPathStillSearchesTheSharedFolder) {
+    std::wstring folder = m_folder.path();
+    const std::wstring dll = L"\\Quorvel.dll";
+    while (folder.size() + dll.size() < MAX_PATH + 2) {
+        const size_t room = MAX_PATH + 2 - folder.size() - dll.size();
+        folder += L"\\" + std::wstring(room > 101 ? 100 : (room > 1 ? room - 1 : 1), L'd');
+    }
+    ASSERT_TRUE(CopyServerTo(folder));
+    const std::wstring name = L"quorvel-e2e-cutoff.fx";
+    const std::wstring effect = SharedFolder() + L"\\" + name;
+    const RemovedAtEnd cleanup{effect};
+    ASSERT_TRUE(WriteFileBytes(effect, PassThroughEffect()));
+    ExpectPassThrough(folder, name);
+}
+
+// An effect name the code page cannot spell that needs the in-memory compile
+// (its include is only in the shared folder) compiles that file or fails
+// cleanly; its best-fit neighbour "Auni.fx" is never loaded.
+TEST_F(EndToEnd, UnspellableNameNeverLoadsAnotherFile) {
+    const std::wstring folder = SharedFolder() + L"\\quorvel-e2e-uni";
+    const RemovedAtEnd cleanup{folder};
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\pass-technique.fxh", kPassThroughTechnique));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\nothing.fxh", "// only needs the shared folder\n"));
+    const std::string includer =
+        std::string(kInputDeclaration) + "#include \"quorvel-e2e-uni\\pass-technique.fxh\"\n";
+    // The neighbour draws a constant colour, so loading it shows.
+    const std::string neighbour = std::string(kInputDeclaration) + R"(
+technique Pass
+{
+    pass P0
+    {
+        PixelShader = asm
+        {
+            ps_2_0
+            def c0, 1, 0, 0, 1
+            mov oC0, c0
+        };
+    }
+}
+#include "quorvel-e2e-uni\nothing.fxh"
+)";
+    WriteEffect(L"Auni.fx", neighbour);
+    WriteEffect(L"a.fx", neighbour);
+    for (const std::wstring name : {L"\u0100uni.fx", L"sub\\\uFF0E\uFF0E\uFF3Ca.fx"}) {
+        const std::wstring effect = WriteEffect(name, includer);
+        const UINT w = 48, h = 32;
+        const std::vector<DWORD> pixels = e2e::Pattern(w, h, 5);
+        ComPtr<IDirect3DTexture9> input, output;
+        ASSERT_EQ(e2e::Upload(pixels, w, h, input.put()), S_OK);
+        ASSERT_EQ(e2e::Target(w, h, output.put()), S_OK);
+        Session session;
+        const HRESULT hr = e2e::Start(session, false, effect, L"Pass");
+        if (FAILED(hr)) {
+            EXPECT_EQ(hr, E_FAIL);
+            continue;
+        }
+        ASSERT_EQ(session.Render(quorvelrender::TickTime(0), quorvelrender::TickTime(1),
+                                 input.get(), nullptr, output.get()),
+                  S_OK);
+        EXPECT_EQ(LargestDifference(e2e::Read(output.get()), pixels), 0u);
+    }
 }
 
 } // namespace

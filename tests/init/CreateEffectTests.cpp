@@ -242,6 +242,45 @@ TEST_F(IncludeFallbackTest, FailuresOfTheFallback) {
     }
 }
 
+// The narrow path for the in-memory compile must name the same file: a
+// best-fit "A" for "\u0100" or a real "..\\" for fullwidth "\uFF0E\uFF0E\uFF3C" would
+// load a neighbour instead.
+TEST_F(IncludeFallbackTest, UnicodeNamesCompileTheNamedFileOrFailCleanly) {
+    ShareInclude();
+    ASSERT_TRUE(WriteFileBytes(effectPath, "#include \"common.fxh\"\ntechnique Decoy {}\n"));
+    ASSERT_TRUE(
+        WriteFileBytes(folder / L"fx\\Auni.fx", "#include \"common.fxh\"\ntechnique Decoy {}\n"));
+    const struct {
+        const char* what;
+        std::wstring name;
+    } cases[] = {
+        {"macron", folder / L"fx\\\u0100uni.fx"},
+        {"fullwidth dots and backslash", folder / L"fx\\sub\\\uFF0E\uFF0E\uFF3Ca.fx"},
+        {"cyrillic", folder / L"fx\\\u0444.fx"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteFileBytes(c.name, "#include \"common.fxh\"\ntechnique Named {}\n"))
+            << c.what;
+        SetString(L"ShaderFilename", c.name.c_str());
+        D3DXStandIn::Get().compiles.push_back(Outcome(kCompileFailed, cannotOpen));
+        CallLog::Get().Reset();
+        const HRESULT hr = shader.CreateEffect(device.get());
+        const auto fromMemory = CallLog::Get().Named("D3DXCreateEffect");
+        for (const auto& call : fromMemory)
+            EXPECT_EQ(call.text.find("Decoy"), std::string::npos) << c.what;
+        if (SUCCEEDED(hr)) {
+            ASSERT_EQ(fromMemory.size(), 1u) << c.what;
+            EXPECT_NE(fromMemory[0].text.find("Named"), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(hr, E_FAIL) << c.what;
+            EXPECT_TRUE(fromMemory.empty()) << c.what;
+            EXPECT_FALSE(shader.m_spEffect) << c.what;
+        }
+        shader.m_spEffect = nullptr;
+        D3DXStandIn::Get().compiles.clear();
+    }
+}
+
 TEST_F(IncludeFallbackTest, OnlyTheExactCaseSensitiveTextTriggersTheFallback) {
     D3DXStandIn::Get().compiles.push_back(
         Outcome(kCompileFailed, "a.fx(1,10): ERROR X1507: Failed to open source file"));

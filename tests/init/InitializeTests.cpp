@@ -80,6 +80,32 @@ TEST_F(InitializeTest, TechniqueNameIsNarrowedInTheThreadCodePage) {
                                                                          "chnique");
 }
 
+// The thread's code page, not the process's: under a Russian thread locale
+// (1251) Cyrillic narrows to its own bytes; what 1251 cannot spell becomes its
+// default character, never a best-fit look-alike ("\u0100" is not "A").
+TEST_F(InitializeTest, TechniqueNameFollowsTheThreadLocale) {
+    const LCID saved = ::GetThreadLocale();
+    ASSERT_TRUE(
+        ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
+    ASSERT_NE(::GetACP(), 1251u); // the process keeps another code page
+    const struct {
+        const wchar_t* name;
+        const char* narrow;
+    } cases[] = {
+        {L"\u0424\u044D\u0439\u0434", "\xD4\xFD\xE9\xE4"},
+        {L"\u0100uni", "?uni"},
+    };
+    for (const auto& c : cases) {
+        SetString(L"Technique", c.name);
+        CallLog::Get().Reset();
+        EXPECT_EQ(shader.Initialize(host.get()), S_OK);
+        const auto set = CallLog::Get().Named("ID3DXEffect::SetTechnique");
+        ASSERT_EQ(set.size(), 1u);
+        EXPECT_EQ(set[0].text, c.narrow);
+    }
+    ::SetThreadLocale(saved);
+}
+
 TEST_F(InitializeTest, NullHostReleasesTheEffectAndMarksTheFirstFrame) {
     GiveOldEffect(shader);
     shader.m_bFirstFrame = false;

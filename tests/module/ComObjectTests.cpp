@@ -9,6 +9,7 @@
 #include "transform/ShaderEffect.h"
 #include "transform/ShaderTransition.h"
 
+#include <string>
 #include <vector>
 
 using moduletest::CountingOuter;
@@ -81,6 +82,61 @@ TEST(ComObject, AggregatedFormLocksOnceAndLeavesTheOuterCount) {
     EXPECT_EQ(CProbe::s_locksAtDestruction, locks);
     EXPECT_EQ(g_module.GetLockCount(), locks);
     EXPECT_EQ(outer.count(), 1);
+}
+
+// The parameter store member of a real class, reached the way an explicit
+// instantiation may name a protected member.
+template <auto Member, typename Tag> struct MemberAccess {
+    friend constexpr auto MemberOf(Tag) { return Member; }
+};
+struct StoreMember {
+    friend constexpr auto MemberOf(StoreMember);
+};
+template struct MemberAccess<&CShaderBase::m_spParameterStore, StoreMember>;
+
+// Planted as a member: when the aggregate's destruction releases it, it
+// calls back into the aggregate's own unknown and notes the module's locks.
+class DestructionWitness final : public IUnknown {
+  public:
+    explicit DestructionWitness(IUnknown* aggregate) : m_aggregate(aggregate) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        countSeen = m_aggregate->AddRef();
+        m_aggregate->Release();
+        locksSeen = g_module.GetLockCount();
+        return --m_refs;
+    }
+    ULONG countSeen = 0;
+    LONG locksSeen = -1;
+
+  private:
+    IUnknown* m_aggregate;
+    ULONG m_refs = 1;
+};
+
+template <typename T> void ExpectParkedCountInAggregate() {
+    const LONG locks = g_module.GetLockCount();
+    CountingOuter outer;
+    IUnknown* inner = nullptr;
+    ASSERT_EQ(T::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
+    auto* aggregate = static_cast<quorvel::CComAggObject<T>*>(inner);
+    CShaderBase& base = aggregate->contained();
+    DestructionWitness witness(inner);
+    (base.*MemberOf(StoreMember{})).attach(reinterpret_cast<IParameterStore*>(&witness));
+    EXPECT_EQ(inner->Release(), 0u);
+    // A reference call during destruction cannot reach zero again.
+    EXPECT_EQ(witness.countSeen, static_cast<ULONG>(-1073741823 + 1));
+    EXPECT_EQ(witness.locksSeen, locks);
+    EXPECT_EQ(outer.count(), 1);
+}
+
+TEST(ComObject, RealClassesParkTheAggregateCountDuringDestruction) {
+    ExpectParkedCountInAggregate<CShaderEffect>();
+    ExpectParkedCountInAggregate<CShaderTransition>();
 }
 
 TEST(ComObject, FailedCreationLeavesNothing) {
@@ -260,6 +316,63 @@ QUORVEL_CHILD_SCENARIO(ClassInfoFromOwnResource) {
 
 TEST(ProvideClassInfo, FallsBackToOwnResourceAndRetriesAfterFailure) {
     EXPECT_EQ(testing_support::RunChild("ClassInfoFromOwnResource"), 0u);
+}
+
+std::vector<std::string> g_classScripts;
+HRESULT FailingFirstScript(bool registering) {
+    g_classScripts.push_back(registering ? "first+" : "first-");
+    return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+}
+HRESULT FailingSecondScript(bool registering) {
+    g_classScripts.push_back(registering ? "second+" : "second-");
+    return HRESULT_FROM_WIN32(ERROR_KEY_DELETED);
+}
+
+// A failing class script does not keep the others from being removed; the
+// first failure is the result and the AppID step never runs.
+TEST(Module, UnregisteringRunsEveryClassScriptAfterAFailure) {
+    auto* const first = g_objectMap[0].updateRegistry;
+    auto* const second = g_objectMap[1].updateRegistry;
+    g_objectMap[0].updateRegistry = &FailingFirstScript;
+    g_objectMap[1].updateRegistry = &FailingSecondScript;
+    g_classScripts.clear();
+    const HRESULT hr = g_module.UnregisterServer();
+    g_objectMap[0].updateRegistry = first;
+    g_objectMap[1].updateRegistry = second;
+    EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(g_classScripts, (std::vector<std::string>{"first-", "second-"}));
+}
+
+LCID g_localeSeen = 0;
+HRESULT LocaleRecordingScript(bool registering) {
+    g_localeSeen = ::GetThreadLocale();
+    return registering ? HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) : S_OK;
+}
+
+// Class scripts run in the system's default locale, whatever the caller's
+// thread uses; the caller's locale comes back afterwards. A refused class
+// stops registration before the type library; unregistering then removes
+// the AppID entries written before it.
+TEST(Module, ClassScriptsRunInTheSystemDefaultLocale) {
+    auto* const first = g_objectMap[0].updateRegistry;
+    auto* const second = g_objectMap[1].updateRegistry;
+    g_objectMap[0].updateRegistry = &LocaleRecordingScript;
+    g_objectMap[1].updateRegistry = &LocaleRecordingScript;
+    const LCID saved = ::GetThreadLocale();
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID system = ::GetSystemDefaultLCID();
+    ASSERT_NE(system, german);
+    for (const bool registering : {true, false}) {
+        ASSERT_TRUE(::SetThreadLocale(german));
+        g_localeSeen = 0;
+        const HRESULT hr = registering ? g_module.RegisterServer() : g_module.UnregisterServer();
+        EXPECT_EQ(hr, registering ? HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) : S_OK);
+        EXPECT_EQ(g_localeSeen, system) << registering;
+        EXPECT_EQ(::GetThreadLocale(), german) << registering;
+    }
+    ::SetThreadLocale(saved);
+    g_objectMap[0].updateRegistry = first;
+    g_objectMap[1].updateRegistry = second;
 }
 
 } // namespace

@@ -371,6 +371,30 @@ TEST_F(Registration, PathThatFillsTheBufferIsRefused) {
     }
 }
 
+// GetClassInfo of a new object of the loaded server's class.
+void ExpectClassInfoOf(HMODULE module, REFCLSID clsid) {
+    auto getClassObject = reinterpret_cast<moduletest::DllGetClassObjectFn>(
+        ::GetProcAddress(module, "DllGetClassObject"));
+    ASSERT_NE(getClassObject, nullptr);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IProvideClassInfo* provide = nullptr;
+    ASSERT_EQ(
+        factory->CreateInstance(nullptr, IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)),
+        S_OK);
+    factory->Release();
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(provide->GetClassInfo(&info), S_OK);
+    if (info) {
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_TRUE(::IsEqualGUID(attr->guid, clsid));
+        info->ReleaseTypeAttr(attr);
+        info->Release();
+    }
+    EXPECT_EQ(provide->Release(), 0u);
+}
+
 // A copy of the DLL whose "TYPELIB" resource is unusable: registration takes the
 // library from the .tlb file beside it, and fails without one.
 TEST_F(Registration, TypeLibraryFromTheFileBesideTheDll) {
@@ -435,6 +459,8 @@ TEST_F(Registration, TypeLibraryFromTheFileBesideTheDll) {
             EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0\\409\\win64", nullptr)
                           .value_or(L"<missing>"),
                       expected);
+            // The class information can now only come through the registered library.
+            ExpectClassInfoOf(module, CLSID_CShaderTransition);
             EXPECT_EQ(doUnregister(), S_OK);
             EXPECT_UNREGISTERED();
         } else {
