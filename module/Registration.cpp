@@ -1,5 +1,5 @@
-// Self-registration: the AppID script from the "REGISTRY" resource, each
-// class's own script and the type library from the "TYPELIB" resource.
+// Self-registration: the AppID script from the "REGISTRY" resource, the class
+// script once per class and the type library from the "TYPELIB" resource.
 
 #include "module/ClassRegistration.h"
 #include "module/Registrar.h"
@@ -21,6 +21,23 @@ constexpr WCHAR kAppId[] = L"{CD741A0D-2754-4ee0-B4F1-1297C65692A2}";
 constexpr WORD kAppIdScriptId = 201;
 constexpr WCHAR kAppIdScriptType[] = L"REGISTRY";
 
+constexpr WCHAR kClassScript[] = LR"(
+key   "%ProgID%"                           @ "%FriendlyName%"
+key   "%ProgID%\CLSID"                     @ "%CLSID%"
+key   "%VersionIndependentProgID%"         @ "%FriendlyName%"
+key   "%VersionIndependentProgID%\CLSID"   @ "%CLSID%"
+key   "%VersionIndependentProgID%\CurVer"  @ "%ProgID%"
+keep  "CLSID"
+fresh "CLSID\%CLSID%"                           @ "%FriendlyName%"
+key   "CLSID\%CLSID%\ProgID"                    @ "%ProgID%"
+key   "CLSID\%CLSID%\VersionIndependentProgID"  @ "%VersionIndependentProgID%"
+fresh "CLSID\%CLSID%\Programmable"
+key   "CLSID\%CLSID%\%MODULETYPE%"              @ "%MODULE%"
+key   "CLSID\%CLSID%\%MODULETYPE%"              "ThreadingModel" "apartment"
+key   "CLSID\%CLSID%"                           "AppID" "%APPID%"
+key   "CLSID\%CLSID%\TypeLib"                   @ "%MODULEGUID%"
+)";
+
 HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     const DWORD length = ::GetModuleFileNameW(quorvel::ModuleInstance(), path, MAX_PATH);
     RETURN_HR_IF(quorvel::HResultFromLastError(), length == 0);
@@ -28,7 +45,8 @@ HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     return S_OK;
 }
 
-HRESULT BuildParameters(const WCHAR* friendlyName, quorvel::RegistryParameters& parameters) {
+HRESULT BuildParameters(const quorvel::ClassRegistryNames* names,
+                        quorvel::RegistryParameters& parameters) {
     WCHAR path[MAX_PATH];
     RETURN_IF_FAILED(ModulePath(path));
     WCHAR libid[40];
@@ -37,15 +55,20 @@ HRESULT BuildParameters(const WCHAR* friendlyName, quorvel::RegistryParameters& 
     parameters[L"MODULETYPE"] = L"InprocServer32";
     parameters[L"APPID"] = kAppId;
     parameters[L"MODULEGUID"] = libid;
-    if (friendlyName)
-        parameters[L"FriendlyName"] = friendlyName;
+    if (names) {
+        parameters[L"CLSID"] = names->clsid;
+        parameters[L"ProgID"] = names->progId;
+        parameters[L"VersionIndependentProgID"] = names->versionIndependentProgId;
+        parameters[L"FriendlyName"] = names->friendlyName;
+    }
     return S_OK;
 }
 
-HRESULT RunScript(std::wstring_view script, const WCHAR* friendlyName, bool registering) {
+HRESULT RunScript(std::wstring_view script, const quorvel::ClassRegistryNames* names,
+                  bool registering) {
     COM_METHOD_BEGIN
     quorvel::RegistryParameters parameters;
-    RETURN_IF_FAILED(BuildParameters(friendlyName, parameters));
+    RETURN_IF_FAILED(BuildParameters(names, parameters));
     return quorvel::RunRegistryScript(HKEY_CLASSES_ROOT, script, parameters, registering);
     COM_METHOD_END
 }
@@ -131,9 +154,10 @@ class SystemLocaleScope {
 
 namespace quorvel {
 
-HRESULT UpdateClassRegistry(const WCHAR* script, const WCHAR* friendlyName, bool registering) {
-    RETURN_HR_IF_NULL(E_POINTER, script);
-    return RunScript(script, friendlyName, registering);
+HRESULT UpdateClassRegistry(const ClassRegistryNames& names, bool registering) {
+    RETURN_HR_IF(E_POINTER, !names.clsid || !names.progId || !names.versionIndependentProgId ||
+                                !names.friendlyName);
+    return RunScript(kClassScript, &names, registering);
 }
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 #include "transform/ShaderBase.h"
 
 #include "com/HResult.h"
+#include "com/ScopeExit.h"
 
 #include <vector>
 
@@ -37,23 +38,18 @@ HRESULT CShaderBase::Initialize(IUnknown* host) {
 
     // From here a failure takes the new effect with it: a frame must not be
     // drawn without its technique or with an index buffer left unfilled.
-    HRESULT hr = m_strTechnique.empty() ? E_FAIL : S_OK;
-    if (SUCCEEDED(hr)) {
-        const int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
-                                                 nullptr, 0, nullptr, nullptr);
-        std::vector<char> technique(length > 0 ? static_cast<size_t>(length) : 1, '\0');
-        if (length <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
-                                                 technique.data(), length, nullptr, nullptr) == 0)
-            hr = quorvel::HResultFromLastError();
-        if (SUCCEEDED(hr))
-            hr = m_spEffect->SetTechnique(technique.data());
-    }
-    if (SUCCEEDED(hr))
-        hr = BuildIndexGrid(device.get());
-    if (FAILED(hr)) {
-        m_spEffect.reset();
-        return hr;
-    }
+    auto dropEffect = quorvel::MakeScopeExit([this] { m_spEffect.reset(); });
+    RETURN_HR_IF(E_FAIL, m_strTechnique.empty());
+    const int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1, nullptr,
+                                             0, nullptr, nullptr);
+    std::vector<char> technique(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+    RETURN_HR_IF(quorvel::HResultFromLastError(),
+                 length <= 0 ||
+                     ::WideCharToMultiByte(CP_THREAD_ACP, 0, m_strTechnique.c_str(), -1,
+                                           technique.data(), length, nullptr, nullptr) == 0);
+    RETURN_IF_FAILED(m_spEffect->SetTechnique(technique.data()));
+    RETURN_IF_FAILED(BuildIndexGrid(device.get()));
+    dropEffect.release();
 
     m_bFirstFrame = true;
     return S_OK;

@@ -5,6 +5,7 @@
 #include "com/UniqueAny.h"
 #include "effect/SemanticNames.h"
 #include "pipeline/PipelineLibrary.h"
+#include "render/Grid.h"
 
 #include <shlwapi.h>
 
@@ -14,9 +15,6 @@ using quorvel::UniqueBstr;
 using quorvel::UniquePropVariant;
 
 namespace {
-
-// 16-bit indices address at most this many vertices.
-constexpr std::int64_t kMaxGridVertices = 65536;
 
 HRESULT ReadValue(IParameterStore* store, const wchar_t* name, UniquePropVariant& value) {
     return ReadNamedValue(store, name, value.put());
@@ -86,7 +84,7 @@ HRESULT CShaderBase::ReadParameters() {
         hr = ReadGridSize(store, L"NumVerticesY", value, m_nVerticesY);
     // Beyond this the indices wrap and the buffer lengths can overflow; the
     // members never hold such a grid.
-    if (static_cast<std::int64_t>(m_nVerticesX) * m_nVerticesY > kMaxGridVertices) {
+    if (static_cast<std::int64_t>(m_nVerticesX) * m_nVerticesY > quorvel::kMaxGridVertices) {
         m_nVerticesX = oldX;
         m_nVerticesY = oldY;
         if (SUCCEEDED(hr))

@@ -15,7 +15,7 @@ class CShaderEffect
       public quorvel::IProvideClassInfoImpl<&CLSID_CShaderEffect, &LIBID_Quorvel, 1, 0> {
   public:
     static constexpr WCHAR kFriendlyName[] = L"CShaderEffect Object";
-    // Runs the class's registry script.
+    // Runs the class registry script with this class's names.
     static HRESULT UpdateRegistry(bool registering);
 
     HRESULT InternalQueryInterface(REFIID iid, void** out);

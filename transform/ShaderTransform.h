@@ -3,8 +3,20 @@
 // The host's surface of a transform over CShaderBase, the same for both
 // classes but for the input count they report.
 
+#include "com/ComObject.h"
 #include "com/HResult.h"
 #include "transform/ShaderBase.h"
+
+#include <ocidl.h>
+#include <servprov.h>
+
+// The interfaces a transform class answers, its IMediaTransform first.
+template <typename Self>
+inline constexpr quorvel::QITableEntry kTransformInterfaces[] = {
+    quorvel::QIEntry<Self, IMediaTransform>(IID_IMediaTransform),
+    quorvel::QIEntry<Self, IServiceProvider>(IID_IServiceProvider),
+    quorvel::QIEntry<Self, IProvideClassInfo>(IID_IProvideClassInfo),
+};
 
 template <UINT32 kInputCount> class CShaderTransform : public CShaderBase, public IMediaTransform {
   public:

@@ -15,7 +15,7 @@ class CShaderTransition
       public quorvel::IProvideClassInfoImpl<&CLSID_CShaderTransition, &LIBID_Quorvel, 1, 0> {
   public:
     static constexpr WCHAR kFriendlyName[] = L"CShaderTransition Object";
-    // Runs the class's registry script.
+    // Runs the class registry script with this class's names.
     static HRESULT UpdateRegistry(bool registering);
 
     HRESULT InternalQueryInterface(REFIID iid, void** out);
