@@ -1,5 +1,7 @@
 #include "host/render/RenderHost.h"
 
+#include "com/ComObject.h"
+#include "com/CountedObject.h"
 #include "com/HResult.h"
 
 #include <d3dx9.h>
@@ -12,38 +14,21 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuorvelRenderHostWindow";
 
-// Counting base for our single-interface host objects.
-template <typename Interface> class HostObject : public Interface {
+// Our single-interface host objects; the interfaces' two unused methods
+// answer E_NOTIMPL.
+template <typename Interface, const IID& kIid>
+class HostObject : public quorvel::CountedObject<Interface> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != InterfaceId())
-            return E_NOINTERFACE;
-        *out = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
+        static constexpr quorvel::QITableEntry kInterfaces[] = {
+            quorvel::QIEntry<HostObject, Interface>(kIid)};
+        return quorvel::QueryFromTable(this, kInterfaces, iid, out);
     }
     HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved2() override { return E_NOTIMPL; }
-
-  protected:
-    virtual ~HostObject() = default;
-    virtual REFIID InterfaceId() const = 0;
-
-  private:
-    ULONG m_refs = 1;
 };
 
-class HostDevice final : public HostObject<IMediaDevice> {
+class HostDevice final : public HostObject<IMediaDevice, IID_IMediaDevice> {
   public:
     explicit HostDevice(IDirect3DDevice9* device) : m_device(device) {}
     HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override {
@@ -54,11 +39,10 @@ class HostDevice final : public HostObject<IMediaDevice> {
     }
 
   private:
-    REFIID InterfaceId() const override { return IID_IMediaDevice; }
     ComPtr<IDirect3DDevice9> m_device;
 };
 
-class HostFrame final : public HostObject<IMediaFrame> {
+class HostFrame final : public HostObject<IMediaFrame, IID_IMediaFrame> {
   public:
     explicit HostFrame(IDirect3DTexture9* texture) : m_texture(texture) {}
     HRESULT STDMETHODCALLTYPE GetSurface(IUnknown** surface) override {
@@ -73,7 +57,6 @@ class HostFrame final : public HostObject<IMediaFrame> {
     }
 
   private:
-    REFIID InterfaceId() const override { return IID_IMediaFrame; }
     ComPtr<IDirect3DTexture9> m_texture;
 };
 
