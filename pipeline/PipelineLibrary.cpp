@@ -130,6 +130,8 @@ HRESULT PipelineLibrary::CreateParameterStore(IParameterStore** store) {
 
 void PipelineLibrary::Unload() { ClearHolder(g_pipeline); }
 
+namespace quorvel {
+
 HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid,
                                    void** out) {
     RETURN_HR_IF_NULL(E_POINTER, out);
@@ -146,3 +148,5 @@ HRESULT ReadNamedValue(IParameterStore* store, const WCHAR* name, PROPVARIANT* v
     RETURN_HR_IF_NULL(E_POINTER, parameter);
     return parameter->GetValue(0.0, value);
 }
+
+} // namespace quorvel

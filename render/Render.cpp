@@ -17,7 +17,8 @@
 using quorvel::ComPtr;
 using quorvel::FrameTextures;
 
-static_assert(std::size(g_inputTextureSemantics) == kTextureSlots, "one texture semantic per slot");
+static_assert(std::size(quorvel::g_inputTextureSemantics) == CShaderBase::kTextureSlots,
+              "one texture semantic per slot");
 
 namespace quorvel {
 
@@ -25,8 +26,8 @@ namespace quorvel {
 struct FrameTextures {
     IDirect3DTexture9* input0;
     IDirect3DTexture9* input1;
-    const std::array<ComPtr<IDirect3DTexture9>, kTextureSlots>* files;
-    D3DXHANDLE handles[kTextureSlots];
+    const std::array<ComPtr<IDirect3DTexture9>, CShaderBase::kTextureSlots>* files;
+    D3DXHANDLE handles[CShaderBase::kTextureSlots];
 };
 
 } // namespace quorvel
@@ -41,7 +42,7 @@ HRESULT SetEffectTextures(ID3DXEffect* effect, const FrameTextures& textures) {
     RETURN_IF_FAILED(effect->SetTexture(textures.handles[0], textures.input0));
     if (textures.handles[1])
         RETURN_IF_FAILED(effect->SetTexture(textures.handles[1], textures.input1));
-    for (int slot = 2; slot < kTextureSlots; ++slot) {
+    for (int slot = 2; slot < CShaderBase::kTextureSlots; ++slot) {
         IDirect3DTexture9* texture = (*textures.files)[slot].get();
         if (textures.handles[slot] && texture)
             RETURN_IF_FAILED(effect->SetTexture(textures.handles[slot], texture));
@@ -138,7 +139,7 @@ HRESULT CShaderBase::Render(IUnknown* deviceSource, const MediaTime* position, M
     FrameTextures textures = {texture0.get(), texture1.get(), &m_spTextures, {}};
     for (int slot = 0; slot < kTextureSlots; ++slot)
         textures.handles[slot] =
-            m_spEffect->GetParameterBySemantic(nullptr, g_inputTextureSemantics[slot]);
+            m_spEffect->GetParameterBySemantic(nullptr, quorvel::g_inputTextureSemantics[slot]);
 
     // Each count goes to single precision before the division.
     const float time = static_cast<float>(positionTicks) / static_cast<float>(durationTicks);

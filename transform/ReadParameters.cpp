@@ -17,7 +17,7 @@ using quorvel::UniquePropVariant;
 namespace {
 
 HRESULT ReadValue(IParameterStore* store, const wchar_t* name, UniquePropVariant& value) {
-    return ReadNamedValue(store, name, value.put());
+    return quorvel::ReadNamedValue(store, name, value.put());
 }
 
 // A grid size: S_OK with `size` updated, S_FALSE when nothing was read, E_FAIL
@@ -71,7 +71,7 @@ HRESULT CShaderBase::ReadParameters() {
 
     for (int slot = 3; slot < kTextureSlots; ++slot) {
         std::wstring name;
-        RETURN_IF_FAILED(WidenName(g_inputTextureSemantics[slot], name));
+        RETURN_IF_FAILED(WidenName(quorvel::g_inputTextureSemantics[slot], name));
         if (FAILED(ReadValue(store, name.c_str(), value)))
             continue;
         StoreTextureFile(value.get(), slot);

@@ -24,14 +24,15 @@
 #include <array>
 #include <string>
 
-inline constexpr int kTextureSlots = 8;
-
 namespace quorvel {
 struct FrameTextures;
 } // namespace quorvel
 
 class CShaderBase {
   public:
+    // Texture slots: the two inputs, then up to six files.
+    static constexpr int kTextureSlots = 8;
+
     CShaderBase();
     virtual ~CShaderBase();
     CShaderBase(const CShaderBase&) = delete;

@@ -10,5 +10,5 @@ HRESULT CShaderEffect::UpdateRegistry(bool registering) {
 }
 
 HRESULT CShaderEffect::InternalQueryInterface(REFIID iid, void** out) {
-    return quorvel::QueryFromTable(this, kTransformInterfaces<CShaderEffect>, iid, out);
+    return quorvel::QueryFromTable(this, quorvel::kTransformInterfaces<CShaderEffect>, iid, out);
 }

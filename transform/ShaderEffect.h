@@ -8,7 +8,7 @@
 #include "transform/ShaderTransform.h"
 
 class CShaderEffect
-    : public CShaderTransform<1>,
+    : public quorvel::CShaderTransform<1>,
       public quorvel::IServiceProviderImpl<CShaderEffect>,
       public quorvel::CComCoClass<CShaderEffect, &CLSID_CShaderEffect>,
       public quorvel::CComObjectRootEx<quorvel::CComSingleThreadModel>,

@@ -10,12 +10,14 @@
 #include <ocidl.h>
 #include <servprov.h>
 
+namespace quorvel {
+
 // The interfaces a transform class answers, its IMediaTransform first.
 template <typename Self>
-inline constexpr quorvel::QITableEntry kTransformInterfaces[] = {
-    quorvel::QIEntry<Self, IMediaTransform>(IID_IMediaTransform),
-    quorvel::QIEntry<Self, IServiceProvider>(IID_IServiceProvider),
-    quorvel::QIEntry<Self, IProvideClassInfo>(IID_IProvideClassInfo),
+inline constexpr QITableEntry kTransformInterfaces[] = {
+    QIEntry<Self, IMediaTransform>(IID_IMediaTransform),
+    QIEntry<Self, IServiceProvider>(IID_IServiceProvider),
+    QIEntry<Self, IProvideClassInfo>(IID_IProvideClassInfo),
 };
 
 template <UINT32 kInputCount> class CShaderTransform : public CShaderBase, public IMediaTransform {
@@ -52,3 +54,5 @@ template <UINT32 kInputCount> class CShaderTransform : public CShaderBase, publi
         COM_METHOD_END
     }
 };
+
+} // namespace quorvel

@@ -10,5 +10,6 @@ HRESULT CShaderTransition::UpdateRegistry(bool registering) {
 }
 
 HRESULT CShaderTransition::InternalQueryInterface(REFIID iid, void** out) {
-    return quorvel::QueryFromTable(this, kTransformInterfaces<CShaderTransition>, iid, out);
+    return quorvel::QueryFromTable(this, quorvel::kTransformInterfaces<CShaderTransition>, iid,
+                                   out);
 }

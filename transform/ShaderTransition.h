@@ -8,7 +8,7 @@
 #include "transform/ShaderTransform.h"
 
 class CShaderTransition
-    : public CShaderTransform<2>,
+    : public quorvel::CShaderTransform<2>,
       public quorvel::IServiceProviderImpl<CShaderTransition>,
       public quorvel::CComCoClass<CShaderTransition, &CLSID_CShaderTransition>,
       public quorvel::CComObjectRootEx<quorvel::CComSingleThreadModel>,

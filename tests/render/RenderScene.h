@@ -88,11 +88,11 @@ struct Scene {
         shader.m_hInputSize = effect->Handle("InputSize");
         shader.m_hOutputSize = effect->Handle("OutputSize");
         shader.m_hPixelSize = effect->Handle("PixelSize");
-        for (int slot = 0; slot < kTextureSlots; ++slot)
+        for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot)
             shader.m_hTextureAspect[slot] = effect->Handle("TextureAspect" + std::to_string(slot));
     }
     void DeclareInputTextures() {
-        for (int slot = 0; slot < kTextureSlots; ++slot)
+        for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot)
             effect->Declare("InputTexture" + std::to_string(slot));
     }
 
