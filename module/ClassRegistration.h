@@ -7,14 +7,9 @@
 
 namespace quorvel {
 
-struct ClassRegistryNames {
-    // "{...}": the text of the class's identifier constant.
-    const WCHAR* clsid;
-    const WCHAR* progId;
-    const WCHAR* versionIndependentProgId;
-    const WCHAR* friendlyName;
-};
-
-HRESULT UpdateClassRegistry(const ClassRegistryNames& names, bool registering);
+// `clsid` is the "{...}" text of the class's identifier constant.
+HRESULT UpdateClassRegistry(const WCHAR* clsid, const WCHAR* progId,
+                            const WCHAR* versionIndependentProgId, const WCHAR* friendlyName,
+                            bool registering);
 
 } // namespace quorvel

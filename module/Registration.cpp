@@ -45,8 +45,7 @@ HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     return S_OK;
 }
 
-HRESULT BuildParameters(const quorvel::ClassRegistryNames* names,
-                        quorvel::RegistryParameters& parameters) {
+HRESULT BuildParameters(quorvel::RegistryParameters& parameters) {
     WCHAR path[MAX_PATH];
     RETURN_IF_FAILED(ModulePath(path));
     WCHAR libid[40];
@@ -55,20 +54,14 @@ HRESULT BuildParameters(const quorvel::ClassRegistryNames* names,
     parameters[L"MODULETYPE"] = L"InprocServer32";
     parameters[L"APPID"] = kAppId;
     parameters[L"MODULEGUID"] = libid;
-    if (names) {
-        parameters[L"CLSID"] = names->clsid;
-        parameters[L"ProgID"] = names->progId;
-        parameters[L"VersionIndependentProgID"] = names->versionIndependentProgId;
-        parameters[L"FriendlyName"] = names->friendlyName;
-    }
     return S_OK;
 }
 
-HRESULT RunScript(std::wstring_view script, const quorvel::ClassRegistryNames* names,
+// `parameters` holds the script's own; the module's are added.
+HRESULT RunScript(std::wstring_view script, quorvel::RegistryParameters parameters,
                   bool registering) {
     COM_METHOD_BEGIN
-    quorvel::RegistryParameters parameters;
-    RETURN_IF_FAILED(BuildParameters(names, parameters));
+    RETURN_IF_FAILED(BuildParameters(parameters));
     return quorvel::RunRegistryScript(HKEY_CLASSES_ROOT, script, parameters, registering);
     COM_METHOD_END
 }
@@ -94,7 +87,7 @@ HRESULT RunAppIdScript(bool registering) {
                      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, size,
                                            script.data(), length) == 0);
     }
-    return RunScript(script, nullptr, registering);
+    return RunScript(script, {}, registering);
     COM_METHOD_END
 }
 
@@ -154,10 +147,18 @@ class SystemLocaleScope {
 
 namespace quorvel {
 
-HRESULT UpdateClassRegistry(const ClassRegistryNames& names, bool registering) {
-    RETURN_HR_IF(E_POINTER, !names.clsid || !names.progId || !names.versionIndependentProgId ||
-                                !names.friendlyName);
-    return RunScript(kClassScript, &names, registering);
+HRESULT UpdateClassRegistry(const WCHAR* clsid, const WCHAR* progId,
+                            const WCHAR* versionIndependentProgId, const WCHAR* friendlyName,
+                            bool registering) {
+    COM_METHOD_BEGIN
+    RETURN_HR_IF(E_POINTER, !clsid || !progId || !versionIndependentProgId || !friendlyName);
+    return RunScript(kClassScript,
+                     {{L"CLSID", clsid},
+                      {L"ProgID", progId},
+                      {L"VersionIndependentProgID", versionIndependentProgId},
+                      {L"FriendlyName", friendlyName}},
+                     registering);
+    COM_METHOD_END
 }
 
 } // namespace quorvel

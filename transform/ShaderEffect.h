@@ -18,5 +18,8 @@ class CShaderEffect
     // Runs the class registry script with this class's names.
     static HRESULT UpdateRegistry(bool registering);
 
-    HRESULT InternalQueryInterface(REFIID iid, void** out);
+    HRESULT InternalQueryInterface(REFIID iid, void** out) {
+        return quorvel::QueryFromTable(this, quorvel::kTransformInterfaces<CShaderEffect>, iid,
+                                       out);
+    }
 };

@@ -3,13 +3,7 @@
 #include "module/ClassRegistration.h"
 
 HRESULT CShaderTransition::UpdateRegistry(bool registering) {
-    return quorvel::UpdateClassRegistry({L"{E874FB80-A720-4e4a-B8F7-76100A068148}",
-                                         L"Quorvel.ShaderTransition.1", L"Quorvel.ShaderTransition",
-                                         kFriendlyName},
-                                        registering);
-}
-
-HRESULT CShaderTransition::InternalQueryInterface(REFIID iid, void** out) {
-    return quorvel::QueryFromTable(this, quorvel::kTransformInterfaces<CShaderTransition>, iid,
-                                   out);
+    return quorvel::UpdateClassRegistry(L"{E874FB80-A720-4e4a-B8F7-76100A068148}",
+                                        L"Quorvel.ShaderTransition.1", L"Quorvel.ShaderTransition",
+                                        kFriendlyName, registering);
 }

@@ -161,11 +161,18 @@ class StoreParameter final : public quorvel::CountedObject<IParameter, IParamete
                 return S_OK;
             }
         }
+        return Append(m_children, name, child);
+    }
+
+    // A new parameter at the end of `list`; `*added` points at it without a
+    // reference of its own.
+    static HRESULT Append(std::vector<ComPtr<StoreParameter>>& list, const WCHAR* name,
+                          StoreParameter** added) {
         ComPtr<StoreParameter> created;
         created.attach(new (std::nothrow) StoreParameter(name));
         RETURN_IF_NULL_ALLOC(created);
-        m_children.push_back(created);
-        *child = created.get();
+        list.push_back(created);
+        *added = created.get();
         return S_OK;
     }
 
@@ -260,12 +267,7 @@ class StandInStore final : public quorvel::CountedObject<IParameterStore, IParam
         RETURN_HR_IF_NULL(E_POINTER, name);
         if ((*out = Find(name)) != nullptr)
             return S_OK;
-        ComPtr<StoreParameter> created;
-        created.attach(new (std::nothrow) StoreParameter(name));
-        RETURN_IF_NULL_ALLOC(created);
-        m_parameters.push_back(created);
-        *out = created.get();
-        return S_OK;
+        return StoreParameter::Append(m_parameters, name, out);
     }
     HRESULT FindChild(const WCHAR* group, const WCHAR* child, StoreParameter** out) {
         RETURN_HR_IF_NULL(E_POINTER, child);

@@ -60,6 +60,18 @@ class HostFrame final : public HostObject<IMediaFrame, IID_IMediaFrame> {
     ComPtr<IDirect3DTexture9> m_texture;
 };
 
+// A new host object over `resource`, handed out with its one reference.
+template <typename Object, typename Resource>
+HRESULT CreateHostObject(Resource* resource, IUnknown** out) {
+    RETURN_HR_IF_NULL(E_POINTER, out);
+    *out = nullptr;
+    RETURN_HR_IF_NULL(E_POINTER, resource);
+    auto* object = new (std::nothrow) Object(resource);
+    RETURN_IF_NULL_ALLOC(object);
+    *out = object;
+    return S_OK;
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -102,23 +114,11 @@ HRESULT DeviceContext::Create() {
 }
 
 HRESULT CreateHostDevice(IDirect3DDevice9* device, IUnknown** host) {
-    RETURN_HR_IF_NULL(E_POINTER, host);
-    *host = nullptr;
-    RETURN_HR_IF_NULL(E_POINTER, device);
-    auto* object = new (std::nothrow) HostDevice(device);
-    RETURN_IF_NULL_ALLOC(object);
-    *host = object;
-    return S_OK;
+    return CreateHostObject<HostDevice>(device, host);
 }
 
 HRESULT CreateHostFrame(IDirect3DTexture9* texture, IUnknown** frame) {
-    RETURN_HR_IF_NULL(E_POINTER, frame);
-    *frame = nullptr;
-    RETURN_HR_IF_NULL(E_POINTER, texture);
-    auto* object = new (std::nothrow) HostFrame(texture);
-    RETURN_IF_NULL_ALLOC(object);
-    *frame = object;
-    return S_OK;
+    return CreateHostObject<HostFrame>(texture, frame);
 }
 
 HRESULT CreateTargetTexture(IDirect3DDevice9* device, UINT width, UINT height,
