@@ -15,8 +15,8 @@
 
 namespace {
 
-using quorvel::source::LeadBytes;
-using quorvel::source::Limits;
+using quorvel::LeadBytes;
+using Limits = quorvel::SourceLimits;
 using source_testing::MemoryFiles;
 
 // Effect-like lines: code, line and block comments, CRLF ends, string
@@ -67,8 +67,8 @@ template <typename Load> double Seconds(Load load, int repeats, std::string& tex
 
 double FastSeconds(MemoryFiles& files, const LeadBytes& lead, int repeats, std::string& text) {
     return Seconds(
-        [&](std::string& out) { quorvel::source::LoadSource("root", files, lead, Limits{}, out); },
-        repeats, text);
+        [&](std::string& out) { quorvel::LoadSource("root", files, lead, Limits{}, out); }, repeats,
+        text);
 }
 
 double LiteralSeconds(MemoryFiles& files, const LeadBytes& lead, std::string& text) {

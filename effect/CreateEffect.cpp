@@ -41,15 +41,15 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     UniquePropVariant value;
 
     // "ShaderFilename" decides whenever it holds anything.
-    if (FAILED(ReadNamedValue(store, L"ShaderFilename", value.put())) || value.empty())
-        RETURN_IF_FAILED(ReadNamedValue(store, L"FXFile", value.put()));
+    if (FAILED(quorvel::ReadNamedValue(store, L"ShaderFilename", value.put())) || value.empty())
+        RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"FXFile", value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
 
     wchar_t path[MAX_PATH] = {};
     RETURN_IF_FAILED(FindShaderFile(path, value.get().bstrVal));
     value.reset();
 
-    RETURN_IF_FAILED(ReadNamedValue(store, L"Technique", value.put()));
+    RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"Technique", value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
     m_strTechnique = value.get().bstrVal ? value.get().bstrVal : L"";
     value.reset();

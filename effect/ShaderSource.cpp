@@ -9,12 +9,12 @@
 
 namespace {
 
-using quorvel::source::FoundFile;
-using quorvel::source::LoadStatus;
-using quorvel::source::ReadResult;
+using quorvel::FoundFile;
+using quorvel::LoadStatus;
+using quorvel::ReadResult;
 
 // Files through the search folders; names are in the thread's ANSI code page.
-class SearchFolderFiles final : public quorvel::source::SourceFiles {
+class SearchFolderFiles final : public quorvel::SourceFiles {
   public:
     bool Find(const std::string& name, FoundFile& file) override {
         std::wstring wide;
@@ -69,10 +69,8 @@ HRESULT LoadShaderSource(const std::string& name, std::string& text) {
     try {
         text.clear();
         SearchFolderFiles files;
-        const quorvel::source::LeadBytes lead(
-            [](unsigned char b) { return ::IsDBCSLeadByte(b) != FALSE; });
-        const auto outcome =
-            quorvel::source::LoadSource(name, files, lead, quorvel::source::Limits{}, text);
+        const quorvel::LeadBytes lead([](unsigned char b) { return ::IsDBCSLeadByte(b) != FALSE; });
+        const auto outcome = quorvel::LoadSource(name, files, lead, quorvel::SourceLimits{}, text);
         switch (outcome.status) {
         case LoadStatus::Loaded:
             return S_OK;

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-namespace quorvel::source {
+namespace quorvel {
 
 namespace {
 
@@ -57,7 +57,7 @@ std::size_t FindPair(const std::string& text, std::size_t from, std::size_t end,
     return std::min(i, end);
 }
 
-// Thrown to abandon a load that reached a bound of Limits.
+// Thrown to abandon a load that reached a bound of SourceLimits.
 struct LimitReached {};
 
 // Include chains: the files that a byte of the text came through, innermost
@@ -89,7 +89,7 @@ void AppendRun(Provenance& runs, std::uint32_t chain, std::size_t length) {
 
 class Loader {
   public:
-    Loader(SourceFiles& files, const LeadBytes& lead, const Limits& limits)
+    Loader(SourceFiles& files, const LeadBytes& lead, const SourceLimits& limits)
         : m_files(files), m_lead(lead), m_limits(limits) {}
 
     // A refused load reports NotFound: it is handled like a missing file.
@@ -103,7 +103,7 @@ class Loader {
 
     SourceFiles& m_files;
     const LeadBytes& m_lead;
-    const Limits& m_limits;
+    const SourceLimits& m_limits;
     std::vector<Chain> m_chains;
     std::size_t m_loads = 0;
 };
@@ -410,7 +410,7 @@ std::string StripBlockComments(const std::string& text, const LeadBytes& lead) {
 }
 
 LoadOutcome LoadSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
-                       const Limits& limits, std::string& text) {
+                       const SourceLimits& limits, std::string& text) {
     text.clear();
     try {
         Loader loader(files, lead, limits);
@@ -423,4 +423,4 @@ LoadOutcome LoadSource(const std::string& name, SourceFiles& files, const LeadBy
     return {LoadStatus::OutOfMemory, 0};
 }
 
-} // namespace quorvel::source
+} // namespace quorvel

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-namespace quorvel::source {
+namespace quorvel {
 
 // The lead bytes of a multibyte code page, tabled once. No Windows code page
 // has a lead byte below 0x80, so ASCII bytes are always single characters.
@@ -61,7 +61,7 @@ class SourceFiles {
 
 // Bounds on one load: include nesting (the effect file is depth 1), files read,
 // and the size the expanded text may reach.
-struct Limits {
+struct SourceLimits {
     std::size_t maxDepth = 16;
     std::size_t maxLoads = 65536;
     std::size_t maxTextSize = std::size_t{1} << 30;
@@ -72,7 +72,7 @@ enum class LoadStatus {
     NotFound,    // E_FAIL
     ReadFailed,  // the system error in `error`
     TooLarge,    // the file is 2 GiB or more
-    OutOfMemory, // memory, or a bound of Limits other than the depth, ran out
+    OutOfMemory, // memory, or a bound of SourceLimits other than the depth, ran out
 };
 
 struct LoadOutcome {
@@ -85,10 +85,10 @@ struct LoadOutcome {
 // directive's include chain, or the depth bound) or names no quoted file
 // leaves its directive in place, and the scan goes on at the next line.
 LoadOutcome LoadSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
-                       const Limits& limits, std::string& text);
+                       const SourceLimits& limits, std::string& text);
 
 // The comment stages on their own.
 std::string StripLineComments(const std::string& text, const LeadBytes& lead);
 std::string StripBlockComments(const std::string& text, const LeadBytes& lead);
 
-} // namespace quorvel::source
+} // namespace quorvel

@@ -60,13 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     text.push_back(0);
 
-    const colortext::Platform platform{&Narrow, &SystemColor};
+    const quorvel::ColorTextPlatform platform{&Narrow, &SystemColor};
     std::uint32_t argb = 0;
-    const colortext::Result result = colortext::ParseColorText(text.data(), platform, &argb);
-    if (text.size() < 4 && result != colortext::Result::InvalidArgument)
+    const quorvel::ColorTextResult result = quorvel::ParseColorText(text.data(), platform, &argb);
+    if (text.size() < 4 && result != quorvel::ColorTextResult::InvalidArgument)
         std::abort();
     float rgba[4];
-    colortext::ColorToFloat4(argb, rgba);
+    quorvel::ColorToFloat4(argb, rgba);
     for (float channel : rgba) {
         if (!(channel >= 0.0f && channel <= 1.0f))
             std::abort();
@@ -75,6 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The hex reader on the raw bytes, terminated.
     std::vector<char> digits(data, data + size);
     digits.push_back('\0');
-    colortext::ParseHexDigits(digits.data(), &argb);
+    quorvel::ParseHexDigits(digits.data(), &argb);
     return 0;
 }

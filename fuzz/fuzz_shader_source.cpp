@@ -34,18 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const auto lead =
-        (settings & 1) ? source_testing::ShiftJisLeadBytes() : quorvel::source::LeadBytes();
-    quorvel::source::Limits limits;
+    const auto lead = (settings & 1) ? source_testing::ShiftJisLeadBytes() : quorvel::LeadBytes();
+    quorvel::SourceLimits limits;
     limits.maxDepth = 1 + ((settings >> 1) & 7);
     limits.maxLoads = 200;
     limits.maxTextSize = 1 << 20;
 
     const std::string& root = files.files["root"];
-    if (quorvel::source::StripLineComments(root, lead) !=
-            literal_source::StripLineComments(root, lead) ||
-        quorvel::source::StripBlockComments(root, lead) !=
-            literal_source::StripBlockComments(root, lead)) {
+    if (quorvel::StripLineComments(root, lead) != literal_source::StripLineComments(root, lead) ||
+        quorvel::StripBlockComments(root, lead) != literal_source::StripBlockComments(root, lead)) {
         std::fprintf(stderr, "comment stages differ\n");
         std::abort();
     }
@@ -53,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     source_testing::MemoryFiles literalFiles = files;
     std::string fast;
     std::string literal;
-    const auto fastOutcome = quorvel::source::LoadSource("root", files, lead, limits, fast);
+    const auto fastOutcome = quorvel::LoadSource("root", files, lead, limits, fast);
     const auto literalOutcome =
         literal_source::LoadSource("root", literalFiles, lead, limits, literal);
     if (fastOutcome.status != literalOutcome.status || fast != literal ||

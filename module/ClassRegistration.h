@@ -1,12 +1,15 @@
 #pragma once
 
-// Runs a class's registry script under HKEY_CLASSES_ROOT with the module's
-// replaceable parameters and the class's friendly name.
+// Registers a class under HKEY_CLASSES_ROOT: one script for every class, run
+// with the module's replaceable parameters and the class's names.
 
 #include <windows.h>
 
 namespace quorvel {
 
-HRESULT UpdateClassRegistry(const WCHAR* script, const WCHAR* friendlyName, bool registering);
+// `clsid` is the "{...}" text of the class's identifier constant.
+HRESULT UpdateClassRegistry(const WCHAR* clsid, const WCHAR* progId,
+                            const WCHAR* versionIndependentProgId, const WCHAR* friendlyName,
+                            bool registering);
 
 } // namespace quorvel

@@ -15,14 +15,15 @@
 namespace {
 
 using quorvel::ComPtr;
-namespace tl = quorvel::typelib;
+using quorvel::kTypeLibrary;
 
-HRESULT AddCoclass(ICreateTypeLib2* library, ITypeInfo* unknown, const tl::Coclass& coclass) {
+HRESULT AddCoclass(ICreateTypeLib2* library, ITypeInfo* unknown,
+                   const quorvel::TypeLibraryCoclass& coclass) {
     ComPtr<ICreateTypeInfo> info;
     RETURN_IF_FAILED(
         library->CreateTypeInfo(const_cast<LPOLESTR>(coclass.name), TKIND_COCLASS, info.put()));
     RETURN_IF_FAILED(info->SetGuid(*coclass.clsid));
-    RETURN_IF_FAILED(info->SetVersion(tl::kMajor, tl::kMinor));
+    RETURN_IF_FAILED(info->SetVersion(kTypeLibrary.major, kTypeLibrary.minor));
     RETURN_IF_FAILED(info->SetDocString(const_cast<LPOLESTR>(coclass.helpString)));
     RETURN_IF_FAILED(info->SetTypeFlags(TYPEFLAG_FCANCREATE));
     HREFTYPE reference = 0;
@@ -34,18 +35,18 @@ HRESULT AddCoclass(ICreateTypeLib2* library, ITypeInfo* unknown, const tl::Cocla
 
 HRESULT WriteLibrary(const wchar_t* path) {
     ComPtr<ITypeLib> stdole;
-    RETURN_IF_FAILED(::LoadTypeLib(tl::kImport, stdole.put()));
+    RETURN_IF_FAILED(::LoadTypeLib(kTypeLibrary.import, stdole.put()));
     ComPtr<ITypeInfo> unknown;
     RETURN_IF_FAILED(stdole->GetTypeInfoOfGuid(IID_IUnknown, unknown.put()));
 
     ComPtr<ICreateTypeLib2> library;
     RETURN_IF_FAILED(::CreateTypeLib2(SYS_WIN64, path, library.put()));
-    RETURN_IF_FAILED(library->SetName(const_cast<LPOLESTR>(tl::kName)));
-    RETURN_IF_FAILED(library->SetGuid(*tl::kLibid));
-    RETURN_IF_FAILED(library->SetVersion(tl::kMajor, tl::kMinor));
-    RETURN_IF_FAILED(library->SetLcid(tl::kLcid));
-    RETURN_IF_FAILED(library->SetDocString(const_cast<LPOLESTR>(tl::kHelpString)));
-    for (const auto& coclass : tl::kCoclasses)
+    RETURN_IF_FAILED(library->SetName(const_cast<LPOLESTR>(kTypeLibrary.name)));
+    RETURN_IF_FAILED(library->SetGuid(*kTypeLibrary.libid));
+    RETURN_IF_FAILED(library->SetVersion(kTypeLibrary.major, kTypeLibrary.minor));
+    RETURN_IF_FAILED(library->SetLcid(kTypeLibrary.lcid));
+    RETURN_IF_FAILED(library->SetDocString(const_cast<LPOLESTR>(kTypeLibrary.helpString)));
+    for (const auto& coclass : quorvel::kTypeLibraryCoclasses)
         RETURN_IF_FAILED(AddCoclass(library.get(), unknown.get(), coclass));
     return library->SaveAllChanges();
 }

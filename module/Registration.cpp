@@ -1,5 +1,5 @@
-// Self-registration: the AppID script from the "REGISTRY" resource, each
-// class's own script and the type library from the "TYPELIB" resource.
+// Self-registration: the AppID script from the "REGISTRY" resource, the class
+// script once per class and the type library from the "TYPELIB" resource.
 
 #include "module/ClassRegistration.h"
 #include "module/Registrar.h"
@@ -22,6 +22,23 @@ constexpr WCHAR kAppId[] = L"{CD741A0D-2754-4ee0-B4F1-1297C65692A2}";
 constexpr WORD kAppIdScriptId = 201;
 constexpr WCHAR kAppIdScriptType[] = L"REGISTRY";
 
+constexpr WCHAR kClassScript[] = LR"(
+key   "%ProgID%"                           @ "%FriendlyName%"
+key   "%ProgID%\CLSID"                     @ "%CLSID%"
+key   "%VersionIndependentProgID%"         @ "%FriendlyName%"
+key   "%VersionIndependentProgID%\CLSID"   @ "%CLSID%"
+key   "%VersionIndependentProgID%\CurVer"  @ "%ProgID%"
+keep  "CLSID"
+fresh "CLSID\%CLSID%"                           @ "%FriendlyName%"
+key   "CLSID\%CLSID%\ProgID"                    @ "%ProgID%"
+key   "CLSID\%CLSID%\VersionIndependentProgID"  @ "%VersionIndependentProgID%"
+fresh "CLSID\%CLSID%\Programmable"
+key   "CLSID\%CLSID%\%MODULETYPE%"              @ "%MODULE%"
+key   "CLSID\%CLSID%\%MODULETYPE%"              "ThreadingModel" "apartment"
+key   "CLSID\%CLSID%"                           "AppID" "%APPID%"
+key   "CLSID\%CLSID%\TypeLib"                   @ "%MODULEGUID%"
+)";
+
 HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     const DWORD length = ::GetModuleFileNameW(quorvel::ModuleInstance(), path, MAX_PATH);
     RETURN_HR_IF(quorvel::HResultFromLastError(), length == 0);
@@ -29,7 +46,7 @@ HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     return S_OK;
 }
 
-HRESULT BuildParameters(const WCHAR* friendlyName, quorvel::RegistryParameters& parameters) {
+HRESULT BuildParameters(quorvel::RegistryParameters& parameters) {
     WCHAR path[MAX_PATH];
     RETURN_IF_FAILED(ModulePath(path));
     WCHAR libid[40];
@@ -38,15 +55,14 @@ HRESULT BuildParameters(const WCHAR* friendlyName, quorvel::RegistryParameters& 
     parameters[L"MODULETYPE"] = L"InprocServer32";
     parameters[L"APPID"] = kAppId;
     parameters[L"MODULEGUID"] = libid;
-    if (friendlyName)
-        parameters[L"FriendlyName"] = friendlyName;
     return S_OK;
 }
 
-HRESULT RunScript(std::wstring_view script, const WCHAR* friendlyName, bool registering) {
+// `parameters` holds the script's own; the module's are added.
+HRESULT RunScript(std::wstring_view script, quorvel::RegistryParameters parameters,
+                  bool registering) {
     COM_METHOD_BEGIN
-    quorvel::RegistryParameters parameters;
-    RETURN_IF_FAILED(BuildParameters(friendlyName, parameters));
+    RETURN_IF_FAILED(BuildParameters(parameters));
     return quorvel::RunRegistryScript(HKEY_CLASSES_ROOT, script, parameters, registering);
     COM_METHOD_END
 }
@@ -64,7 +80,7 @@ HRESULT RunAppIdScript(bool registering) {
     RETURN_HR_IF_NULL(E_UNEXPECTED, bytes);
     std::wstring script;
     RETURN_IF_FAILED(quorvel::Widen({bytes, size}, script, CP_UTF8, MB_ERR_INVALID_CHARS));
-    return RunScript(script, nullptr, registering);
+    return RunScript(script, {}, registering);
     COM_METHOD_END
 }
 
@@ -124,9 +140,18 @@ class SystemLocaleScope {
 
 namespace quorvel {
 
-HRESULT UpdateClassRegistry(const WCHAR* script, const WCHAR* friendlyName, bool registering) {
-    RETURN_HR_IF_NULL(E_POINTER, script);
-    return RunScript(script, friendlyName, registering);
+HRESULT UpdateClassRegistry(const WCHAR* clsid, const WCHAR* progId,
+                            const WCHAR* versionIndependentProgId, const WCHAR* friendlyName,
+                            bool registering) {
+    COM_METHOD_BEGIN
+    RETURN_HR_IF(E_POINTER, !clsid || !progId || !versionIndependentProgId || !friendlyName);
+    return RunScript(kClassScript,
+                     {{L"CLSID", clsid},
+                      {L"ProgID", progId},
+                      {L"VersionIndependentProgID", versionIndependentProgId},
+                      {L"FriendlyName", friendlyName}},
+                     registering);
+    COM_METHOD_END
 }
 
 } // namespace quorvel

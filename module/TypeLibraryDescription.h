@@ -5,29 +5,37 @@
 // Apart from the two coclasses the library holds no types of its own: their
 // single default interface is IUnknown, referenced from stdole2.tlb.
 
+#include "com/ProvideClassInfo.h"
 #include "transform/MediaTransform.h"
 
 #include <windows.h>
 
-namespace quorvel::typelib {
+namespace quorvel {
 
-struct Coclass {
+struct TypeLibraryCoclass {
     const wchar_t* name;
     const CLSID* clsid;
     const wchar_t* helpString;
 };
 
-inline constexpr wchar_t kName[] = L"Quorvel";
-inline constexpr wchar_t kHelpString[] = L"Quorvel 1.0 Type Library";
-inline constexpr const GUID* kLibid = &LIBID_Quorvel;
-inline constexpr WORD kMajor = 1;
-inline constexpr WORD kMinor = 0;
-inline constexpr LCID kLcid = 0x409;
-inline constexpr wchar_t kImport[] = L"stdole2.tlb";
+struct TypeLibraryDescription {
+    const wchar_t* name;
+    const wchar_t* helpString;
+    const GUID* libid;
+    WORD major;
+    WORD minor;
+    LCID lcid;
+    // The library whose IUnknown the coclasses reference.
+    const wchar_t* import;
+};
 
-inline constexpr Coclass kCoclasses[] = {
+inline constexpr TypeLibraryDescription kTypeLibrary = {
+    L"Quorvel",    L"Quorvel 1.0 Type Library", &LIBID_Quorvel, 1, 0, kTypeLibraryLcid,
+    L"stdole2.tlb"};
+
+inline constexpr TypeLibraryCoclass kTypeLibraryCoclasses[] = {
     {L"CShaderEffect", &CLSID_CShaderEffect, L"ShaderEffect Class"},
     {L"CShaderTransition", &CLSID_CShaderTransition, L"ShaderTransition Class"},
 };
 
-} // namespace quorvel::typelib
+} // namespace quorvel

@@ -135,6 +135,8 @@ void PipelineLibrary::Abandon() {
     g_pipeline.table = {};
 }
 
+namespace quorvel {
+
 HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid,
                                    void** out) {
     RETURN_HR_IF_NULL(E_POINTER, out);
@@ -151,3 +153,5 @@ HRESULT ReadNamedValue(IParameterStore* store, const WCHAR* name, PROPVARIANT* v
     RETURN_HR_IF_NULL(E_POINTER, parameter);
     return parameter->GetValue(0.0, value);
 }
+
+} // namespace quorvel

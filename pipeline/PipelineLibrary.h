@@ -22,6 +22,8 @@ class PipelineLibrary {
     PipelineLibrary() = delete;
 };
 
+namespace quorvel {
+
 // IServiceProvider::QueryService for the transform objects: only
 // SID_ParameterStore, answered by the store's own QueryInterface.
 HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFIID iid, void** out);
@@ -29,3 +31,5 @@ HRESULT QueryParameterStoreService(IParameterStore* store, REFGUID service, REFI
 // Reads a named value at time 0.0: GetParameter, then GetValue. A success that
 // gives no parameter counts as E_POINTER.
 HRESULT ReadNamedValue(IParameterStore* store, const WCHAR* name, PROPVARIANT* value);
+
+} // namespace quorvel

@@ -1,6 +1,6 @@
 #include "render/ColorText.h"
 
-namespace colortext {
+namespace quorvel {
 
 // The extended colour keywords; the light grey is spelled "lightgrey" only and
 // the other "grey" spellings are absent.
@@ -161,4 +161,4 @@ const SystemColor g_systemColors[kSystemColorCount] = {
     {"windowtext", 8},
 };
 
-} // namespace colortext
+} // namespace quorvel

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
-namespace colortext {
+namespace quorvel {
 namespace {
 
 // 1/255 rounded to single precision (bit pattern 0x3B808081); channels are
@@ -53,28 +53,28 @@ int HexValue(char c) {
 
 // Writes the digits of a hexadecimal form over the template's last positions,
 // so that the template's 'f' characters supply the missing leading digits.
-Result ParseHexForm(const wchar_t* digits, std::size_t count, const Platform& platform,
-                    std::uint32_t* argb) {
+ColorTextResult ParseHexForm(const wchar_t* digits, std::size_t count,
+                             const ColorTextPlatform& platform, std::uint32_t* argb) {
     char text[sizeof(kHexTemplate)];
     std::memcpy(text, kHexTemplate, sizeof(kHexTemplate));
     // A character can narrow to two bytes; only the first `count` are placed.
     char narrow[2 * kHexDigits];
     const std::size_t written = platform.narrow(digits, count, narrow, sizeof(narrow));
     if (written == 0)
-        return Result::Unrecognised;
+        return ColorTextResult::Unrecognised;
     const std::size_t placed = written < count ? written : count;
     std::memcpy(text + sizeof(kHexTemplate) - 1 - placed, narrow, placed);
     return ParseHexDigits(text + 2, argb);
 }
 
-Result ParseName(const wchar_t* name, std::size_t length, const Platform& platform,
-                 std::uint32_t* argb) {
+ColorTextResult ParseName(const wchar_t* name, std::size_t length,
+                          const ColorTextPlatform& platform, std::uint32_t* argb) {
     if (length > kMaxNameLength)
-        return Result::Unrecognised;
+        return ColorTextResult::Unrecognised;
     char narrow[2 * kMaxNameLength + 1];
     const std::size_t written = platform.narrow(name, length, narrow, sizeof(narrow) - 1);
     if (written == 0)
-        return Result::Unrecognised;
+        return ColorTextResult::Unrecognised;
     narrow[written] = '\0';
     for (std::size_t i = 0; i < written; ++i) {
         if (narrow[i] >= 'A' && narrow[i] <= 'Z')
@@ -82,22 +82,22 @@ Result ParseName(const wchar_t* name, std::size_t length, const Platform& platfo
     }
     if (const NamedColor* row = FindNamedColor(narrow)) {
         *argb = row->argb;
-        return Result::Ok;
+        return ColorTextResult::Ok;
     }
     if (const SystemColor* row = FindSystemColor(narrow)) {
         // GetSysColor gives red in the low byte and blue in the third.
         const std::uint32_t bgr = platform.systemColor(row->index);
         *argb = 0xFF000000u | ((bgr & 0xFFu) << 16) | (bgr & 0xFF00u) | ((bgr >> 16) & 0xFFu);
-        return Result::Ok;
+        return ColorTextResult::Ok;
     }
-    return Result::Unrecognised;
+    return ColorTextResult::Unrecognised;
 }
 
 } // namespace
 
-Result ParseHexDigits(const char* digits, std::uint32_t* argb) {
+ColorTextResult ParseHexDigits(const char* digits, std::uint32_t* argb) {
     if (digits == nullptr || argb == nullptr || digits[0] == '\0')
-        return Result::Unrecognised;
+        return ColorTextResult::Unrecognised;
     std::uint32_t value = 0;
     std::size_t count = 0;
     for (; count < kHexDigits; ++count) {
@@ -107,28 +107,29 @@ Result ParseHexDigits(const char* digits, std::uint32_t* argb) {
         value = (value << 4) | static_cast<std::uint32_t>(digit);
     }
     if (count < 6)
-        return Result::Unrecognised;
+        return ColorTextResult::Unrecognised;
     if (count == 7)
         value >>= 4;
     *argb = value;
-    return Result::Ok;
+    return ColorTextResult::Ok;
 }
 
-Result ParseColorText(const wchar_t* text, const Platform& platform, std::uint32_t* argb) {
+ColorTextResult ParseColorText(const wchar_t* text, const ColorTextPlatform& platform,
+                               std::uint32_t* argb) {
     if (text == nullptr || argb == nullptr)
-        return Result::InvalidArgument;
+        return ColorTextResult::InvalidArgument;
     const std::size_t length = std::wcslen(text);
     if (length < 3)
-        return Result::InvalidArgument;
+        return ColorTextResult::InvalidArgument;
     if (text[0] == L'#') {
         if (length < 7)
-            return Result::Unrecognised;
+            return ColorTextResult::Unrecognised;
         const std::size_t count = (length > 9 ? 9 : length) - 1;
         return ParseHexForm(text + 1, count, platform, argb);
     }
     if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
         if (length < 8)
-            return Result::Unrecognised;
+            return ColorTextResult::Unrecognised;
         const std::size_t count = (length > 10 ? 10 : length) - 2;
         return ParseHexForm(text + 2, count, platform, argb);
     }
@@ -150,4 +151,4 @@ void ColorToFloat4(std::uint32_t argb, float rgba[4]) {
     rgba[3] = static_cast<float>(argb >> 24) * kByteToUnit;
 }
 
-} // namespace colortext
+} // namespace quorvel

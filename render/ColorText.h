@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace colortext {
+namespace quorvel {
 
 struct NamedColor {
     const char* name;
@@ -33,16 +33,17 @@ using NarrowFunction = std::size_t (*)(const wchar_t* text, std::size_t count, c
 // A system colour as GetSysColor delivers it: 0x00BBGGRR.
 using SystemColorFunction = std::uint32_t (*)(int index);
 
-struct Platform {
+struct ColorTextPlatform {
     NarrowFunction narrow;
     SystemColorFunction systemColor;
 };
 
-enum class Result { Ok, InvalidArgument, Unrecognised };
+enum class ColorTextResult { Ok, InvalidArgument, Unrecognised };
 
 // Reads 6 or 8 leading hexadecimal digits (7 use the first 6).
-Result ParseHexDigits(const char* digits, std::uint32_t* argb);
-Result ParseColorText(const wchar_t* text, const Platform& platform, std::uint32_t* argb);
+ColorTextResult ParseHexDigits(const char* digits, std::uint32_t* argb);
+ColorTextResult ParseColorText(const wchar_t* text, const ColorTextPlatform& platform,
+                               std::uint32_t* argb);
 
 // Binary search by unsigned byte comparison; null when absent.
 const NamedColor* FindNamedColor(const char* name);
@@ -51,4 +52,4 @@ const SystemColor* FindSystemColor(const char* name);
 // (R, G, B, A), each channel byte times the single-precision 1/255.
 void ColorToFloat4(std::uint32_t argb, float rgba[4]);
 
-} // namespace colortext
+} // namespace quorvel

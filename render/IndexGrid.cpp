@@ -1,8 +1,8 @@
 #include "transform/ShaderBase.h"
 
 #include "com/HResult.h"
-
-#include <cstdint>
+#include "render/BufferLock.h"
+#include "render/Grid.h"
 
 HRESULT CShaderBase::BuildIndexGrid(IDirect3DDevice9* device) {
     RETURN_HR_IF_NULL(E_POINTER, device);
@@ -10,21 +10,17 @@ HRESULT CShaderBase::BuildIndexGrid(IDirect3DDevice9* device) {
 
     const int x = m_nVerticesX;
     const int y = m_nVerticesY;
-    // The grid size is bounded when it is read; these guard the arithmetic.
-    RETURN_HR_IF(E_INVALIDARG, x < 2 || y < 2 || static_cast<std::int64_t>(x) * y > 65536);
-    const UINT length = static_cast<UINT>((6 * y - 6) * (x - 1) * 2);
+    // The grid size is bounded when it is read; this guards the arithmetic.
+    RETURN_HR_IF(E_INVALIDARG, !quorvel::GridSizeFits(x, y));
+    const UINT length = quorvel::GridIndexCount(x, y) * sizeof(WORD);
 
     RETURN_IF_FAILED(device->CreateIndexBuffer(length, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
                                                D3DPOOL_DEFAULT, m_spIndexBuffer.put(), nullptr));
     RETURN_HR_IF_NULL(E_POINTER, m_spIndexBuffer);
 
-    void* data = nullptr;
-    RETURN_IF_FAILED(m_spIndexBuffer->Lock(0, 0, &data, 0));
-    if (!data) {
-        m_spIndexBuffer->Unlock();
-        return E_POINTER;
-    }
-    WORD* index = static_cast<WORD*>(data);
+    quorvel::BufferLock<IDirect3DIndexBuffer9> lock(m_spIndexBuffer.get());
+    RETURN_IF_FAILED(lock.Lock());
+    WORD* index = lock.data<WORD>();
     const WORD width = static_cast<WORD>(x);
     for (WORD r = 0; r + 1 < y; ++r) {
         for (WORD c = 0; c + 1 < x; ++c) {
@@ -40,5 +36,5 @@ HRESULT CShaderBase::BuildIndexGrid(IDirect3DDevice9* device) {
             *index++ = a;
         }
     }
-    return m_spIndexBuffer->Unlock();
+    return lock.Unlock();
 }

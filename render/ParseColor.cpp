@@ -12,13 +12,13 @@ std::size_t NarrowToAnsi(const wchar_t* text, std::size_t count, char* out, std:
 
 std::uint32_t SystemColor(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }
 
-constexpr colortext::Platform kWindows = {&NarrowToAnsi, &SystemColor};
+constexpr quorvel::ColorTextPlatform kWindows = {&NarrowToAnsi, &SystemColor};
 
-HRESULT ToHResult(colortext::Result result) {
+HRESULT ToHResult(quorvel::ColorTextResult result) {
     switch (result) {
-    case colortext::Result::Ok:
+    case quorvel::ColorTextResult::Ok:
         return S_OK;
-    case colortext::Result::InvalidArgument:
+    case quorvel::ColorTextResult::InvalidArgument:
         return E_INVALIDARG;
     default:
         return E_FAIL;
@@ -28,9 +28,9 @@ HRESULT ToHResult(colortext::Result result) {
 } // namespace
 
 HRESULT ParseColor(const wchar_t* text, std::uint32_t* argb) {
-    return ToHResult(colortext::ParseColorText(text, kWindows, argb));
+    return ToHResult(quorvel::ParseColorText(text, kWindows, argb));
 }
 
 HRESULT ParseHexColorDigits(const char* digits, std::uint32_t* argb) {
-    return ToHResult(colortext::ParseHexDigits(digits, argb));
+    return ToHResult(quorvel::ParseHexDigits(digits, argb));
 }

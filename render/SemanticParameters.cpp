@@ -63,7 +63,7 @@ HRESULT SetValue(ID3DXEffect* effect, D3DXHANDLE handle, const wchar_t* name,
         if (!NameMentionsColor(name))
             return S_OK;
         float rgba[4];
-        colortext::ColorToFloat4(ColorFromText(value.bstrVal), rgba);
+        quorvel::ColorToFloat4(ColorFromText(value.bstrVal), rgba);
         const D3DXVECTOR4 color(rgba[0], rgba[1], rgba[2], rgba[3]);
         // A colour the effect refuses does not fail the frame.
         effect->SetVector(handle, &color);

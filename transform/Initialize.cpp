@@ -2,6 +2,7 @@
 
 #include "com/CodePage.h"
 #include "com/HResult.h"
+#include "com/ScopeExit.h"
 
 #include <string>
 
@@ -38,20 +39,14 @@ HRESULT CShaderBase::Initialize(IUnknown* host) {
 
     // From here a failure takes the new effect with it: a frame must not be
     // drawn without its technique or with an index buffer left unfilled.
-    HRESULT hr = m_strTechnique.empty() ? E_FAIL : S_OK;
-    if (SUCCEEDED(hr)) {
-        // A name the code page cannot spell keeps its default character.
-        std::string technique;
-        hr = quorvel::Narrow(m_strTechnique.c_str(), technique);
-        if (SUCCEEDED(hr))
-            hr = m_spEffect->SetTechnique(technique.c_str());
-    }
-    if (SUCCEEDED(hr))
-        hr = BuildIndexGrid(device.get());
-    if (FAILED(hr)) {
-        m_spEffect.reset();
-        return hr;
-    }
+    auto dropEffect = quorvel::MakeScopeExit([this] { m_spEffect.reset(); });
+    RETURN_HR_IF(E_FAIL, m_strTechnique.empty());
+    // A name the code page cannot spell keeps its default character.
+    std::string technique;
+    RETURN_IF_FAILED(quorvel::Narrow(m_strTechnique.c_str(), technique));
+    RETURN_IF_FAILED(m_spEffect->SetTechnique(technique.c_str()));
+    RETURN_IF_FAILED(BuildIndexGrid(device.get()));
+    dropEffect.release();
 
     m_bFirstFrame = true;
     return S_OK;

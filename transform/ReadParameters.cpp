@@ -6,6 +6,7 @@
 #include "com/UniqueAny.h"
 #include "effect/SemanticNames.h"
 #include "pipeline/PipelineLibrary.h"
+#include "render/Grid.h"
 
 #include <shlwapi.h>
 
@@ -16,11 +17,8 @@ using quorvel::UniquePropVariant;
 
 namespace {
 
-// 16-bit indices address at most this many vertices.
-constexpr std::int64_t kMaxGridVertices = 65536;
-
 HRESULT ReadValue(IParameterStore* store, const wchar_t* name, UniquePropVariant& value) {
-    return ReadNamedValue(store, name, value.put());
+    return quorvel::ReadNamedValue(store, name, value.put());
 }
 
 // A grid size: S_OK with `size` updated, S_FALSE when nothing was read, E_FAIL
@@ -63,7 +61,7 @@ HRESULT CShaderBase::ReadParameters() {
 
     for (int slot = 3; slot < kTextureSlots; ++slot) {
         std::wstring name;
-        RETURN_IF_FAILED(quorvel::Widen(g_inputTextureSemantics[slot], name));
+        RETURN_IF_FAILED(quorvel::Widen(quorvel::g_inputTextureSemantics[slot], name));
         if (FAILED(ReadValue(store, name.c_str(), value)))
             continue;
         StoreTextureFile(value.get(), slot);
@@ -76,7 +74,7 @@ HRESULT CShaderBase::ReadParameters() {
         hr = ReadGridSize(store, L"NumVerticesY", value, m_nVerticesY);
     // Beyond this the indices wrap and the buffer lengths can overflow; the
     // members never hold such a grid.
-    if (static_cast<std::int64_t>(m_nVerticesX) * m_nVerticesY > kMaxGridVertices) {
+    if (static_cast<std::int64_t>(m_nVerticesX) * m_nVerticesY > quorvel::kMaxGridVertices) {
         m_nVerticesX = oldX;
         m_nVerticesY = oldY;
         if (SUCCEEDED(hr))

@@ -20,5 +20,5 @@ HRESULT CShaderBase::GetFlags(UINT32 selector, UINT32* flags) const {
 }
 
 HRESULT CShaderBase::QueryService(REFGUID service, REFIID iid, void** out) {
-    return QueryParameterStoreService(m_spParameterStore.get(), service, iid, out);
+    return quorvel::QueryParameterStoreService(m_spParameterStore.get(), service, iid, out);
 }

@@ -2,6 +2,17 @@
 
 // The state and work shared by both transform classes. The COM classes add
 // only their identity, their input count and their registration.
+//
+// Where the methods are:
+//   transform/ShaderBase.cpp       construction, GetFlags, QueryService
+//   transform/Initialize.cpp       Initialize
+//   transform/ReadParameters.cpp   ReadParameters, StoreTextureFile
+//   effect/CreateEffect.cpp        CreateEffect
+//   render/Render.cpp              Render, LoadFileTextures, DrawGrid
+//   render/Grid.cpp                BuildVertexGrid, VertexGridMatches
+//   render/IndexGrid.cpp           BuildIndexGrid
+//   render/FrameSemantics.cpp      SetStaticSemantics, SetFrameSemantics
+//   render/SemanticParameters.cpp  ApplySemanticParameters
 
 #include "com/ComPtr.h"
 #include "pipeline/ParameterStore.h"
@@ -13,10 +24,15 @@
 #include <array>
 #include <string>
 
-inline constexpr int kTextureSlots = 8;
+namespace quorvel {
+struct FrameTextures;
+} // namespace quorvel
 
 class CShaderBase {
   public:
+    // Texture slots: the two inputs, then up to six files.
+    static constexpr int kTextureSlots = 8;
+
     CShaderBase();
     virtual ~CShaderBase();
     CShaderBase(const CShaderBase&) = delete;
@@ -36,11 +52,11 @@ class CShaderBase {
     HRESULT StoreTextureFile(const PROPVARIANT& value, int slot);
     // Effect creation and semantic binding.
     HRESULT CreateEffect(IDirect3DDevice9* device);
-    // Geometry grid and first-frame semantics.
+    // Geometry grid.
     HRESULT BuildIndexGrid(IDirect3DDevice9* device);
     HRESULT BuildVertexGrid(IDirect3DDevice9* device, int width, int height);
+    // Effect values: first-frame ones, then those of every frame.
     HRESULT SetStaticSemantics(float duration);
-    // Per-frame values.
     HRESULT SetFrameSemantics(float time, float duration, unsigned inputWidth,
                               unsigned inputHeight);
     HRESULT ApplySemanticParameters(float time);
@@ -71,9 +87,14 @@ class CShaderBase {
     std::array<D3DXHANDLE, kTextureSlots> m_hTextureAspect = {};
     D3DXHANDLE m_hPixelSize = nullptr;
 
-private:
+  private:
     // True when the vertex buffer was built for this output and the current grid size.
     bool VertexGridMatches(const RECT& output) const;
+    // The first frame's textures from files, for slots 2 to 7, set on the device.
+    HRESULT LoadFileTextures(IDirect3DDevice9* device);
+    // One scene: the grid drawn into `target` by every pass of the technique.
+    HRESULT DrawGrid(IDirect3DDevice9* device, IDirect3DSurface9* target,
+                     const quorvel::FrameTextures& textures);
 
     // Grid size the vertex buffer holds; 0 until a build completes, so an
     // Initialize that changes the grid size forces a rebuild.

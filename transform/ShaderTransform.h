@@ -3,8 +3,22 @@
 // The host's surface of a transform over CShaderBase, the same for both
 // classes but for the input count they report.
 
+#include "com/ComObject.h"
 #include "com/HResult.h"
 #include "transform/ShaderBase.h"
+
+#include <ocidl.h>
+#include <servprov.h>
+
+namespace quorvel {
+
+// The interfaces a transform class answers, its IMediaTransform first.
+template <typename Self>
+inline constexpr QITableEntry kTransformInterfaces[] = {
+    QIEntry<Self, IMediaTransform>(IID_IMediaTransform),
+    QIEntry<Self, IServiceProvider>(IID_IServiceProvider),
+    QIEntry<Self, IProvideClassInfo>(IID_IProvideClassInfo),
+};
 
 template <UINT32 kInputCount> class CShaderTransform : public CShaderBase, public IMediaTransform {
   public:
@@ -40,3 +54,5 @@ template <UINT32 kInputCount> class CShaderTransform : public CShaderBase, publi
         COM_METHOD_END
     }
 };
+
+} // namespace quorvel

@@ -3,13 +3,14 @@
 
 #include "host/pipeline/ParameterStoreEditor.h"
 
+#include "com/ComObject.h"
 #include "com/ComPtr.h"
+#include "com/CountedObject.h"
 #include "com/HResult.h"
 
 #include <oleauto.h>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ HRESULT Interpolate(const PROPVARIANT& a, const PROPVARIANT& b, double t, PROPVA
     return ::PropVariantCopy(out, &a);
 }
 
-class StoreParameter final : public IParameter, public IParameterGroup {
+class StoreParameter final : public quorvel::CountedObject<IParameter, IParameterGroup> {
   public:
     explicit StoreParameter(std::wstring name) : m_name(std::move(name)) {}
 
@@ -59,23 +60,16 @@ class StoreParameter final : public IParameter, public IParameterGroup {
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        RETURN_HR_IF_NULL(E_POINTER, out);
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IParameter))
-            *out = static_cast<IParameter*>(this);
-        else if (::IsEqualIID(iid, IID_IParameterGroup) && m_isGroup)
-            *out = static_cast<IParameterGroup*>(this);
-        else
+        static constexpr quorvel::QITableEntry kInterfaces[] = {
+            quorvel::QIEntry<StoreParameter, IParameter>(IID_IParameter),
+            quorvel::QIEntry<StoreParameter, IParameterGroup>(IID_IParameterGroup),
+        };
+        // A parameter answers as a group only once it has children.
+        if (out && !m_isGroup && ::IsEqualIID(iid, IID_IParameterGroup)) {
+            *out = nullptr;
             return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
+        }
+        return quorvel::QueryFromTable(this, kInterfaces, iid, out);
     }
 
     // IParameter
@@ -167,44 +161,39 @@ class StoreParameter final : public IParameter, public IParameterGroup {
                 return S_OK;
             }
         }
-        ComPtr<StoreParameter> created(new (std::nothrow) StoreParameter(name));
+        return Append(m_children, name, child);
+    }
+
+    // A new parameter at the end of `list`; `*added` points at it without a
+    // reference of its own.
+    static HRESULT Append(std::vector<ComPtr<StoreParameter>>& list, const WCHAR* name,
+                          StoreParameter** added) {
+        ComPtr<StoreParameter> created;
+        created.attach(new (std::nothrow) StoreParameter(name));
         RETURN_IF_NULL_ALLOC(created);
-        m_children.push_back(created);
-        *child = created.get();
+        list.push_back(created);
+        *added = created.get();
         return S_OK;
     }
 
   private:
-    ~StoreParameter() { ClearKeys(); }
+    ~StoreParameter() override { ClearKeys(); }
 
-    std::atomic<ULONG> m_refs{0};
     std::wstring m_name;
     std::vector<Keyframe> m_keys;
     std::vector<ComPtr<StoreParameter>> m_children;
     bool m_isGroup = false;
 };
 
-class StandInStore final : public IParameterStore, public IParameterStoreEditor {
+class StandInStore final : public quorvel::CountedObject<IParameterStore, IParameterStoreEditor> {
   public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        RETURN_HR_IF_NULL(E_POINTER, out);
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IParameterStore))
-            *out = static_cast<IParameterStore*>(this);
-        else if (::IsEqualIID(iid, IID_IParameterStoreEditor))
-            *out = static_cast<IParameterStoreEditor*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
+        static constexpr quorvel::QITableEntry kInterfaces[] = {
+            quorvel::QIEntry<StandInStore, IParameterStore>(IID_IParameterStore),
+            quorvel::QIEntry<StandInStore, IParameterStoreEditor>(IID_IParameterStoreEditor),
+        };
+        return quorvel::QueryFromTable(this, kInterfaces, iid, out);
     }
 
     // IParameterStore
@@ -266,7 +255,7 @@ class StandInStore final : public IParameterStore, public IParameterStoreEditor 
     }
 
   private:
-    ~StandInStore() = default;
+    ~StandInStore() override = default;
 
     StoreParameter* Find(const WCHAR* name) const {
         for (const auto& p : m_parameters)
@@ -278,11 +267,7 @@ class StandInStore final : public IParameterStore, public IParameterStoreEditor 
         RETURN_HR_IF_NULL(E_POINTER, name);
         if ((*out = Find(name)) != nullptr)
             return S_OK;
-        ComPtr<StoreParameter> created(new (std::nothrow) StoreParameter(name));
-        RETURN_IF_NULL_ALLOC(created);
-        m_parameters.push_back(created);
-        *out = created.get();
-        return S_OK;
+        return StoreParameter::Append(m_parameters, name, out);
     }
     HRESULT FindChild(const WCHAR* group, const WCHAR* child, StoreParameter** out) {
         RETURN_HR_IF_NULL(E_POINTER, child);
@@ -291,7 +276,6 @@ class StandInStore final : public IParameterStore, public IParameterStoreEditor 
         return g->Child(child, out);
     }
 
-    std::atomic<ULONG> m_refs{0};
     std::vector<ComPtr<StoreParameter>> m_parameters;
 };
 
@@ -300,8 +284,8 @@ class StandInStore final : public IParameterStore, public IParameterStoreEditor 
 extern "C" HRESULT WINAPI PipelineCreateParameterStore(IParameterStore** store) {
     RETURN_HR_IF_NULL(E_POINTER, store);
     *store = nullptr;
-    ComPtr<StandInStore> created(new (std::nothrow) StandInStore());
+    auto* created = new (std::nothrow) StandInStore();
     RETURN_IF_NULL_ALLOC(created);
-    *store = created.detach();
+    *store = created;
     return S_OK;
 }

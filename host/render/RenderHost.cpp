@@ -1,5 +1,7 @@
 #include "host/render/RenderHost.h"
 
+#include "com/ComObject.h"
+#include "com/CountedObject.h"
 #include "com/HResult.h"
 
 #include <d3dx9.h>
@@ -12,38 +14,21 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuorvelRenderHostWindow";
 
-// Counting base for our single-interface host objects.
-template <typename Interface> class HostObject : public Interface {
+// Our single-interface host objects; the interfaces' two unused methods
+// answer E_NOTIMPL.
+template <typename Interface, const IID& kIid>
+class HostObject : public quorvel::CountedObject<Interface> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != InterfaceId())
-            return E_NOINTERFACE;
-        *out = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
+        static constexpr quorvel::QITableEntry kInterfaces[] = {
+            quorvel::QIEntry<HostObject, Interface>(kIid)};
+        return quorvel::QueryFromTable(this, kInterfaces, iid, out);
     }
     HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved2() override { return E_NOTIMPL; }
-
-  protected:
-    virtual ~HostObject() = default;
-    virtual REFIID InterfaceId() const = 0;
-
-  private:
-    ULONG m_refs = 1;
 };
 
-class HostDevice final : public HostObject<IMediaDevice> {
+class HostDevice final : public HostObject<IMediaDevice, IID_IMediaDevice> {
   public:
     explicit HostDevice(IDirect3DDevice9* device) : m_device(device) {}
     HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override {
@@ -54,11 +39,10 @@ class HostDevice final : public HostObject<IMediaDevice> {
     }
 
   private:
-    REFIID InterfaceId() const override { return IID_IMediaDevice; }
     ComPtr<IDirect3DDevice9> m_device;
 };
 
-class HostFrame final : public HostObject<IMediaFrame> {
+class HostFrame final : public HostObject<IMediaFrame, IID_IMediaFrame> {
   public:
     explicit HostFrame(IDirect3DTexture9* texture) : m_texture(texture) {}
     HRESULT STDMETHODCALLTYPE GetSurface(IUnknown** surface) override {
@@ -73,9 +57,20 @@ class HostFrame final : public HostObject<IMediaFrame> {
     }
 
   private:
-    REFIID InterfaceId() const override { return IID_IMediaFrame; }
     ComPtr<IDirect3DTexture9> m_texture;
 };
+
+// A new host object over `resource`, handed out with its one reference.
+template <typename Object, typename Resource>
+HRESULT CreateHostObject(Resource* resource, IUnknown** out) {
+    RETURN_HR_IF_NULL(E_POINTER, out);
+    *out = nullptr;
+    RETURN_HR_IF_NULL(E_POINTER, resource);
+    auto* object = new (std::nothrow) Object(resource);
+    RETURN_IF_NULL_ALLOC(object);
+    *out = object;
+    return S_OK;
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(window, message, wParam, lParam);
@@ -119,23 +114,11 @@ HRESULT DeviceContext::Create() {
 }
 
 HRESULT CreateHostDevice(IDirect3DDevice9* device, IUnknown** host) {
-    RETURN_HR_IF_NULL(E_POINTER, host);
-    *host = nullptr;
-    RETURN_HR_IF_NULL(E_POINTER, device);
-    auto* object = new (std::nothrow) HostDevice(device);
-    RETURN_IF_NULL_ALLOC(object);
-    *host = object;
-    return S_OK;
+    return CreateHostObject<HostDevice>(device, host);
 }
 
 HRESULT CreateHostFrame(IDirect3DTexture9* texture, IUnknown** frame) {
-    RETURN_HR_IF_NULL(E_POINTER, frame);
-    *frame = nullptr;
-    RETURN_HR_IF_NULL(E_POINTER, texture);
-    auto* object = new (std::nothrow) HostFrame(texture);
-    RETURN_IF_NULL_ALLOC(object);
-    *frame = object;
-    return S_OK;
+    return CreateHostObject<HostFrame>(texture, frame);
 }
 
 HRESULT CreateTargetTexture(IDirect3DDevice9* device, UINT width, UINT height,

@@ -3,6 +3,7 @@
 // One transform object driven as the host drives it: created, its store
 // filled, initialised with our device object and asked for frames.
 
+#include "host/common/DebugOutputCapture.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Transform.h"
 
@@ -29,18 +30,8 @@ class Session {
     bool m_transition = false;
 };
 
-// Text the process wrote to the debugger output while alive (the effect
-// compiler's messages), taken in-process by a vectored exception handler.
-class DebugOutput {
-  public:
-    DebugOutput();
-    ~DebugOutput();
-    DebugOutput(const DebugOutput&) = delete;
-    DebugOutput& operator=(const DebugOutput&) = delete;
-    std::wstring Take();
-
-  private:
-    void* m_handler = nullptr;
-};
+// Text the process wrote to the debugger output (the effect compiler's
+// messages).
+using DebugOutput = quorvel::DebugOutputCapture;
 
 } // namespace quorvelrender

@@ -1,10 +1,11 @@
 #pragma once
 
-// Reference counting shared by every fake: a real count, destruction at zero,
-// a process-wide count of live fakes, and a QueryInterface table given by the
-// derived class. QueryInterface calls are logged and can be failed.
+// What every fake shares: the real count of CountedObject, a process-wide
+// count of live fakes, and a QueryInterface table given by the derived class.
+// QueryInterface calls are logged and can be failed.
 
 #include "com/ComPtr.h"
+#include "com/CountedObject.h"
 #include "tests/doubles/CallLog.h"
 
 #include <unknwn.h>
@@ -19,11 +20,9 @@ namespace doubles {
 // Fakes alive in this process; a test that released everything expects 0.
 long& LiveFakes();
 
-template <typename Primary> class Counted : public Primary {
+template <typename Primary> class Counted : public quorvel::CountedObject<Primary> {
   public:
     Counted(const char* interfaceName) : m_interfaceName(interfaceName) { ++LiveFakes(); }
-    Counted(const Counted&) = delete;
-    Counted& operator=(const Counted&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (CallLog::Get().silent())
@@ -43,17 +42,9 @@ template <typename Primary> class Counted : public Primary {
             return injected;
         return Answer(iid, out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
-    ULONG refs() const { return m_refs; }
 
   protected:
-    virtual ~Counted() { --LiveFakes(); }
+    ~Counted() override { --LiveFakes(); }
     // The interface pointer for iid, or null; no reference added.
     virtual void* Find(REFIID iid) {
         if (::IsEqualIID(iid, IID_IUnknown))
@@ -85,13 +76,12 @@ template <typename Primary> class Counted : public Primary {
         void* found = Find(iid);
         if (!found)
             return E_NOINTERFACE;
-        AddRef();
+        this->AddRef();
         *out = found;
         return S_OK;
     }
 
     std::string m_interfaceName;
-    ULONG m_refs = 1;
 };
 
 template <typename T> std::uintptr_t Arg(T value) {

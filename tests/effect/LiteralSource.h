@@ -11,13 +11,13 @@
 
 namespace literal_source {
 
-using quorvel::source::FoundFile;
-using quorvel::source::LeadBytes;
-using quorvel::source::Limits;
-using quorvel::source::LoadOutcome;
-using quorvel::source::LoadStatus;
-using quorvel::source::ReadResult;
-using quorvel::source::SourceFiles;
+using quorvel::FoundFile;
+using quorvel::LeadBytes;
+using Limits = quorvel::SourceLimits;
+using quorvel::LoadOutcome;
+using quorvel::LoadStatus;
+using quorvel::ReadResult;
+using quorvel::SourceFiles;
 
 std::string StripLineComments(std::string text, const LeadBytes& lead);
 std::string StripBlockComments(std::string text, const LeadBytes& lead);

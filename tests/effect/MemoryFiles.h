@@ -13,7 +13,7 @@
 
 namespace source_testing {
 
-class MemoryFiles final : public quorvel::source::SourceFiles {
+class MemoryFiles final : public quorvel::SourceFiles {
   public:
     std::map<std::string, std::string> files;
     std::set<std::string> folders; // found, but cannot be opened
@@ -21,31 +21,31 @@ class MemoryFiles final : public quorvel::source::SourceFiles {
     std::size_t reads = 0;
     std::size_t failRead = 0; // this read (counted from 1) fails; 0 for none
 
-    bool Find(const std::string& name, quorvel::source::FoundFile& file) override {
+    bool Find(const std::string& name, quorvel::FoundFile& file) override {
         if (!files.count(name) && !folders.count(name) && !broken.count(name))
             return false;
         file.path.assign(name.begin(), name.end());
         file.identity = file.path;
         return true;
     }
-    quorvel::source::ReadResult Read(const quorvel::source::FoundFile& file, std::string& bytes,
-                                     std::uint32_t& error) override {
+    quorvel::ReadResult Read(const quorvel::FoundFile& file, std::string& bytes,
+                             std::uint32_t& error) override {
         ++reads;
         const std::string name(file.path.begin(), file.path.end());
         if (folders.count(name))
-            return quorvel::source::ReadResult::CannotOpen;
+            return quorvel::ReadResult::CannotOpen;
         if (broken.count(name) || reads == failRead) {
             error = 5;
-            return quorvel::source::ReadResult::Failed;
+            return quorvel::ReadResult::Failed;
         }
         bytes = files.at(name);
-        return quorvel::source::ReadResult::Read;
+        return quorvel::ReadResult::Read;
     }
 };
 
 // Lead bytes of code page 932, tabled without the platform.
-inline quorvel::source::LeadBytes ShiftJisLeadBytes() {
-    return quorvel::source::LeadBytes(
+inline quorvel::LeadBytes ShiftJisLeadBytes() {
+    return quorvel::LeadBytes(
         [](unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); });
 }
 

@@ -15,10 +15,10 @@
 
 namespace {
 
-using quorvel::source::LeadBytes;
-using quorvel::source::Limits;
-using quorvel::source::LoadSource;
-using quorvel::source::LoadStatus;
+using quorvel::LeadBytes;
+using Limits = quorvel::SourceLimits;
+using quorvel::LoadSource;
+using quorvel::LoadStatus;
 using source_testing::MemoryFiles;
 
 using namespace std::string_literals;
@@ -129,11 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SourceText, BlockCommentFormedByARemoval) {
     for (const LeadBytes& lead : {LeadBytes(), CodePage932()}) {
         for (const char* text : {"//**/*y*/z", "a///**/*/**/*b*/c", "\x81//**/*y*/z"}) {
-            EXPECT_EQ(quorvel::source::StripBlockComments(text, lead),
+            EXPECT_EQ(quorvel::StripBlockComments(text, lead),
                       literal_source::StripBlockComments(text, lead))
                 << text;
         }
-        EXPECT_EQ(quorvel::source::StripBlockComments("//**/*y*/z", lead), "z");
+        EXPECT_EQ(quorvel::StripBlockComments("//**/*y*/z", lead), "z");
     }
 }
 
@@ -235,10 +235,10 @@ TEST(SourceText, OnePassMatchesTheLiteralLoops) {
         source_testing::SourceGenerator generator(seed);
         const LeadBytes& lead = leads[seed % 2];
         const std::string text = generator.Text(seed % 60);
-        ASSERT_EQ(quorvel::source::StripLineComments(text, lead),
+        ASSERT_EQ(quorvel::StripLineComments(text, lead),
                   literal_source::StripLineComments(text, lead))
             << "seed " << seed;
-        ASSERT_EQ(quorvel::source::StripBlockComments(text, lead),
+        ASSERT_EQ(quorvel::StripBlockComments(text, lead),
                   literal_source::StripBlockComments(text, lead))
             << "seed " << seed;
 

@@ -82,7 +82,7 @@ TEST_F(ReadParametersTest, EnvironmentReferenceIsStoredExpanded) {
 }
 
 TEST_F(ReadParametersTest, SlotsThreeToSevenAreEmptiedWhenReadable) {
-    for (int slot = 3; slot < kTextureSlots; ++slot)
+    for (int slot = 3; slot < CShaderBase::kTextureSlots; ++slot)
         shader.m_strTextureFile[slot] = L"stale";
     SetString(L"InputTexture3", existing.c_str());
     SetString(L"InputTexture5", missing.c_str());

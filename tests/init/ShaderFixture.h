@@ -3,40 +3,12 @@
 // Reaches CShaderBase's protected work and members, over a fake store.
 
 #include "tests/doubles/Doubles.h"
+#include "tests/support/ShaderAccess.h"
 #include "tests/support/TestSupport.h"
-#include "transform/ShaderBase.h"
 
 #include <string>
 
-class TestShader : public CShaderBase {
-  public:
-    using CShaderBase::BuildIndexGrid;
-    using CShaderBase::CreateEffect;
-    using CShaderBase::ReadParameters;
-    using CShaderBase::StoreTextureFile;
-
-    using CShaderBase::m_bFirstFrame;
-    using CShaderBase::m_bRelaxAspect;
-    using CShaderBase::m_hDuration;
-    using CShaderBase::m_hInputSize;
-    using CShaderBase::m_hOutputSize;
-    using CShaderBase::m_hPixelSize;
-    using CShaderBase::m_hProjection;
-    using CShaderBase::m_hTextureAspect;
-    using CShaderBase::m_hTime;
-    using CShaderBase::m_hView;
-    using CShaderBase::m_hWorld;
-    using CShaderBase::m_hWorldView;
-    using CShaderBase::m_hWorldViewProjection;
-    using CShaderBase::m_nVerticesX;
-    using CShaderBase::m_nVerticesY;
-    using CShaderBase::m_spEffect;
-    using CShaderBase::m_spIndexBuffer;
-    using CShaderBase::m_spParameterStore;
-    using CShaderBase::m_spVertexBuffer;
-    using CShaderBase::m_strTechnique;
-    using CShaderBase::m_strTextureFile;
-};
+using TestShader = testing_support::ShaderAccess;
 
 class ShaderTest : public ::testing::Test {
   protected:

@@ -246,6 +246,36 @@ TEST_F(Registration, ThreadLocaleComesBackAfterEachCall) {
     ::SetThreadLocale(saved);
 }
 
+// The one class script spells each identifier from a parameter: every place
+// it lands must name the class's constant, whatever the text looks like.
+TEST_F(Registration, IdentifiersInTheRegistryAreTheClassConstants) {
+    LoadedServer server;
+    ASSERT_TRUE(server.loaded());
+    ASSERT_EQ(server.Register(), S_OK);
+    struct Row {
+        const CLSID* clsid;
+        const ClassNames* names;
+    };
+    for (const Row& row :
+         {Row{&CLSID_CShaderEffect, &kEffect}, Row{&CLSID_CShaderTransition, &kTransition}}) {
+        SCOPED_TRACE(testing::PrintToString(row.names->progId));
+        wchar_t text[40];
+        ASSERT_GT(::StringFromGUID2(*row.clsid, text, 40), 0);
+        const std::wstring key = L"CLSID\\" + std::wstring(text);
+        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr).value_or(L"<missing>"),
+                  row.names->progId);
+        for (const std::wstring& progId : {row.names->progId, row.names->independent}) {
+            const std::wstring named =
+                ReadString(HKEY_CLASSES_ROOT, progId + L"\\CLSID", nullptr).value_or(L"");
+            CLSID parsed = {};
+            EXPECT_EQ(::CLSIDFromString(named.c_str(), &parsed), S_OK)
+                << testing::PrintToString(named);
+            EXPECT_TRUE(::IsEqualCLSID(parsed, *row.clsid)) << testing::PrintToString(named);
+        }
+    }
+    EXPECT_EQ(server.Unregister(), S_OK);
+}
+
 // A pre-existing volatile key cannot hold the non-volatile subkey the script
 // writes: registration fails there, part-way.
 struct FailureCase {

@@ -32,7 +32,7 @@ TEST(ShaderObject, NewObjectHasItsInitialState) {
     EXPECT_FALSE(object.m_spVertexBuffer);
     EXPECT_FALSE(object.m_spIndexBuffer);
     EXPECT_TRUE(object.m_strTechnique.empty());
-    for (int slot = 0; slot < kTextureSlots; ++slot) {
+    for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot) {
         EXPECT_TRUE(object.m_strTextureFile[slot].empty());
         EXPECT_FALSE(object.m_spTextures[slot]);
     }

@@ -13,8 +13,8 @@
 
 namespace {
 
-using colortext::g_namedColors;
-using colortext::g_systemColors;
+using quorvel::g_namedColors;
+using quorvel::g_systemColors;
 
 bool IsLowerAscii(const char* name) {
     for (; *name; ++name) {
@@ -38,7 +38,7 @@ TEST(ColorTables, NamedColorsAreTheSortedExtendedKeywords) {
         EXPECT_TRUE(IsLowerAscii(row.name)) << row.name;
         EXPECT_EQ(row.argb >> 24, 0xFFu) << row.name;
         // Every row must be reachable through the binary search.
-        EXPECT_EQ(colortext::FindNamedColor(row.name), &row) << row.name;
+        EXPECT_EQ(quorvel::FindNamedColor(row.name), &row) << row.name;
     }
     EXPECT_STREQ(g_namedColors[0].name, "aliceblue");
     EXPECT_EQ(g_namedColors[0].argb, 0xFFF0F8FFu);
@@ -49,10 +49,10 @@ TEST(ColorTables, NamedColorsAreTheSortedExtendedKeywords) {
 TEST(ColorTables, GreySpellings) {
     for (const char* present : {"gray", "darkgray", "darkslategray", "dimgray", "lightslategray",
                                 "slategray", "lightgrey"})
-        EXPECT_NE(colortext::FindNamedColor(present), nullptr) << present;
+        EXPECT_NE(quorvel::FindNamedColor(present), nullptr) << present;
     for (const char* absent : {"darkgrey", "darkslategrey", "dimgrey", "grey", "lightgray",
                                "lightslategrey", "slategrey"})
-        EXPECT_EQ(colortext::FindNamedColor(absent), nullptr) << absent;
+        EXPECT_EQ(quorvel::FindNamedColor(absent), nullptr) << absent;
 }
 
 TEST(ColorTables, NamedColorValues) {
@@ -70,7 +70,7 @@ TEST(ColorTables, NamedColorValues) {
         {"yellow", 0xFFFFFF00},    {"lightgoldenrodyellow", 0xFFFAFAD2},
     };
     for (const auto& c : cases) {
-        const auto* row = colortext::FindNamedColor(c.name);
+        const auto* row = quorvel::FindNamedColor(c.name);
         if (c.argb == 0) {
             EXPECT_EQ(row, nullptr) << c.name;
         } else {
@@ -119,7 +119,7 @@ TEST(ColorTables, SystemColorsMatchTheWindowsIndices) {
     for (size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_STREQ(g_systemColors[i].name, expected[i].name) << i;
         EXPECT_EQ(g_systemColors[i].index, expected[i].index) << expected[i].name;
-        EXPECT_EQ(colortext::FindSystemColor(g_systemColors[i].name), &g_systemColors[i]);
+        EXPECT_EQ(quorvel::FindSystemColor(g_systemColors[i].name), &g_systemColors[i]);
     }
 }
 
@@ -189,30 +189,32 @@ size_t NarrowTo932(const wchar_t* text, size_t count, char* out, size_t capacity
 uint32_t NoSystemColor(int) { return 0x00FFFFFF; }
 
 TEST(ParseColor, DoubleByteNarrowingStaysInBounds) {
-    const colortext::Platform platform{&NarrowTo932, &NoSystemColor};
+    const quorvel::ColorTextPlatform platform{&NarrowTo932, &NoSystemColor};
     ASSERT_TRUE(IsDBCSLeadByteEx(932, 0x93));
     const struct {
         const wchar_t* text;
-        colortext::Result result;
+        quorvel::ColorTextResult result;
         uint32_t argb;
     } cases[] = {
         // Kanji narrow to two bytes, none of them a hexadecimal digit.
-        {L"#\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c", colortext::Result::Unrecognised, 0},
-        {L"0x\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c", colortext::Result::Unrecognised, 0},
-        {L"#123456\x65e5", colortext::Result::Ok, 0x00F12345},
+        {L"#\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c",
+         quorvel::ColorTextResult::Unrecognised, 0},
+        {L"0x\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c",
+         quorvel::ColorTextResult::Unrecognised, 0},
+        {L"#123456\x65e5", quorvel::ColorTextResult::Ok, 0x00F12345},
         {L"#\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e"
          L"\x65e5\x672c\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e",
-         colortext::Result::Unrecognised, 0},
+         quorvel::ColorTextResult::Unrecognised, 0},
         {L"\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e\x65e5\x672c\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e"
          L"\x65e5\x672c\x65e5\x672c\x8a9e\x65e5\x672c\x8a9e",
-         colortext::Result::Unrecognised, 0},
-        {L"Red", colortext::Result::Ok, 0xFFFF0000},
-        {L"window", colortext::Result::Ok, 0xFFFFFFFF},
+         quorvel::ColorTextResult::Unrecognised, 0},
+        {L"Red", quorvel::ColorTextResult::Ok, 0xFFFF0000},
+        {L"window", quorvel::ColorTextResult::Ok, 0xFFFFFFFF},
     };
     for (const auto& c : cases) {
         uint32_t argb = 0;
-        EXPECT_EQ(colortext::ParseColorText(c.text, platform, &argb), c.result);
-        if (c.result == colortext::Result::Ok) {
+        EXPECT_EQ(quorvel::ParseColorText(c.text, platform, &argb), c.result);
+        if (c.result == quorvel::ColorTextResult::Ok) {
             EXPECT_EQ(argb, c.argb);
         }
     }
@@ -247,11 +249,11 @@ TEST(ParseHexColorDigits, Digits) {
 
 TEST(ColorToFloat4, ChannelsTimesTheSinglePrecisionReciprocal) {
     float rgba[4];
-    colortext::ColorToFloat4(0x01000000, rgba);
+    quorvel::ColorToFloat4(0x01000000, rgba);
     uint32_t bits = 0;
     std::memcpy(&bits, &rgba[3], sizeof(bits));
     EXPECT_EQ(bits, 0x3B808081u);
-    colortext::ColorToFloat4(0x80FF0080, rgba);
+    quorvel::ColorToFloat4(0x80FF0080, rgba);
     EXPECT_EQ(rgba[0], 255.0f * 0.003921569f);
     EXPECT_EQ(rgba[1], 0.0f);
     EXPECT_EQ(rgba[2], 128.0f * 0.003921569f);

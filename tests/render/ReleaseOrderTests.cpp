@@ -48,7 +48,7 @@ TEST(ShaderState, MembersReleasedInReverseDeclarationOrder) {
     Plant(shader->m_spEffect, recorder("effect"));
     Plant(shader->m_spVertexBuffer, recorder("vertex buffer"));
     Plant(shader->m_spIndexBuffer, recorder("index buffer"));
-    for (int slot = 0; slot < kTextureSlots; ++slot)
+    for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot)
         Plant(shader->m_spTextures[slot], recorder("texture " + std::to_string(slot)));
     order.clear();
     shader.reset();

@@ -5,7 +5,7 @@
 // tests and the frame benchmark.
 
 #include "tests/doubles/Doubles.h"
-#include "transform/ShaderBase.h"
+#include "tests/support/ShaderAccess.h"
 
 #include <cstdint>
 #include <string>
@@ -15,36 +15,7 @@ namespace renderscene {
 
 using quorvel::ComPtr;
 
-// Opens the members and helpers of the base to the tests.
-class TestShader : public CShaderBase {
-  public:
-    using CShaderBase::ApplySemanticParameters;
-    using CShaderBase::BuildVertexGrid;
-    using CShaderBase::SetFrameSemantics;
-    using CShaderBase::SetStaticSemantics;
-
-    using CShaderBase::m_bFirstFrame;
-    using CShaderBase::m_hDuration;
-    using CShaderBase::m_hInputSize;
-    using CShaderBase::m_hOutputSize;
-    using CShaderBase::m_hPixelSize;
-    using CShaderBase::m_hProjection;
-    using CShaderBase::m_hTextureAspect;
-    using CShaderBase::m_hTime;
-    using CShaderBase::m_hView;
-    using CShaderBase::m_hWorld;
-    using CShaderBase::m_hWorldView;
-    using CShaderBase::m_hWorldViewProjection;
-    using CShaderBase::m_nVerticesX;
-    using CShaderBase::m_nVerticesY;
-    using CShaderBase::m_rcOutput;
-    using CShaderBase::m_spEffect;
-    using CShaderBase::m_spIndexBuffer;
-    using CShaderBase::m_spParameterStore;
-    using CShaderBase::m_spTextures;
-    using CShaderBase::m_spVertexBuffer;
-    using CShaderBase::m_strTextureFile;
-};
+using TestShader = testing_support::ShaderAccess;
 
 inline MediaTime Ticks(std::int64_t ticks) {
     return {static_cast<std::uint64_t>(ticks) & ~(std::uint64_t{1} << 63), 0, 0};
@@ -117,11 +88,11 @@ struct Scene {
         shader.m_hInputSize = effect->Handle("InputSize");
         shader.m_hOutputSize = effect->Handle("OutputSize");
         shader.m_hPixelSize = effect->Handle("PixelSize");
-        for (int slot = 0; slot < kTextureSlots; ++slot)
+        for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot)
             shader.m_hTextureAspect[slot] = effect->Handle("TextureAspect" + std::to_string(slot));
     }
     void DeclareInputTextures() {
-        for (int slot = 0; slot < kTextureSlots; ++slot)
+        for (int slot = 0; slot < CShaderBase::kTextureSlots; ++slot)
             effect->Declare("InputTexture" + std::to_string(slot));
     }
 

@@ -3,7 +3,6 @@
 #include <shlwapi.h>
 
 #include <map>
-#include <mutex>
 
 namespace testing_support {
 
@@ -12,42 +11,6 @@ namespace {
 std::map<std::string, ChildScenario>& Scenarios() {
     static std::map<std::string, ChildScenario> scenarios;
     return scenarios;
-}
-
-std::mutex g_captureMutex;
-std::wstring g_captured;
-PVOID g_handler = nullptr;
-
-constexpr DWORD kDbgPrintException = 0x40010006;     // DBG_PRINTEXCEPTION_C
-constexpr DWORD kDbgPrintWideException = 0x4001000A; // DBG_PRINTEXCEPTION_WIDE_C
-
-LONG CALLBACK CaptureDebugOutput(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    if (record->NumberParameters < 2)
-        return EXCEPTION_CONTINUE_SEARCH;
-    if (record->ExceptionCode == kDbgPrintWideException) {
-        const auto* text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
-        std::lock_guard<std::mutex> lock(g_captureMutex);
-        if (text)
-            g_captured.append(text, length > 0 ? length - 1 : 0);
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-    if (record->ExceptionCode == kDbgPrintException) {
-        const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-        if (text) {
-            const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-            if (n > 1) {
-                std::wstring wide(static_cast<size_t>(n), L'\0');
-                ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-                wide.resize(static_cast<size_t>(n - 1));
-                std::lock_guard<std::mutex> lock(g_captureMutex);
-                g_captured += wide;
-            }
-        }
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 } // namespace
@@ -196,28 +159,6 @@ ScopedRegistryTree::ScopedRegistryTree(HKEY root, std::wstring subkey)
 }
 
 ScopedRegistryTree::~ScopedRegistryTree() { ::SHDeleteKeyW(m_root, m_subkey.c_str()); }
-
-DebugOutputCapture::DebugOutputCapture() {
-    std::lock_guard<std::mutex> lock(g_captureMutex);
-    g_captured.clear();
-    g_handler = ::AddVectoredExceptionHandler(1, CaptureDebugOutput);
-}
-
-DebugOutputCapture::~DebugOutputCapture() {
-    if (g_handler)
-        ::RemoveVectoredExceptionHandler(g_handler);
-    g_handler = nullptr;
-}
-
-std::wstring DebugOutputCapture::text() const {
-    std::lock_guard<std::mutex> lock(g_captureMutex);
-    return g_captured;
-}
-
-void DebugOutputCapture::clear() {
-    std::lock_guard<std::mutex> lock(g_captureMutex);
-    g_captured.clear();
-}
 
 ScopedEnvironment::ScopedEnvironment(std::wstring name, const wchar_t* value)
     : m_name(std::move(name)) {

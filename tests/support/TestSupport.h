@@ -4,6 +4,8 @@
 // processes for once-per-process state, scratch folders, registry clean-up and
 // captured debugger output.
 
+#include "host/common/DebugOutputCapture.h"
+
 #include <unknwn.h>
 #include <windows.h>
 
@@ -74,19 +76,8 @@ class ScopedRegistryTree {
     std::wstring m_subkey;
 };
 
-// Captures OutputDebugStringA/W text of this process while alive. Under Wine
-// the debugger output arrives as DBG_PRINTEXCEPTION_C first; a vectored
-// handler takes it and continues.
-class DebugOutputCapture {
-  public:
-    DebugOutputCapture();
-    ~DebugOutputCapture();
-    DebugOutputCapture(const DebugOutputCapture&) = delete;
-    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
-    // Everything captured so far, as UTF-16 (narrow text converted with CP_ACP).
-    std::wstring text() const;
-    void clear();
-};
+// Captures OutputDebugStringA/W text of this process while alive.
+using DebugOutputCapture = quorvel::DebugOutputCapture;
 
 // Sets an environment variable for this process until scope end.
 class ScopedEnvironment {
