@@ -3,8 +3,12 @@
 
 #include <cctype>
 
+#include <cstring>
+
 #include "com/HResult.h"
+#include "host/fx/FxAsmText.h"
 #include "host/fx/FxObject.h"
+#include "host/fx/FxShaderCheck.h"
 
 namespace fxhost {
 
@@ -34,6 +38,13 @@ HRESULT CFxEffect::BuildParameter(const fx::Parameter& decl, std::string& messag
         p->type = D3DXPT_STRING;
         p->text = decl.text;
         break;
+    case fx::ParamKind::PixelShader:
+    case fx::ParamKind::VertexShader: {
+        const bool pixel = decl.kind == fx::ParamKind::PixelShader;
+        p->type = pixel ? D3DXPT_PIXELSHADER : D3DXPT_VERTEXSHADER;
+        RETURN_IF_FAILED(AssembleShader(decl.shader, pixel, p->shader, messages));
+        break;
+    }
     }
     if (!p->Numeric())
         p->cls = D3DXPC_OBJECT;
@@ -92,9 +103,8 @@ bool CFxEffect::BuildSamplerState(const fx::State& s, PassOp& op, std::string& m
     return true;
 }
 
-HRESULT CFxEffect::AssembleShader(const fx::StateValue& value, bool pixel, PassData& pass,
-                                  PassOp& op, std::string& messages) {
-    op.kind = pixel ? OpKind::PixelShader : OpKind::VertexShader;
+HRESULT CFxEffect::AssembleShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
+                                  std::string& messages) {
     if (value.kind == fx::StateValue::Kind::Null)
         return S_OK;
     if (value.kind != fx::StateValue::Kind::Asm) {
@@ -102,31 +112,78 @@ HRESULT CFxEffect::AssembleShader(const fx::StateValue& value, bool pixel, PassD
             fx::FormatError(value.position, "X3000", "a shader state takes asm { ... } or NULL");
         return E_FAIL;
     }
+    // The text as the assembler underneath reads it; what it cannot read
+    // comes back into its tokens.
+    std::string text;
+    std::string error;
+    std::vector<fx::TokenInsert> inserts;
+    if (!fx::PrepareAsm(value.text, text, inserts, error)) {
+        messages += fx::FormatError(value.position, "X5000", error);
+        return E_FAIL;
+    }
     ComPtr<ID3DXBuffer> code;
     ComPtr<ID3DXBuffer> errors;
-    const HRESULT hr = D3DXAssembleShader(value.text.data(), static_cast<UINT>(value.text.size()),
-                                          nullptr, nullptr, 0, code.put(), errors.put());
+    const HRESULT hr = D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr,
+                                          nullptr, 0, code.put(), errors.put());
     if (FAILED(hr) || !code) {
         messages += fx::FormatError(value.position, "X5000", "shader assembly failed");
         if (errors && errors->GetBufferPointer()) {
-            messages.append(static_cast<const char*>(errors->GetBufferPointer()),
-                            strnlen(static_cast<const char*>(errors->GetBufferPointer()),
-                                    errors->GetBufferSize()));
-            if (!messages.empty() && messages.back() != '\n')
-                messages += '\n';
+            const char* p = static_cast<const char*>(errors->GetBufferPointer());
+            messages += fx::PlaceAssemblerMessages(
+                std::string(p, strnlen(p, errors->GetBufferSize())), value.position);
         }
         // A compile error, like any other in the text.
         return E_FAIL;
     }
-    const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
-    if (pixel) {
-        RETURN_IF_FAILED(m_spDevice->CreatePixelShader(function, op.pixelShader.put()));
-        pass.pixelCode = code;
-    } else {
-        RETURN_IF_FAILED(m_spDevice->CreateVertexShader(function, op.vertexShader.put()));
-        pass.vertexCode = code;
+    std::vector<uint32_t> tokens(static_cast<const uint32_t*>(code->GetBufferPointer()),
+                                 static_cast<const uint32_t*>(code->GetBufferPointer()) +
+                                     code->GetBufferSize() / 4);
+    if (!inserts.empty()) {
+        fx::InsertTokens(tokens, inserts);
+        code = nullptr;
+        RETURN_IF_FAILED(D3DXCreateBuffer(static_cast<DWORD>(tokens.size() * 4), code.put()));
+        std::memcpy(code->GetBufferPointer(), tokens.data(), tokens.size() * 4);
     }
+    const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
+    fx::ShaderFault fault;
+    if (!fx::CheckShader(tokens, fault)) {
+        const std::vector<fx::AsmInstruction> list = fx::ListInstructions(value.text);
+        fx::Position at = value.position;
+        std::string rule = fault.text;
+        if (fault.instruction >= 0 && list.size() == static_cast<size_t>(fault.instructionCount)) {
+            const fx::AsmInstruction& where = list[static_cast<size_t>(fault.instruction)];
+            at = fx::PlaceInBlock(value.position, where.line, where.column);
+            rule = where.mnemonic + ": " + rule;
+        }
+        messages += fx::FormatError(at, fault.code, rule);
+        return E_FAIL;
+    }
+    if (pixel)
+        RETURN_IF_FAILED(m_spDevice->CreatePixelShader(function, shader.pixel.put()));
+    else
+        RETURN_IF_FAILED(m_spDevice->CreateVertexShader(function, shader.vertex.put()));
+    shader.code = std::move(code);
     return S_OK;
+}
+
+// Shader model 3 pixel and vertex shaders go together, as the runtime wants.
+HRESULT CFxEffect::CheckShaderPair(const fx::Pass& decl, const PassData& pass,
+                                   std::string& messages) {
+    auto major = [](const ComPtr<ID3DXBuffer>& code) -> int {
+        if (!code || code->GetBufferSize() < sizeof(DWORD))
+            return 0;
+        return static_cast<int>((*static_cast<const DWORD*>(code->GetBufferPointer()) >> 8) & 0xFF);
+    };
+    const int pixel = major(pass.pixelCode);
+    const int vertex = major(pass.vertexCode);
+    if ((pixel == 3) == (vertex == 3))
+        return S_OK;
+    messages += fx::FormatError(decl.position, "X5108",
+                                pixel == 3 ? "a ps_3_0 pixel shader needs a vs_3_0 vertex shader "
+                                             "in the same pass"
+                                           : "a vs_3_0 vertex shader needs a ps_3_0 pixel shader "
+                                             "in the same pass");
+    return E_FAIL;
 }
 
 HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& messages) {
@@ -149,8 +206,24 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
         if (fx::EqualsNoCase(n, "PixelShader") || fx::EqualsNoCase(n, "VertexShader")) {
             if (s.index >= 0)
                 return fail(s.position, "state '" + n + "' takes no subscript");
-            RETURN_IF_FAILED(
-                AssembleShader(s.value, fx::EqualsNoCase(n, "PixelShader"), pass, op, messages));
+            const bool pixel = fx::EqualsNoCase(n, "PixelShader");
+            op.kind = pixel ? OpKind::PixelShader : OpKind::VertexShader;
+            ShaderData shader;
+            if (s.value.kind == fx::StateValue::Kind::Reference ||
+                s.value.kind == fx::StateValue::Kind::Identifier) {
+                // A shader variable, assembled once and shared by the passes.
+                const ParamData* variable =
+                    reference(pixel ? D3DXPT_PIXELSHADER : D3DXPT_VERTEXSHADER);
+                if (!variable)
+                    return fail(s.value.position, "state '" + n + "' takes asm { ... }, a " + n +
+                                                      " variable or NULL");
+                shader = variable->shader;
+            } else {
+                RETURN_IF_FAILED(AssembleShader(s.value, pixel, shader, messages));
+            }
+            op.pixelShader = shader.pixel;
+            op.vertexShader = shader.vertex;
+            (pixel ? pass.pixelCode : pass.vertexCode) = shader.code;
         } else if (fx::EqualsNoCase(n, "Texture")) {
             op.kind = OpKind::Texture;
             if (s.value.kind != fx::StateValue::Kind::Null &&
@@ -224,7 +297,7 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
         }
         pass.ops.push_back(std::move(op));
     }
-    return S_OK;
+    return CheckShaderPair(decl, pass, messages);
 }
 
 HRESULT CFxEffect::Build(const fx::Effect& effect, std::string& messages) {

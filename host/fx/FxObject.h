@@ -22,6 +22,13 @@ namespace fxhost {
 
 using quorvel::ComPtr;
 
+// An assembled shader: its code and the device's shader object.
+struct ShaderData {
+    ComPtr<ID3DXBuffer> code;
+    ComPtr<IDirect3DPixelShader9> pixel;
+    ComPtr<IDirect3DVertexShader9> vertex;
+};
+
 struct ParamData {
     std::string name;
     std::string semantic;
@@ -36,6 +43,7 @@ struct ParamData {
     std::vector<std::pair<D3DSAMPLERSTATETYPE, DWORD>> samplerStates;
     ParamData* samplerTexture = nullptr;
     std::string text;
+    ShaderData shader; // a PixelShader or VertexShader variable
 
     UINT Count() const { return rows * columns; }
     // Constant registers a matrix fills: one per stored column or row.
@@ -280,8 +288,9 @@ class CFxEffect final : public ID3DXEffect {
     HRESULT BuildParameter(const fx::Parameter& decl, std::string& messages);
     HRESULT BuildPass(const fx::Pass& decl, PassData& pass, std::string& messages);
     bool BuildSamplerState(const fx::State& s, PassOp& op, std::string& messages) const;
-    HRESULT AssembleShader(const fx::StateValue& value, bool pixel, PassData& pass, PassOp& op,
+    HRESULT AssembleShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
                            std::string& messages);
+    HRESULT CheckShaderPair(const fx::Pass& decl, const PassData& pass, std::string& messages);
     ParamData* ParamByName(const std::string& name) const {
         for (const auto& p : m_params) {
             if (p->name == name)
