@@ -317,5 +317,44 @@ technique T {
     EXPECT_TRUE(InteriorIs(ReadBack(), D3DCOLOR_ARGB(0x80, 0x80, 0x80, 0x80), 1));
 }
 
+// What the assembler underneath cannot read comes back into the tokens: the
+// device runs ps_2_0's sincos with its constants, and ps_3_0's declared vPos.
+TEST_F(FxDeviceTest, SinCosConstantsReachTheDevice) {
+    ComPtr<ID3DXEffect> effect = Compile(
+        std::string("technique T { pass { PixelShader = asm {\nps_2_0\n") + kSinCosConstants +
+        "def c0, 1.5707963, 0, 0, 1\nsincos r1.xy, c0.x, c1, c2\n"
+        "mov r0, c0.wwww\nmov r0.xy, r1\nmov_sat oC0, r0\n}; } }");
+    ASSERT_TRUE(effect);
+    Draw(effect.get());
+    // cos(pi/2) in red, sin(pi/2) in green.
+    EXPECT_TRUE(InteriorIs(ReadBack(), D3DCOLOR_ARGB(0xFF, 0, 0xFF, 0xFF), 2));
+}
+
+TEST_F(FxDeviceTest, DeclaredPixelPositionReachesTheDevice) {
+    ComPtr<ID3DXEffect> effect = Compile(
+        Model3Effect("ps_3_0\ndef c0, 31.75, 0, 0, 0\ndef c1, 1, 0, 0, 1\ndef c2, 0, 1, 0, 1\n"
+                     "dcl vPos.xy\nadd r0, vPos.x, -c0.x\ncmp oC0, r0, c2, c1\n"));
+    ASSERT_TRUE(effect);
+    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->EndScene(), D3D_OK);
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    for (UINT y = 2; y < kSize - 2; y += 5) {
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + 8], 0xFFFF0000, 0)) << y;
+        EXPECT_TRUE(ColorNear(pixels[y * kSize + kSize - 8], 0xFF00FF00, 0)) << y;
+    }
+}
+
 } // namespace
 } // namespace fxtest
