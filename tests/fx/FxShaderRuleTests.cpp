@@ -197,6 +197,22 @@ std::vector<RuleCase> RuleCases() {
                       "mul r8.xy, vPos, c0.x\ndsx r9, r5\nmul r7.xy, r7, r8\n"
                       "mul r7.x, r7.x, r1.x\nadd r7, r7, r4\nadd r7, r7, r9\nmov oC0, r7\n"),
          nullptr},
+        {"shader model 3 flow control",
+         "technique T { pass {\nVertexShader = asm {\nvs_3_0\n"
+         "defi i0, 2, 0, 1, 0\ndefb b0, true\ndcl_position v0\ndcl_texcoord v1\n"
+         "dcl_position o0\ndcl_texcoord o1\ndcl_2d s0\n"
+         "mova a0.x, c4.x\nmov r0, c[a0.x + 1]\nif b0\nadd r0, r0, v0\nelse\nmov r0, v0\n"
+         "endif\nloop aL, i0\nadd r0.x, r0.x, c2.x\nendloop\ncall l0\n"
+         "texldl r1, v1, s0\nmov o0, r0\nmov o1, r1\nret\nlabel l0\nmul r0, r0, c3\nret\n"
+         "};\nPixelShader = asm {\nps_3_0\ndefi i0, 3, 0, 1, 0\ndefb b1, false\n"
+         "dcl_texcoord v0\ndcl_2d s0\ndcl_cube s1\nmov r0, c0\nrep i0\n"
+         "setp_ge p0.x, r0.x, c1.x\nbreakp p0.x\nif_ne r0.y, c1.y\nbreak\nendif\n"
+         "add r0, r0, c2\nendrep\ncallnz l1, b1\nif p0.x\nmov r0.z, c3.z\nendif\n"
+         "texldb r1, v0, s0\ntexldd r2, v0, s0, c4, c5\ntexld r3, v0, s1\n"
+         "dsy r4, v0\nlog r5, r1.x\nexp r5.y, r2.y\nrcp r5.z, r3.z\nrsq r5.w, r4.w\n"
+         "add r0, r0, r5\ncrs r6.xyz, r1, r2\nmov r6.w, c0.w\nadd_sat oC0, r0, r6\nret\n"
+         "label l1\nmov r0, c6\nret\n}; } }\n",
+         nullptr},
     };
 }
 
