@@ -258,6 +258,10 @@ class Checker {
         }
         if (op.opcode == 37 && !SinCosOperands(operands, next))
             return false;
+        m_predicated = (head & kPredicated) != 0;
+        if (!Flow(op,
+                  std::vector<Operand>(operands.begin() + static_cast<long>(next), operands.end())))
+            return false;
         const int control = static_cast<int>((head >> 16) & 0xFF);
         int texDepth = 0;
         for (size_t i = next; i < operands.size(); ++i) {
@@ -331,6 +335,8 @@ class Checker {
         const int type = RegTypeOf(dest);
         const int index = RegIndexOf(dest);
         Declared(type, index) = true;
+        if (type == kOutput && (params[0] & 0x1F) == 0)
+            m_positionOutput = index;
         if (type == kSampler)
             m_samplerType[index & 15] = static_cast<int>((params[0] >> 27) & 0xF);
         return true;
@@ -520,6 +526,8 @@ class Checker {
             return Fail("X5105", "output o" + std::to_string(index) +
                                      " is written but not declared (dcl_texcoord o" +
                                      std::to_string(index) + ")");
+        if (!Output(dest, op, operands, first))
+            return false;
         if (type != kTemp)
             return true;
         int depth = texDepth;
@@ -540,6 +548,118 @@ class Checker {
         return true;
     }
 
+    // The rules of the output registers.
+    bool Output(const Operand& dest, const Op& op, const std::vector<Operand>& operands,
+                size_t first) {
+        const int type = RegTypeOf(dest.token);
+        const int index = RegIndexOf(dest.token);
+        const std::string name = RegName(type, index, m_profile);
+        if (type == kRastOut && index == 0)
+            m_positionWritten |= WriteMask(dest.token);
+        if (type == kOutput && index == m_positionOutput)
+            m_positionWritten |= WriteMask(dest.token);
+        if (type != kColorOut && type != kDepthOut)
+            return true;
+        if (m_profile == kPs30) {
+            if (Dynamic() || m_predicated)
+                return Fail("X5109", name + " is written inside dynamic flow control or under a "
+                                            "predicate: ps_3_0 does not allow it");
+            return true;
+        }
+        // ps_2_0: one plain mov to each colour output, mov only to oDepth.
+        bool plain = op.opcode == 1;
+        if (type == kColorOut)
+            plain = plain && WriteMask(dest.token) == 0xF && (dest.token & 0x0FF00000u) == 0 &&
+                    first < operands.size() && ((operands[first].token >> 16) & 0xFF) == 0xE4 &&
+                    ((operands[first].token >> 24) & 0xF) == 0;
+        if (!plain)
+            return Fail("X5109", type == kColorOut
+                                     ? name + " in ps_2_0 is written by a plain mov only: no "
+                                              "write mask, swizzle or modifier"
+                                     : name + " in ps_2_0 is written by mov only");
+        if (type == kColorOut) {
+            if (m_colorWritten & (1 << index))
+                return Fail("X5109", name + " is written twice: ps_2_0 allows one write");
+            m_colorWritten |= 1 << index;
+        }
+        return true;
+    }
+
+    bool Dynamic() const {
+        for (const Block& b : m_blocks) {
+            if (b.dynamic)
+                return true;
+        }
+        return false;
+    }
+
+    // Blocks of flow control, and whether their path depends on the pixel.
+    bool Flow(const Op& op, const std::vector<Operand>& operands) {
+        switch (op.opcode) {
+        case 40: // if b# is static, if p0 dynamic
+            m_blocks.push_back(
+                {false, !operands.empty() && RegTypeOf(operands[0].token) == kPredicate});
+            break;
+        case 41: // if_comp
+            m_blocks.push_back({false, true});
+            break;
+        case 27: // loop, rep
+        case 38:
+            m_blocks.push_back({true, false});
+            break;
+        case 45: // break_comp, breakp: the rest of the loop depends on the pixel
+        case 96:
+            for (auto b = m_blocks.rbegin(); b != m_blocks.rend(); ++b) {
+                if (b->loop) {
+                    b->dynamic = true;
+                    break;
+                }
+            }
+            break;
+        case 43: // endif, endloop, endrep
+        case 29:
+        case 39:
+            if (!m_blocks.empty())
+                m_blocks.pop_back();
+            break;
+        case 30: // label: a subroutine starts outside every block
+            m_blocks.clear();
+            break;
+        default:
+            break;
+        }
+        // Gradients, and so texld, need every pixel of a quad on the same path.
+        const bool gradient = op.opcode == 66 || op.opcode == 91 || op.opcode == 92;
+        if (gradient && m_profile == kPs30 && Dynamic())
+            return Fail("X5110", std::string(op.name) +
+                                     " inside dynamic flow control (if_comp, if p0, or after "
+                                     "break_comp in a loop): use texldl or texldd there");
+        return true;
+    }
+
+  public:
+    // What the whole shader must have done.
+    bool Finish(ShaderFault& fault) {
+        m_fault = &fault;
+        m_index = -1;
+        if (m_profile == kPs20 && !(m_colorWritten & 1))
+            return Fail("X5109", "a ps_2_0 shader writes oC0");
+        if (m_profile == kPs20 && (m_colorWritten & (m_colorWritten + 1)) != 0)
+            return Fail("X5109", "ps_2_0 writes oC0 to oCn without gaps");
+        if ((m_profile == kVs20 || m_profile == kVs30) && m_positionWritten != 0xF)
+            return Fail("X5109", m_profile == kVs20
+                                     ? "the shader writes all four components of oPos"
+                                     : "the shader declares a position output (dcl_position o#) "
+                                       "and writes all four of its components");
+        return true;
+    }
+
+  private:
+    struct Block {
+        bool loop;
+        bool dynamic;
+    };
+
     Profile m_profile;
     std::string m_name;
     ShaderFault* m_fault = nullptr;
@@ -552,6 +672,11 @@ class Checker {
     int m_texDepth[32] = {};
     int m_samplerType[16] = {};
     bool m_declared[kRegTypes][2048] = {};
+    std::vector<Block> m_blocks;
+    bool m_predicated = false;
+    int m_colorWritten = 0;
+    int m_positionWritten = 0;
+    int m_positionOutput = -1;
 };
 
 } // namespace
@@ -617,7 +742,7 @@ bool CheckShader(const std::vector<uint32_t>& tokens, ShaderFault& fault) {
         const uint32_t head = tokens[pos];
         const int opcode = static_cast<int>(head & 0xFFFF);
         if (opcode == 0xFFFF)
-            return true;
+            return checker->Finish(fault);
         if (opcode == 0xFFFE) {
             pos += 1 + ((head >> 16) & 0x7FFF);
             continue;

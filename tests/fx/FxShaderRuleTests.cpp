@@ -76,15 +76,50 @@ std::vector<RuleCase> RuleCases() {
          "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\nmov o0, v0\n};\n"
          "PixelShader = asm { ps_3_0 mov oC0, c0 }; } }\n",
          "memory(5,1): error X5105: mov: output o0 is written but not declared"},
+        // Outputs.
+        {"ps_2_0 colour written by add", PixelEffect("ps_2_0\nadd oC0, c0, c1\n"),
+         "memory(3,1): error X5109: add: oC0 in ps_2_0 is written by a plain mov only"},
+        {"ps_2_0 colour saturated", PixelEffect("ps_2_0\nmov_sat oC0, c0\n"),
+         "memory(3,1): error X5109: mov_sat: oC0 in ps_2_0 is written by a plain mov only"},
+        {"ps_2_0 colour written twice", PixelEffect("ps_2_0\nmov oC0, c0\nmov oC0, c1\n"),
+         "memory(4,1): error X5109: mov: oC0 is written twice: ps_2_0 allows one write"},
+        {"ps_2_0 colour never written", PixelEffect("ps_2_0\nmov r0, c0\n"),
+         "error X5109: a ps_2_0 shader writes oC0"},
+        {"ps_2_0 third target without the second",
+         PixelEffect("ps_2_0\nmov oC0, c0\nmov oC2, c0\n"),
+         "error X5109: ps_2_0 writes oC0 to oCn without gaps"},
+        {"vs_2_0 without a position", VertexEffect("vs_2_0\ndcl_position v0\nmov oT0, v0\n"),
+         "error X5109: the shader writes all four components of oPos"},
+        {"vs_2_0 position partly written",
+         VertexEffect("vs_2_0\ndcl_position v0\nmov oPos.xyz, v0\n"),
+         "error X5109: the shader writes all four components of oPos"},
+        {"ps_3_0 texld in a dynamic branch",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
+                      "if_lt v0.x, c0.x\ntexld r0, v0, s0\nendif\nmov oC0, r0\n"),
+         "memory(17,1): error X5110: texld: texld inside dynamic flow control"},
+        {"ps_3_0 texld after a conditional break",
+         Model3Effect("ps_3_0\ndefi i0, 4, 0, 1, 0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
+                      "rep i0\nbreak_gt r0.x, c0.x\ntexld r1, v0, s0\nadd r0, r0, r1\nendrep\n"
+                      "mov oC0, r0\n"),
+         "memory(19,1): error X5110: texld: texld inside dynamic flow control"},
+        {"ps_3_0 texldl in a dynamic branch",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
+                      "if_lt v0.x, c0.x\nmov r1, v0.xyxy\ntexldl r0, r1, s0\nendif\n"
+                      "texld r1, v0, s0\nadd oC0, r0, r1\n"),
+         nullptr},
+        {"ps_3_0 colour in a dynamic branch",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nif_lt v0.x, c0.x\nmov oC0, c1\nelse\n"
+                      "mov oC0, c0\nendif\n"),
+         "memory(15,1): error X5109: mov: oC0 is written inside dynamic flow control"},
         // Register ranges.
         {"constant past c31", PixelEffect("ps_2_0\nmov oC0, c32\n"),
          "error X5001: Source register c32 not supported"},
         {"sincos without its constants in ps_2_0",
-         PixelEffect("ps_2_0\nmov r0, c0\nsincos r1.xy, r0.x\nmov oC0, r1.xxxx\n"),
+         PixelEffect("ps_2_0\nmov r0, c0\nsincos r1.xy, r0.x\nmov oC0, r1\n"),
          "memory(4,1): error X5104: sincos: sincos in ps_2_0 takes the sincos constants: sincos "
          "dst, src, c#, c#"},
         {"sincos constants in a temporary",
-         PixelEffect("ps_2_0\nmov r0, c0\nsincos r1.xy, r0.x, r0, c2\nmov oC0, r1.xxxx\n"),
+         PixelEffect("ps_2_0\nmov r0, c0\nsincos r1.xy, r0.x, r0, c2\nmov oC0, r1\n"),
          "error X5000: sincos in ps_2_0 takes constant registers as its third and fourth operands, "
          "not 'r0'"},
         {"matrix rows past c31", PixelEffect("ps_2_0\ndcl t0\nm4x4 r0, t0, c29\nmov oC0, r0\n"),
@@ -169,7 +204,7 @@ std::vector<RuleCase> RuleCases() {
                      "dp2add r5.y, r0, r1, c2.x\nsincos r6.xy, r0.x, c1, c2\n"
                      "lrp r7, c2.w, r0, r1\nmov r7.x, r4.x\nmov r7.y, r5.y\nmov r7.z, r6.x\n"
                      "cmp r7.w, r5.x, r2.w, r3.w\nfrc r8, r7\nmad r8, r8, v0, r7\n"
-                     "texkill r8\nabs r8, r8\nmov_sat oC0, r8\n"),
+                     "texkill r8\nabs_sat r8, r8\nmov oC0, r8\n"),
          nullptr},
         {"vs_2_0 instruction set",
          VertexEffect("vs_2_0\n"
@@ -301,7 +336,7 @@ TEST_F(FxDeviceTest, ExponentLiteralsKeepTheirValue) {
     ComPtr<ID3DXEffect> effect =
         Compile("technique T { pass { PixelShader = asm { ps_2_0 "
                 "def c0, 5.0e-001, 1E0, 0.0e+5, 1.0e-200 def c1, 0, 0, 0, 100e-2 "
-                "add oC0, c0, c1 }; } }");
+                "add r0, c0, c1 mov oC0, r0 }; } }");
     ASSERT_TRUE(effect);
     Draw(effect.get());
     EXPECT_TRUE(InteriorIs(ReadBack(), D3DCOLOR_ARGB(0xFF, 0x80, 0xFF, 0), 1));
@@ -339,7 +374,7 @@ TEST_F(FxDeviceTest, SinCosConstantsReachTheDevice) {
     ComPtr<ID3DXEffect> effect = Compile(
         std::string("technique T { pass { PixelShader = asm {\nps_2_0\n") + kSinCosConstants +
         "def c0, 1.5707963, 0, 0, 1\nsincos r1.xy, c0.x, c1, c2\n"
-        "mov r0, c0.wwww\nmov r0.xy, r1\nmov_sat oC0, r0\n}; } }");
+        "mov r0, c0.wwww\nmov_sat r0.xy, r1\nmov oC0, r0\n}; } }");
     ASSERT_TRUE(effect);
     Draw(effect.get());
     // cos(pi/2) in red, sin(pi/2) in green.
