@@ -449,6 +449,36 @@ class Checker {
         }
     }
 
+    // Pixel shaders: scalar instructions read a replicated component, and
+    // ps_2_0 has only a few swizzles besides those.
+    bool SwizzleAllowed(uint32_t token, int source) {
+        if (m_profile != kPs20 && m_profile != kPs30)
+            return true;
+        const int type = RegTypeOf(token);
+        if (type != kTemp && type != kInput && type != kConst && type != kAddrOrTexture &&
+            type != kMisc)
+            return true;
+        const int swizzle = static_cast<int>((token >> 16) & 0xFF);
+        const bool replicate =
+            swizzle == 0x00 || swizzle == 0x55 || swizzle == 0xAA || swizzle == 0xFF;
+        const int opcode = m_op->opcode;
+        const bool scalar = opcode == 6 || opcode == 7 || opcode == 14 || opcode == 15 ||
+                            opcode == 32 || (opcode == 37 && source == 0);
+        std::string written;
+        for (int i = 0; i < 4; ++i)
+            written += kComponents[Swizzle(token, i)];
+        const std::string name = RegName(type, RegIndexOf(token), m_profile) + "." + written;
+        if (scalar && !replicate)
+            return Fail("X5104", std::string(m_op->name) + " reads one component: " + name +
+                                     " needs a replicate swizzle (.x, .y, .z or .w)");
+        // .xyzw, the replicates, .yzxw, .zxyw and .wzyx.
+        if (m_profile == kPs20 && !replicate && swizzle != 0xE4 && swizzle != 0xC9 &&
+            swizzle != 0xD2 && swizzle != 0x1B)
+            return Fail("X5104", "ps_2_0 has no arbitrary swizzle: " + name +
+                                     " (only .xyzw, .x, .y, .z, .w, .yzxw, .zxyw, .wzyx)");
+        return true;
+    }
+
     static int PerComponent(uint32_t token, int destMask) {
         int mask = 0;
         for (int i = 0; i < 4; ++i) {
@@ -508,6 +538,8 @@ class Checker {
                             "sampler " + name + " is used but not declared (dcl_2d " + name + ")");
             return Fail("X5105", "input " + name + " is read but not declared (dcl " + name + ")");
         }
+        if (!SwizzleAllowed(o.token, source))
+            return false;
         const int components = ReadComponents(o.token, source, destMask, control, operands, first);
         if (!ReadRegister(o.token, components))
             return false;

@@ -111,6 +111,14 @@ std::vector<RuleCase> RuleCases() {
          Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nif_lt v0.x, c0.x\nmov oC0, c1\nelse\n"
                       "mov oC0, c0\nendif\n"),
          "memory(15,1): error X5109: mov: oC0 is written inside dynamic flow control"},
+        // Swizzles.
+        {"ps_2_0 arbitrary swizzle", PixelEffect("ps_2_0\nmov r0, c0.yx\nmov oC0, r0\n"),
+         "memory(3,1): error X5104: mov: ps_2_0 has no arbitrary swizzle: c0.yxxx"},
+        {"ps_2_0 rotating swizzle", PixelEffect("ps_2_0\nmov r0, c0.yzxw\nmov oC0, r0\n"), nullptr},
+        {"scalar instruction without a replicate swizzle",
+         PixelEffect("ps_2_0\nmov r0, c0\nrcp r1, r0\nmov oC0, r1\n"),
+         "memory(4,1): error X5104: rcp: rcp reads one component: r0.xyzw needs a replicate "
+         "swizzle"},
         // Register ranges.
         {"constant past c31", PixelEffect("ps_2_0\nmov oC0, c32\n"),
          "error X5001: Source register c32 not supported"},
