@@ -262,6 +262,8 @@ class Checker {
         if (!Flow(op,
                   std::vector<Operand>(operands.begin() + static_cast<long>(next), operands.end())))
             return false;
+        if (m_profile == kPs20 && !ReadPorts(operands, next))
+            return false;
         const int control = static_cast<int>((head >> 16) & 0xFF);
         int texDepth = 0;
         for (size_t i = next; i < operands.size(); ++i) {
@@ -613,6 +615,33 @@ class Checker {
             if (m_colorWritten & (1 << index))
                 return Fail("X5109", name + " is written twice: ps_2_0 allows one write");
             m_colorWritten |= 1 << index;
+        }
+        return true;
+    }
+
+    // ps_2_0 reads at most two different c#, one t# and one v# per instruction.
+    bool ReadPorts(const std::vector<Operand>& operands, size_t first) {
+        struct Port {
+            int type;
+            size_t limit;
+            const char* what;
+        };
+        static const Port kPorts[] = {{kConst, 2, "two constant registers"},
+                                      {kAddrOrTexture, 1, "one texture coordinate register"},
+                                      {kInput, 1, "one colour input register"}};
+        for (const Port& port : kPorts) {
+            std::vector<int> seen;
+            for (size_t i = first; i < operands.size(); ++i) {
+                if (RegTypeOf(operands[i].token) != port.type)
+                    continue;
+                const int index = RegIndexOf(operands[i].token);
+                if (std::find(seen.begin(), seen.end(), index) == seen.end())
+                    seen.push_back(index);
+            }
+            if (seen.size() > port.limit)
+                return Fail("X5104", std::string("ps_2_0 reads at most ") + port.what +
+                                         " in one instruction; this one reads " +
+                                         std::to_string(seen.size()));
         }
         return true;
     }

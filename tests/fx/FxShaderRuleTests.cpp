@@ -119,6 +119,16 @@ std::vector<RuleCase> RuleCases() {
          PixelEffect("ps_2_0\nmov r0, c0\nrcp r1, r0\nmov oC0, r1\n"),
          "memory(4,1): error X5104: rcp: rcp reads one component: r0.xyzw needs a replicate "
          "swizzle"},
+        // Read ports of ps_2_0.
+        {"three constants in one instruction",
+         PixelEffect("ps_2_0\nmad r0, c1, c2, c3\nmov oC0, r0\n"),
+         "memory(3,1): error X5104: mad: ps_2_0 reads at most two constant registers in one "
+         "instruction; this one reads 3"},
+        {"one constant read three times", PixelEffect("ps_2_0\nmad r0, c3, c3, c3\nmov oC0, r0\n"),
+         nullptr},
+        {"two texture coordinates in one instruction",
+         PixelEffect("ps_2_0\ndcl t0\ndcl t1\nadd r0, t0, t1\nmov oC0, r0\n"),
+         "memory(5,1): error X5104: add: ps_2_0 reads at most one texture coordinate register"},
         // Register ranges.
         {"constant past c31", PixelEffect("ps_2_0\nmov oC0, c32\n"),
          "error X5001: Source register c32 not supported"},
@@ -381,7 +391,7 @@ technique T {
 TEST_F(FxDeviceTest, SinCosConstantsReachTheDevice) {
     ComPtr<ID3DXEffect> effect = Compile(
         std::string("technique T { pass { PixelShader = asm {\nps_2_0\n") + kSinCosConstants +
-        "def c0, 1.5707963, 0, 0, 1\nsincos r1.xy, c0.x, c1, c2\n"
+        "def c0, 1.5707963, 0, 0, 1\nmov r2, c0\nsincos r1.xy, r2.x, c1, c2\n"
         "mov r0, c0.wwww\nmov_sat r0.xy, r1\nmov oC0, r0\n}; } }");
     ASSERT_TRUE(effect);
     Draw(effect.get());
