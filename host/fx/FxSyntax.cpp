@@ -393,7 +393,7 @@ class Parser {
             const bool function = m_pos + 1 < m_tokens.size() &&
                                   m_tokens[m_pos].kind == TokenKind::Identifier &&
                                   m_tokens[m_pos + 1].text == "(";
-            if (function || type == "struct" || type == "static" || type == "void")
+            if (function || type == "struct" || type == "void")
                 Fail(p.position, "X3000", kHlslMessage);
             Fail(p.position, "X3000", "unsupported type '" + type + "'");
         }
