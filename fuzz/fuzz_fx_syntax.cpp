@@ -1,12 +1,41 @@
 // The stand-in effect framework's parser on arbitrary text: it must fail
 // cleanly, never crash. Includes are served from the input itself, so
-// directives, nesting and cycles are all reachable.
+// directives, nesting and cycles are all reachable. The same bytes go through
+// the asm text preparation and, read as a token stream, the shader checks.
 
+#include "host/fx/FxAsmText.h"
+#include "host/fx/FxShaderCheck.h"
 #include "host/fx/FxSyntax.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
+
+namespace {
+
+void CheckAsm(const std::string& text, const std::vector<std::uint32_t>& raw) {
+    std::string prepared;
+    std::string error;
+    std::vector<fx::TokenInsert> inserts;
+    const bool prepared_ok = fx::PrepareAsm(text, prepared, inserts, error);
+    if (!prepared_ok && error.empty())
+        __builtin_trap(); // a failure always says why
+    if (prepared_ok && std::count(prepared.begin(), prepared.end(), '\n') !=
+                           std::count(text.begin(), text.end(), '\n'))
+        __builtin_trap(); // lines stay where they are
+    fx::ListInstructions(text);
+    fx::PlaceAssemblerMessages(text, fx::Position{"fuzz.fx", 3, 7});
+    std::vector<std::uint32_t> tokens = raw;
+    fx::InsertTokens(tokens, inserts);
+    fx::ShaderFault fault;
+    if (!fx::CheckShader(tokens, fault) && fault.text.empty())
+        __builtin_trap();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
@@ -28,5 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string messages;
     if (!fx::ParseEffect(text, "fuzz.fx", opener, effect, messages) && messages.empty())
         __builtin_trap(); // a failure always says why
+
+    // The words of the input behind a ps_2_0 or vs_3_0 version token.
+    std::vector<std::uint32_t> raw(1 + size / 4);
+    raw[0] = size % 2 ? 0xFFFF0200u : 0xFFFE0300u;
+    if (size >= 4)
+        std::memcpy(raw.data() + 1, data, (size / 4) * 4);
+    CheckAsm(input, raw);
     return 0;
 }

@@ -344,6 +344,11 @@ class Parser {
                 return true;
             }
         }
+        if (EqualsNoCase(word, "PixelShader") || EqualsNoCase(word, "VertexShader")) {
+            p.kind = EqualsNoCase(word, "PixelShader") ? ParamKind::PixelShader
+                                                       : ParamKind::VertexShader;
+            return true;
+        }
         std::string rest;
         if (word.compare(0, 5, "float") == 0)
             rest = word.substr(5);
@@ -383,8 +388,15 @@ class Parser {
         }
         p.position = Where();
         const std::string type = ExpectIdentifier();
-        if (!ParseType(type, p))
+        if (!ParseType(type, p)) {
+            // "void main(...)", "struct S { ... }": HLSL, not a parameter.
+            const bool function = m_pos + 1 < m_tokens.size() &&
+                                  m_tokens[m_pos].kind == TokenKind::Identifier &&
+                                  m_tokens[m_pos + 1].text == "(";
+            if (function || type == "struct" || type == "void")
+                Fail(p.position, "X3000", kHlslMessage);
             Fail(p.position, "X3000", "unsupported type '" + type + "'");
+        }
         if (majorGiven && p.rows == 1)
             p.rowMajor = false;
         const Position namePosition = Where();
@@ -393,6 +405,8 @@ class Parser {
             if (other.name == p.name)
                 Fail(namePosition, "X3003", "redefinition of '" + p.name + "'");
         }
+        if (IsPunct('('))
+            Fail(p.position, "X3000", kHlslMessage);
         if (IsPunct('['))
             Fail(Where(), "X3000", "arrays are not supported");
         if (Accept(':')) {
@@ -420,6 +434,12 @@ class Parser {
         }
         if (p.kind == ParamKind::Texture)
             Fail(at, "X3000", "texture initialisers are not supported");
+        if (p.kind == ParamKind::PixelShader || p.kind == ParamKind::VertexShader) {
+            p.shader = ParseStateValue(effect);
+            if (p.shader.kind != StateValue::Kind::Asm && p.shader.kind != StateValue::Kind::Null)
+                Fail(at, "X3000", "a shader variable takes asm { ... } or NULL");
+            return;
+        }
         if (p.kind == ParamKind::String) {
             if (AtEnd() || Current().kind != TokenKind::String)
                 Unexpected();
@@ -514,7 +534,7 @@ class Parser {
             return v;
         }
         if (t.kind == TokenKind::Identifier && t.text == "compile")
-            Fail(v.position, "X3000", "HLSL functions are not supported; use asm { }");
+            Fail(v.position, "X3000", kHlslMessage);
         if (t.kind == TokenKind::Identifier && EqualsNoCase(t.text, "NULL")) {
             v.kind = StateValue::Kind::Null;
             ++m_pos;
@@ -593,6 +613,10 @@ class Parser {
 };
 
 } // namespace
+
+const char* const kHlslMessage =
+    "HLSL functions are not supported: this framework runs assembly shaders only (asm { }); "
+    "compile HLSL on Windows with the DirectX SDK's fxc or with D3DX itself";
 
 std::string FormatError(const Position& position, const char* code, const std::string& text) {
     return position.file + "(" + std::to_string(position.line) + "," +

@@ -15,7 +15,7 @@ struct Position {
     int column = 0;
 };
 
-enum class ParamKind { Float, Int, Bool, Texture, Sampler, String };
+enum class ParamKind { Float, Int, Bool, Texture, Sampler, String, PixelShader, VertexShader };
 
 // The right-hand side of a state assignment.
 struct StateValue {
@@ -43,6 +43,7 @@ struct Parameter {
     std::vector<double> initial; // empty when not initialised
     std::string text;            // a string's initialiser
     std::vector<State> samplerStates;
+    StateValue shader; // a shader variable's asm { } block, or Null
     Position position;
 };
 
@@ -76,6 +77,9 @@ bool ParseEffect(const std::string& text, const std::string& fileName,
 
 // "file(line,col): error Xcode: text" as the messages buffer carries it.
 std::string FormatError(const Position& position, const char* code, const std::string& text);
+
+// The message for HLSL in an effect: this framework runs assembly only.
+extern const char* const kHlslMessage;
 
 // Case-insensitive ASCII comparison, as D3DX matches semantics and state names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
