@@ -419,8 +419,16 @@ int Job::Run() {
     int code = Prepare();
     if (code == kExitOk)
         code = OpenSession();
-    if (code == kExitOk)
-        code = m_options.check ? Check() : RenderFrames();
+    if (code == kExitOk && m_options.check) {
+        code = Check();
+        // With --frames too, one run gives the verdict and the frames (previews).
+        if (m_options.framesGiven) {
+            const int rendered = RenderFrames();
+            code = rendered != kExitOk ? rendered : code;
+        }
+    } else if (code == kExitOk) {
+        code = RenderFrames();
+    }
     return code;
 }
 

@@ -176,6 +176,13 @@ TEST_F(Tool, FolderInputsGiveOneFramePerFrameOfTheShorter) {
         EXPECT_EQ(e2e::Read(frame.get()), e2e::Pattern(w, h, end.second)) << end.first;
     }
 
+    // --check with --frames gives the verdict and the frames in one run.
+    const ToolRun checked =
+        RunTool(inputs + L" --check --frames 2 --out " + Quote(m_folder / L"c"));
+    EXPECT_EQ(checked.exitCode, 0u) << checked.output;
+    EXPECT_NE(checked.output.find("check passed"), std::string::npos) << checked.output;
+    EXPECT_TRUE(::PathFileExistsW((m_folder / L"c\\frame-0001.png").c_str())) << checked.output;
+
     const ToolRun run =
         RunTool(L" --from " + Quote(m_folder / L"empty") + L" --out " + Quote(m_folder / L"o"));
     EXPECT_EQ(run.exitCode, 3u) << run.output;
