@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The preview checks of the test run, after CTest and in its Wine session
+# (exported by scripts/test.sh): video in and out of the render tool against
+# ffmpeg's blend, then the gallery page built small and short from
+# library/index.tsv and opened in headless Chromium.
+#   tests/preview/run.sh BUILD_DIR
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build/release}" && pwd)
+scratch="$build/preview-test"
+rm -rf "$scratch"
+mkdir -p "$scratch"
+started=$SECONDS
+status=0
+
+/usr/bin/python3 "$root/tests/preview/video_test.py" "$scratch/video" || status=1
+echo "preview: video test took $((SECONDS - started)) s"
+
+gallery_started=$SECONDS
+if QUORVEL_BUILD_DIR="$build" /usr/bin/python3 "$root/scripts/gallery.py" --size 128x72 \
+     --frames 6 --fps 6 "$scratch" 2>"$scratch/gallery.log"; then
+  tail -1 "$scratch/gallery.log"
+else
+  cat "$scratch/gallery.log"
+  echo "preview: gallery.py FAILED"
+  status=1
+fi
+if [ -f "$scratch/gallery/index.html" ]; then
+  node "$root/tests/preview/browser_test.mjs" "$scratch/gallery/index.html" \
+    "$root/library/index.tsv" || status=1
+else
+  echo "browser test: FAILED (no page)"
+  status=1
+fi
+echo "preview: gallery and browser test took $((SECONDS - gallery_started)) s"
+
+if [ $status -eq 0 ]; then
+  echo "preview tests: PASSED in $((SECONDS - started)) s"
+else
+  echo "preview tests: FAILED in $((SECONDS - started)) s"
+fi
+exit $status
