@@ -59,6 +59,27 @@ def render_entry(entry, library, gallery, args):
     return verdict, run.stdout, run.returncode
 
 
+class DesktopKeeper:
+    """A Wine program left open while the entries render. Without one, Wine
+    closes its desktop after each tool run and the next run often waits
+    about ten seconds for a new one."""
+
+    def __init__(self):
+        self.process = None
+
+    def __enter__(self):
+        wine = os.environ.get("WINE64")
+        if wine and os.environ.get("QUORVEL_WINE_STARTED"):
+            self.process = subprocess.Popen([wine, "notepad"], stdin=subprocess.DEVNULL,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def __exit__(self, *_):
+        if self.process:
+            self.process.terminate()
+            self.process.wait()
+
+
 def encode_input(folder, out, fps):
     subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-framerate", str(fps), "-i",
                     os.path.join(folder, "%04d.png"), "-filter_complex",
@@ -205,7 +226,7 @@ def main():
         encode_input(os.path.join(gallery, "inputs", n),
                      os.path.join(gallery, "media", "input-%s.gif" % n), args.fps)
 
-    with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
+    with DesktopKeeper(), concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
         results = list(pool.map(lambda e: render_entry(e, library, gallery, args), entries))
 
     sys.path.insert(0, HERE)

@@ -4,15 +4,10 @@
 # between two moving clips and the --check verdict of every entry, media
 # beside it) and the labelled contact sheet out/gallery.png. One Wine session
 # serves every entry; a session the caller exported is used as it is.
-#   gallery.sh [--quick] [OUT]    --quick: small and short previews (test run)
+#   gallery.sh [OUT]    (default out/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
-size=256x144 frames=24
-if [ "${1:-}" = --quick ]; then
-  size=128x72 frames=8
-  shift
-fi
 out=${1:-$root/out}
 "$root/scripts/build.sh" "$build" >&2
 
@@ -23,4 +18,4 @@ if [ -z "${QUORVEL_WINE_STARTED:-}" ]; then
   export QUORVEL_WINE_STARTED
 fi
 # Debian's interpreter: it has Pillow.
-/usr/bin/python3 "$root/scripts/gallery.py" --size "$size" --frames "$frames" "$out"
+/usr/bin/python3 "$root/scripts/gallery.py" "$out"

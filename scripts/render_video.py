@@ -144,6 +144,11 @@ def run(args):
               file=sys.stderr)
         return code
 
+    for key in ("--from", "--to"):
+        path = options.get(key)
+        if path and not os.path.exists(path) and \
+                os.path.splitext(path)[1].lower() not in IMAGE_EXTENSIONS | {""}:
+            raise Failure(EXIT_INPUT, "video clip not found: %s" % path)
     clips = {k: options[k] for k in ("--from", "--to") if k in options and is_clip(options[k])}
     video = options.get("--video")
     if not clips and not video:

@@ -4,21 +4,28 @@
 # ffmpeg's blend, then the gallery page built small and short from
 # library/index.tsv and opened in headless Chromium.
 #   tests/preview/run.sh BUILD_DIR
+#   QUORVEL_LIBRARY_DIR  library whose index.tsv the gallery shows (default library/)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/release}" && pwd)
+library=${QUORVEL_LIBRARY_DIR:-$root/library}
 scratch="$build/preview-test"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 started=$SECONDS
 status=0
+# A Wine program kept open holds the desktop between tool runs (see
+# DesktopKeeper in scripts/gallery.py).
+"$WINE64" notepad </dev/null >/dev/null 2>&1 &
+keeper=$!
+trap 'kill $keeper 2>/dev/null; wait $keeper 2>/dev/null' EXIT
 
 /usr/bin/python3 "$root/tests/preview/video_test.py" "$scratch/video" || status=1
 echo "preview: video test took $((SECONDS - started)) s"
 
 gallery_started=$SECONDS
 if QUORVEL_BUILD_DIR="$build" /usr/bin/python3 "$root/scripts/gallery.py" --size 128x72 \
-     --frames 6 --fps 6 "$scratch" 2>"$scratch/gallery.log"; then
+     --frames 6 --fps 6 --library "$library" "$scratch" 2>"$scratch/gallery.log"; then
   tail -1 "$scratch/gallery.log"
 else
   cat "$scratch/gallery.log"
@@ -27,7 +34,7 @@ else
 fi
 if [ -f "$scratch/gallery/index.html" ]; then
   node "$root/tests/preview/browser_test.mjs" "$scratch/gallery/index.html" \
-    "$root/library/index.tsv" || status=1
+    "$library/index.tsv" || status=1
 else
   echo "browser test: FAILED (no page)"
   status=1
