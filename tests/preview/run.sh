@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The preview checks of the test run, after CTest and in its Wine session
-# (exported by scripts/test.sh): video in and out of the render tool against
+# (exported by scripts/test.sh; started here when none is): video in and out of the render tool against
 # ffmpeg's blend, then the gallery page built small and short from
 # library/index.tsv and opened in headless Chromium.
 #   tests/preview/run.sh BUILD_DIR
@@ -14,11 +14,23 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 started=$SECONDS
 status=0
+. "$root/scripts/wine-env.sh"
+own_session=
+if [ -z "${QUORVEL_WINE_STARTED:-}" ]; then
+  quorvel_wine_start "$build" >/dev/null 2>&1 || { echo "preview tests: FAILED (no Wine session)"; exit 1; }
+  export QUORVEL_WINE_STARTED
+  own_session=1
+fi
 # A Wine program kept open holds the desktop between tool runs (see
 # DesktopKeeper in scripts/gallery.py).
 "$WINE64" notepad </dev/null >/dev/null 2>&1 &
 keeper=$!
-trap 'kill $keeper 2>/dev/null; wait $keeper 2>/dev/null' EXIT
+finish() {
+  kill "$keeper" 2>/dev/null
+  wait "$keeper" 2>/dev/null
+  if [ -n "$own_session" ]; then quorvel_wine_stop; fi
+}
+trap finish EXIT
 
 /usr/bin/python3 "$root/tests/preview/video_test.py" "$scratch/video" || status=1
 echo "preview: video test took $((SECONDS - started)) s"
