@@ -1,88 +1,74 @@
-#!/usr/bin/env python3
-"""Puts rows of PNG frames side by side into one PNG: one row per folder.
+#!/usr/bin/python3
+"""The gallery's contact sheet: one labelled row per folder of rendered frames
+(frame-0000.png ...), five frames a row from Time 0 to Time 1, the label being
+the folder's name.
 Usage: compose_gallery.py OUT.png FOLDER..."""
+import glob
 import os
-import struct
 import sys
-import zlib
+
+from PIL import Image, ImageDraw, ImageFont
+
+COLUMNS = 5
+GAP = 4
+BACKGROUND = (32, 32, 32)
+INK = (235, 235, 235)
+FONT_FILE = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
-def read_png(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
-    pos, idat, width, height, kind = 8, b"", 0, 0, 0
-    while pos < len(data):
-        length, tag = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if tag == b"IHDR":
-            width, height, depth, kind = struct.unpack(">IIBB", body[:10])
-            assert depth == 8 and kind in (2, 6), (path, depth, kind)
-        elif tag == b"IDAT":
-            idat += body
-        pos += 12 + length
-    channels = 4 if kind == 6 else 3
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    rows, previous, at = [], bytearray(stride), 0
-    for _ in range(height):
-        kind_of_filter = raw[at]
-        line = bytearray(raw[at + 1:at + 1 + stride])
-        at += 1 + stride
-        for i in range(stride):
-            a = line[i - channels] if i >= channels else 0
-            b = previous[i]
-            c = previous[i - channels] if i >= channels else 0
-            if kind_of_filter == 1:
-                line[i] = (line[i] + a) & 0xFF
-            elif kind_of_filter == 2:
-                line[i] = (line[i] + b) & 0xFF
-            elif kind_of_filter == 3:
-                line[i] = (line[i] + (a + b) // 2) & 0xFF
-            elif kind_of_filter == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                predictor = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
-                line[i] = (line[i] + predictor) & 0xFF
-        rows.append(bytes(line[j:j + 3]) for j in range(0, stride, channels))
-        rows[-1] = b"".join(rows[-1])
-        previous = line
-    return width, height, rows
+def font(size):
+    try:
+        return ImageFont.truetype(FONT_FILE, size)
+    except OSError:
+        return ImageFont.load_default()
 
 
-def write_png(path, width, height, rows):
-    def chunk(tag, body):
-        return struct.pack(">I", len(body)) + tag + body + \
-            struct.pack(">I", zlib.crc32(tag + body) & 0xFFFFFFFF)
-    raw = b"".join(b"\x00" + row for row in rows)
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+def row_frames(folder):
+    """COLUMNS frames spread evenly from the first to the last."""
+    names = sorted(glob.glob(os.path.join(folder, "frame-*.png")))
+    if not names:
+        return []
+    if len(names) <= COLUMNS:
+        return names
+    return [names[round(i * (len(names) - 1) / (COLUMNS - 1))] for i in range(COLUMNS)]
+
+
+def compose(out, folders):
+    rows = [(os.path.basename(os.path.normpath(f)), row_frames(f)) for f in folders]
+    first = next((frames[0] for _, frames in rows if frames), None)
+    if first is None:
+        raise SystemExit("compose_gallery: no frames in " + " ".join(folders))
+    with Image.open(first) as image:
+        cell_w, cell_h = image.size
+    label_font = font(max(11, min(18, cell_h // 5)))
+    measure = ImageDraw.Draw(Image.new("RGB", (1, 1)))
+    try:
+        label_w = max(measure.textlength(name, font=label_font) for name, _ in rows)
+    except (AttributeError, ValueError):  # Pillow's bitmap fallback font
+        label_w = 7 * max(len(name) for name, _ in rows)
+    label_w = int(label_w) + 2 * GAP
+    sheet = Image.new("RGB", (label_w + GAP + COLUMNS * (cell_w + GAP),
+                              GAP + len(rows) * (cell_h + GAP)), BACKGROUND)
+    draw = ImageDraw.Draw(sheet)
+    for r, (name, frames) in enumerate(rows):
+        top = GAP + r * (cell_h + GAP)
+        if isinstance(label_font, ImageFont.FreeTypeFont):
+            draw.text((GAP, top + cell_h // 2), name, fill=INK, font=label_font, anchor="lm")
+        else:
+            draw.text((GAP, top + cell_h // 2 - 6), name, fill=INK, font=label_font)
+        for c, path in enumerate(frames):
+            with Image.open(path) as frame:
+                cell = frame.convert("RGB")
+                if cell.size != (cell_w, cell_h):
+                    cell = cell.resize((cell_w, cell_h), Image.LANCZOS)
+                sheet.paste(cell, (label_w + GAP + c * (cell_w + GAP), top))
+    sheet.save(out, optimize=True)
 
 
 def main():
-    out, folders = sys.argv[1], sys.argv[2:]
-    gap, background = 4, b"\x20\x20\x20"
-    table = []
-    for folder in folders:
-        names = sorted(n for n in os.listdir(folder) if n.startswith("frame-") and n.endswith(".png"))
-        table.append([read_png(os.path.join(folder, n)) for n in names])
-    cell_w, cell_h = table[0][0][0], table[0][0][1]
-    columns = max(len(row) for row in table)
-    width = gap + columns * (cell_w + gap)
-    height = gap + len(table) * (cell_h + gap)
-    rows = []
-    for _ in range(gap):
-        rows.append(background * width)
-    for frames in table:
-        for y in range(cell_h):
-            line = background * gap
-            for x in range(columns):
-                line += (frames[x][2][y] if x < len(frames) else background * cell_w) + background * gap
-            rows.append(line)
-        for _ in range(gap):
-            rows.append(background * width)
-    write_png(out, width, height, rows)
+    if len(sys.argv) < 3:
+        raise SystemExit(__doc__)
+    compose(sys.argv[1], sys.argv[2:])
 
 
 if __name__ == "__main__":

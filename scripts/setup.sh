@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build and the test run need. Idempotent:
-# when everything is present it only asks dpkg and returns.
+# when everything is present it only asks dpkg and returns. Also the browser
+# test's npm packages (tests/preview/package-lock.json).
 set -euo pipefail
 
 packages=(
@@ -14,8 +15,11 @@ packages=(
   python3 python3-pil
   ffmpeg
   wixl msitools
-  chromium
+  chromium fonts-dejavu-core
+  nodejs
 )
+# The browser test drives Chromium through playwright-core from npm.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,15 +28,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages and not root; run as root or install: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-echo "setup: installing ${missing[*]}" >&2
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: missing packages and not root; run as root or install: ${missing[*]}" >&2
-  exit 1
+preview_tests=$(cd "$(dirname "$0")/../tests/preview" && pwd)
+if [ ! -f "$preview_tests/node_modules/playwright-core/package.json" ]; then
+  echo "setup: installing playwright-core for the browser test" >&2
+  npm ci --prefix "$preview_tests" --no-audit --no-fund --loglevel=error >/dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

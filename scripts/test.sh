@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows test programs under Wine
 # (one Xvfb, a private prefix, a persistent wineserver) through CTest, then
-# the native fuzz targets for a bounded time.
+# the preview checks (video, the gallery page in Chromium), then the native
+# fuzz targets for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
@@ -13,6 +14,8 @@ quorvel_wine_start "$build"
 
 status=0
 ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+# Video through the render tool and the gallery page in Chromium, in this session.
+QUORVEL_WINE_STARTED=1 "$root/tests/preview/run.sh" "$build" || status=$?
 
 "$root/scripts/fuzz.sh" "$build/native" "${QUORVEL_FUZZ_SECONDS:-30}" || status=$?
 exit $status

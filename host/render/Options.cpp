@@ -279,6 +279,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
                         std::to_wstring(kMaxFrames);
                 return false;
             }
+            options.framesGiven = true;
         } else if (arg == L"--tolerance") {
             if (!next(value))
                 return false;
@@ -313,10 +314,12 @@ const wchar_t* UsageText() {
            L"\n"
            L"  --effect FILE        effect file (default: library\\transitions\\crossfade.fx)\n"
            L"  --technique NAME     technique (default: the first in the file)\n"
-           L"  --from IMAGE         first input (PNG, JPEG, BMP; default: built-in image)\n"
-           L"  --to IMAGE           second input, transitions only (default: built-in image)\n"
+           L"  --from IMAGE|FOLDER  first input (PNG, JPEG, BMP; default: built-in image); a\n"
+           L"                       folder of numbered images moves: its frame k to frame k\n"
+           L"  --to IMAGE|FOLDER    second input, transitions only (default: built-in image)\n"
            L"  --size WxH           output size (default 640x480)\n"
-           L"  --frames N           frames from Time 0 to Time 1 (default 8)\n"
+           L"  --frames N           frames from Time 0 to Time 1 (default 8; with a folder\n"
+           L"                       input, its frame count, of the shorter one)\n"
            L"  --grid XxY           vertex grid (host parameters NumVerticesX, NumVerticesY)\n"
            L"  --param NAME=VALUE   host parameter; NAME:TYPE=VALUE with TYPE int, float,\n"
            L"                       bool, string or vector (1,2,3) fixes the type\n"
@@ -326,7 +329,9 @@ const wchar_t* UsageText() {
            L"  --registry           create the objects through the registry (CoCreateInstance)\n"
            L"                       instead of Quorvel.dll in the tool's folder\n"
            L"  --check              conformance check: render Time 0 and 1, compare with the\n"
-           L"                       inputs (transitions), list the semantics; non-zero on failure\n"
+           L"                       inputs (transitions), list the semantics; non-zero on "
+           L"failure;\n"
+           L"                       with --frames it renders those frames as well\n"
            L"  --tolerance N        largest channel difference --check accepts (default 1)\n"
            L"  --help               this text\n"
            L"\n"

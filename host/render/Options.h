@@ -40,7 +40,8 @@ struct Options {
     UINT width = 640;
     UINT height = 480;
     UINT frames = 8;
-    UINT gridX = 0; // 0: leave the product's default
+    bool framesGiven = false; // moving inputs give the count unless --frames asks fewer
+    UINT gridX = 0;           // 0: leave the product's default
     UINT gridY = 0;
     std::wstring out = L"out";
     UINT tolerance = 1;

@@ -4,6 +4,7 @@
 #include "com/HResult.h"
 #include "host/render/EffectIncludes.h"
 #include "host/render/EffectScan.h"
+#include "host/render/InputSequence.h"
 #include "host/render/Options.h"
 #include "host/render/Session.h"
 
@@ -118,6 +119,7 @@ class Job {
     int Check();
     int Fail(int code, const std::wstring& message, HRESULT hr = S_OK);
     HRESULT RenderAt(const MediaTime& position, const MediaTime& duration);
+    int LoadInputs(UINT frame);
     bool DeclaresFirstInput() const;
     std::wstring RenderHint() const;
 
@@ -129,6 +131,7 @@ class Job {
     DebugOutput m_debugOutput;
     DeviceContext m_device;
     Session m_session;
+    InputSequence m_sequences[2];
     ComPtr<IDirect3DTexture9> m_inputs[2];
     ComPtr<IDirect3DTexture9> m_output;
 };
@@ -194,10 +197,16 @@ int Job::Prepare() {
     const std::wstring images = m_toolFolder + L"\\images";
     m_options.from = FullPath(m_options.from.empty() ? images + L"\\from.png" : m_options.from);
     m_options.to = FullPath(m_options.to.empty() ? images + L"\\to.png" : m_options.to);
-    if (!IsFile(m_options.from))
-        return Fail(kExitInput, L"input image not found: " + m_options.from);
-    if (m_transition && !IsFile(m_options.to))
-        return Fail(kExitInput, L"input image not found: " + m_options.to);
+    const int inputs = m_transition ? 2 : 1;
+    for (int i = 0; i < inputs; ++i)
+        if (!m_sequences[i].Open(i == 0 ? m_options.from : m_options.to, error))
+            return Fail(kExitInput, error);
+    const UINT frames = OutputFrames(m_options.frames, m_options.framesGiven, m_sequences, inputs);
+    if (m_options.framesGiven && frames < m_options.frames)
+        Print(L"note: --frames " + std::to_wstring(m_options.frames) +
+              L" asks more than the shorter input has; rendering " + std::to_wstring(frames) +
+              L"\n");
+    m_options.frames = frames;
     return kExitOk;
 }
 
@@ -207,12 +216,9 @@ int Job::OpenSession() {
         return Fail(kExitRender, L"cannot create the Direct3D 9 device", hr);
     IDirect3DDevice9* device = m_device.device();
     const UINT w = m_options.width, h = m_options.height;
-    const std::wstring* names[2] = {&m_options.from, &m_options.to};
-    for (int i = 0; i < (m_transition ? 2 : 1); ++i) {
-        hr = LoadImageTexture(device, *names[i], w, h, m_inputs[i].put());
-        if (FAILED(hr))
-            return Fail(kExitInput, L"cannot load input image " + *names[i], hr);
-    }
+    const int loaded = LoadInputs(0);
+    if (loaded != kExitOk)
+        return loaded;
     hr = CreateTargetTexture(device, w, h, m_output.put());
     if (FAILED(hr))
         return Fail(kExitRender,
@@ -268,6 +274,20 @@ int Job::OpenSession() {
     return kExitOk;
 }
 
+// The inputs' images for output frame `frame`; a still loads once.
+int Job::LoadInputs(UINT frame) {
+    for (int i = 0; i < (m_transition ? 2 : 1); ++i) {
+        if (m_inputs[i] && !m_sequences[i].moving())
+            continue;
+        const std::wstring& file = m_sequences[i].FrameFile(frame);
+        const HRESULT hr = LoadImageTexture(m_device.device(), file, m_options.width,
+                                            m_options.height, m_inputs[i].put());
+        if (FAILED(hr))
+            return Fail(kExitInput, L"cannot load input image " + file, hr);
+    }
+    return kExitOk;
+}
+
 HRESULT Job::RenderAt(const MediaTime& position, const MediaTime& duration) {
     return m_session.Render(position, duration, m_inputs[0].get(), m_inputs[1].get(),
                             m_output.get());
@@ -304,6 +324,9 @@ int Job::RenderFrames() {
         return Fail(kExitRender, L"cannot reach the output surface", hr);
 
     for (UINT i = 0; i < frames; ++i) {
+        const int loaded = i == 0 ? kExitOk : LoadInputs(i);
+        if (loaded != kExitOk)
+            return loaded;
         hr = RenderAt(FrameTime(i), duration);
         if (FAILED(hr))
             return Fail(kExitRender, L"Render failed at frame " + std::to_wstring(i) + RenderHint(),
@@ -396,8 +419,16 @@ int Job::Run() {
     int code = Prepare();
     if (code == kExitOk)
         code = OpenSession();
-    if (code == kExitOk)
-        code = m_options.check ? Check() : RenderFrames();
+    if (code == kExitOk && m_options.check) {
+        code = Check();
+        // With --frames too, one run gives the verdict and the frames (previews).
+        if (m_options.framesGiven) {
+            const int rendered = RenderFrames();
+            code = rendered != kExitOk ? rendered : code;
+        }
+    } else if (code == kExitOk) {
+        code = RenderFrames();
+    }
     return code;
 }
 

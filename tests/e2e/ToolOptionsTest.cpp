@@ -1,6 +1,7 @@
 // The render tool's command line and effect scan, rule by rule.
 
 #include "host/render/EffectScan.h"
+#include "host/render/InputSequence.h"
 #include "host/render/Options.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,7 @@ TEST(ToolOptions, CommandLineFillsOptionsAndRejectsTheRest) {
     EXPECT_EQ(o.width, 320u);
     EXPECT_EQ(o.height, 200u);
     EXPECT_EQ(o.frames, 3u);
+    EXPECT_TRUE(o.framesGiven);
     EXPECT_EQ(o.gridX, 10u);
     EXPECT_EQ(o.gridY, 7u);
     EXPECT_EQ(o.out, L"d");
@@ -137,6 +139,25 @@ TEST(ToolOptions, ArgumentsSplitOnBlanksOutsideQuotes) {
               (std::vector<std::wstring>{L"--param", L"A=b c", L"--grid", L"2x2"}));
     EXPECT_EQ(Split(L"\"\""), (std::vector<std::wstring>{L""}));
     EXPECT_TRUE(Split(L"   ").empty());
+}
+
+TEST(InputSequences, NumberedImagesComeInNumberOrder) {
+    const struct {
+        std::vector<std::wstring> names;
+        std::vector<std::wstring> ordered;
+    } cases[] = {
+        {{L"shot-10.png", L"shot-2.png", L"shot-1.png"},
+         {L"shot-1.png", L"shot-2.png", L"shot-10.png"}},
+        {{L"frame-0010.png", L"frame-0009.png", L"frame-0100.png"},
+         {L"frame-0009.png", L"frame-0010.png", L"frame-0100.png"}},
+        {{L"9.JPG", L"10.bmp", L"sheet.png", L"notes.txt", L"12.txt", L"3a.png"},
+         {L"9.JPG", L"10.bmp"}},
+        {{L"0.png", L"000.png", L"00000000000000000000001.png"},
+         {L"0.png", L"000.png", L"00000000000000000000001.png"}},
+        {{}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NumberedImages(c.names), c.ordered);
 }
 
 TEST(EffectScanning, FindsTechniquesSemanticsAndRenderLines) {

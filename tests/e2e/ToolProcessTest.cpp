@@ -9,6 +9,7 @@
 
 namespace {
 
+using e2e::ComPtr;
 using testing_support::ScratchFolder;
 using testing_support::WriteFileBytes;
 
@@ -119,6 +120,73 @@ TEST_F(Tool, RendersNumberedFramesAndASheet) {
          {L"frame-0000.png", L"frame-0001.png", L"frame-0002.png", L"sheet.png"})
         EXPECT_TRUE(::PathFileExistsW((out + L"\\" + name).c_str()));
     EXPECT_FALSE(::PathFileExistsW((out + L"\\frame-0003.png").c_str()));
+}
+
+// Folders of numbered frames move: input frame k goes to output frame k, and
+// the shorter input sets the count unless --frames asks fewer.
+TEST_F(Tool, FolderInputsGiveOneFramePerFrameOfTheShorter) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const UINT w = 32, h = 24;
+    auto writeFrames = [&](const std::wstring& folder, UINT count, UINT seed) {
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        for (UINT k = 0; k < count; ++k) {
+            ComPtr<IDirect3DTexture9> frame;
+            ASSERT_EQ(e2e::Upload(e2e::Pattern(w, h, seed + k), w, h, frame.put()), S_OK);
+            ASSERT_EQ(quorvelrender::SavePng(e2e::Device(), frame.get(),
+                                             folder + L"\\shot" + std::to_wstring(k) + L".png"),
+                      S_OK);
+        }
+    };
+    writeFrames(m_folder / L"from", 3, 10);
+    writeFrames(m_folder / L"to", 5, 20);
+    ASSERT_TRUE(::CreateDirectoryW((m_folder / L"empty").c_str(), nullptr));
+    const std::wstring inputs = L" --effect " + Quote(Sample(L"transitions\\crossfade.fx")) +
+                                L" --size 32x24 --from " + Quote(m_folder / L"from") + L" --to " +
+                                Quote(m_folder / L"to");
+    const struct {
+        const wchar_t* args;
+        UINT frames;
+        const char* message;
+    } cases[] = {
+        {L"", 3, "wrote 3 frames"},
+        {L" --frames 2", 2, "wrote 2 frames"},
+        {L" --frames 9", 3, "rendering 3"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::wstring out = m_folder / (L"out" + std::to_wstring(i));
+        const ToolRun run = RunTool(inputs + c.args + L" --out " + Quote(out));
+        ASSERT_EQ(run.exitCode, 0u) << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\frame-%04u.png", c.frames - 1);
+        EXPECT_TRUE(::PathFileExistsW((out + name).c_str())) << run.output;
+        std::swprintf(name, 32, L"\\frame-%04u.png", c.frames);
+        EXPECT_FALSE(::PathFileExistsW((out + name).c_str())) << run.output;
+    }
+    // Time 0 is the first input's frame 0, Time 1 the second input's frame 2.
+    const std::pair<const wchar_t*, UINT> ends[] = {{L"frame-0000.png", 10},
+                                                    {L"frame-0002.png", 22}};
+    for (const auto& end : ends) {
+        ComPtr<IDirect3DTexture9> frame;
+        ASSERT_EQ(quorvelrender::LoadImageTexture(e2e::Device(),
+                                                  m_folder / (std::wstring(L"out0\\") + end.first),
+                                                  w, h, frame.put()),
+                  S_OK);
+        EXPECT_EQ(e2e::Read(frame.get()), e2e::Pattern(w, h, end.second)) << end.first;
+    }
+
+    // --check with --frames gives the verdict and the frames in one run.
+    const ToolRun checked =
+        RunTool(inputs + L" --check --frames 2 --out " + Quote(m_folder / L"c"));
+    EXPECT_EQ(checked.exitCode, 0u) << checked.output;
+    EXPECT_NE(checked.output.find("check passed"), std::string::npos) << checked.output;
+    EXPECT_TRUE(::PathFileExistsW((m_folder / L"c\\frame-0001.png").c_str())) << checked.output;
+
+    const ToolRun run =
+        RunTool(L" --from " + Quote(m_folder / L"empty") + L" --out " + Quote(m_folder / L"o"));
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    EXPECT_NE(run.output.find("no numbered images"), std::string::npos) << run.output;
 }
 
 TEST_F(Tool, CheckFailsATransitionThatIgnoresTime) {
