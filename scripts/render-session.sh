@@ -98,6 +98,13 @@ quorvel_session_start() {
   # no caller's streams attached.
   WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n" setsid -w "$WINE64" "$tool" --frames 1 --size 16x16 \
     --out "$dir/warm-up" </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+  # Wine ends its desktop process once no window is left on it, and the next
+  # program then waits seconds for a new one; the keeper holds a hidden window
+  # until the session ends. Started after the warm-up, once the services run.
+  local keeper="$(dirname "$tool")/quorvel-session-keeper.exe"
+  if [ -f "$keeper" ]; then
+    setsid "$WINE64" "$keeper" </dev/null >/dev/null 2>&1 8>&- 9>&- &
+  fi
   touch "$dir/last-use"
   setsid bash "$script" --session-watchdog "$dir" </dev/null >/dev/null 2>&1 8>&- 9>&- &
   SESSION_WATCHDOG=$!
