@@ -243,8 +243,9 @@ TEST_F(Tool, MistakesAreNamed) {
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         for (const char* message : c.messages)
             EXPECT_NE(run.output.find(message), std::string::npos) << message << "\n" << run.output;
-        if (c.absent)
+        if (c.absent) {
             EXPECT_EQ(run.output.find(c.absent), std::string::npos) << run.output;
+        }
     }
 }
 
