@@ -3,7 +3,8 @@
 # two first calls at once share one kept session that they start, the
 # harness's prefix is left alone, output read through a pipe ends with the
 # call, --watch renders again after a change to the effect or an include,
-# and --stop-session waits for a running render before it ends the session.
+# the guide's vertex-shader example passes --check, and --stop-session waits
+# for a running render before it ends the session.
 #   wrapper_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -89,6 +90,15 @@ if wait_for_renders 1; then
   fi
 fi
 wait $watcher || fail "watch ended with an error: $(cat "$work/w/log")"
+
+# The guide's vertex-shader example passes the check as printed.
+awk '/^<!-- example wave.fx/ { state = 1; next }
+     state == 1 && /^```/ { state = 2; next }
+     state == 2 && /^```/ { exit }
+     state == 2 { print }' "$root/docs/effect-authors-guide.md" >"$work/wave.fx"
+grep -q sincos "$work/wave.fx" || fail "the guide's example was not found"
+out=$("$wrapper" --check --effect "$work/wave.fx" --size 96x72 --out "$work/wave" 2>&1) ||
+  fail "the guide's example fails its check: $out"
 
 # --stop-session waits for a render that is running, then ends everything.
 xvfb=$(sed -n 's/^xvfb=//p' "$work/session/state")
