@@ -478,7 +478,16 @@ int Job::Check() {
     for (const DeclaredParameter& parameter : m_scan.parameters) {
         const HostParameter* supplied = SuppliedSemantic(m_options, parameter.semantic);
         std::wstring who;
-        if (IsBoundSemantic(parameter.semantic))
+        std::wstring slotParameter;
+        const std::wstring texture =
+            parameter.semantic.size() == 13 && IsBoundSemantic(parameter.semantic) &&
+                    parameter.semantic[12] >= L'2' && parameter.semantic[12] <= L'7'
+                ? TextureForSlot(m_options.params, parameter.semantic[12] - L'0', slotParameter)
+                : std::wstring();
+        if (!texture.empty())
+            who = L"bound by Quorvel to the file " + ExpandedPath(texture) + L" (" + slotParameter +
+                  L")";
+        else if (IsBoundSemantic(parameter.semantic))
             who = L"bound by Quorvel";
         else if (!supplied)
             who = L"not bound (keeps its initial value)";
