@@ -18,7 +18,7 @@ struct KnownResult {
 // The system's message table knows the Win32 and COM codes; Direct3D's and
 // D3DX's own codes are not in it.
 constexpr KnownResult kKnownResults[] = {
-    {E_FAIL, L"E_FAIL", L"unspecified failure"},
+    {E_FAIL, L"E_FAIL", L"failure, no detail given"},
     {E_INVALIDARG, L"E_INVALIDARG", L"an argument is not valid"},
     {E_POINTER, L"E_POINTER", L"a null pointer"},
     {E_OUTOFMEMORY, L"E_OUTOFMEMORY", L"out of memory"},

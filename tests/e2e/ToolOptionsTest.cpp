@@ -327,7 +327,7 @@ TEST(Diagnostics, HResultsAreDescribedInWords) {
     } cases[] = {
         {D3DERR_INVALIDCALL, "0x8876086C D3DERR_INVALIDCALL: an invalid call"},
         {static_cast<HRESULT>(0x88760B59), "0x88760B59 D3DXERR_INVALIDDATA: "},
-        {E_FAIL, "0x80004005 E_FAIL: unspecified failure"},
+        {E_FAIL, "0x80004005 E_FAIL: failure, no detail given"},
         {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "0x80070002: "},
         {static_cast<HRESULT>(0xA1234567), "0xA1234567: "},
     };
