@@ -35,7 +35,7 @@ quorvel_session_read() {
 quorvel_session_pid_is() {
   local pid=$1 name=$2
   [ -n "$pid" ] && [ -r "/proc/$pid/cmdline" ] &&
-    tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q -- "$name"
+    tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "$name"
 }
 
 quorvel_session_alive() {
@@ -70,6 +70,11 @@ quorvel_session_end() {
   rm -f "$dir/state"
 }
 
+quorvel_session_write() {
+  printf 'display=%s\nxvfb=%s\nwatchdog=%s\n' "$SESSION_DISPLAY" "$SESSION_XVFB" \
+    "${SESSION_WATCHDOG:-}" >"$1/state"
+}
+
 quorvel_session_start() {
   local dir=$1 tool=$2 script=$3
   quorvel_session_end "$dir"
@@ -77,17 +82,21 @@ quorvel_session_start() {
   mkdir -p "$dir/prefix"
   local number="$dir/display"
   : >"$number"
+  SESSION_WATCHDOG=""
   setsid Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$number" \
     </dev/null >/dev/null 2>&1 8>&- 9>&- &
   SESSION_XVFB=$!
-  local i
   SESSION_DISPLAY=""
+  # Recorded at once, so a start that fails later still ends this server.
+  quorvel_session_write "$dir"
+  local i
   for i in $(seq 1 200); do
     [ -s "$number" ] && { SESSION_DISPLAY=:$(head -n1 "$number"); break; }
     kill -0 "$SESSION_XVFB" 2>/dev/null || break
     sleep 0.05
   done
   [ -n "$SESSION_DISPLAY" ] || { echo "quorvel-render: Xvfb did not start" >&2; return 1; }
+  quorvel_session_write "$dir"
   quorvel_session_env "$dir"
   export WINEDLLOVERRIDES="mscoree,mshtml="
   # Each in a session of its own, so a signal to the caller's process group
@@ -108,8 +117,7 @@ quorvel_session_start() {
   touch "$dir/last-use"
   setsid bash "$script" --session-watchdog "$dir" </dev/null >/dev/null 2>&1 8>&- 9>&- &
   SESSION_WATCHDOG=$!
-  printf 'display=%s\nxvfb=%s\nwatchdog=%s\n' "$SESSION_DISPLAY" "$SESSION_XVFB" \
-    "$SESSION_WATCHDOG" >"$dir/state"
+  quorvel_session_write "$dir"
 }
 
 quorvel_session_use() {
