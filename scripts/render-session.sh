@@ -65,7 +65,8 @@ quorvel_session_end() {
   if quorvel_session_pid_is "$SESSION_XVFB" Xvfb; then kill "$SESSION_XVFB" 2>/dev/null || true; fi
   if [ "$SESSION_WATCHDOG" != "${BASHPID:-}" ] &&
     quorvel_session_pid_is "$SESSION_WATCHDOG" "session-watchdog $dir"; then
-    kill "$SESSION_WATCHDOG" 2>/dev/null || true
+    # Its group, so its sleep ends with it.
+    kill -- "-$SESSION_WATCHDOG" 2>/dev/null || kill "$SESSION_WATCHDOG" 2>/dev/null || true
   fi
   rm -f "$dir/state"
 }
