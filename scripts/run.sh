@@ -8,4 +8,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
 "$root/scripts/build.sh" "$build"
 echo "Built into $build/bin; rendering into $root/out" >&2
-"$root/scripts/quorvel-render" --out "$root/out" "$@"
+# One render and done: Wine for this call only, nothing left running.
+QUORVEL_RENDER_KEEP=${QUORVEL_RENDER_KEEP:-0} "$root/scripts/quorvel-render" --out "$root/out" "$@"

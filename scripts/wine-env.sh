@@ -2,8 +2,11 @@
 # tree and a persistent wineserver for the whole run. Wine binds its desktop
 # to the display its wineserver first saw, so the X server starts first and
 # outlives every Wine process of the run.
-#   quorvel_wine_start BUILD_DIR    sets DISPLAY, WINEPREFIX, WINE64, WINESERVER
-#   quorvel_wine_stop               ends the wineserver and the X server
+#   quorvel_wine_start BUILD_DIR [PREFIX]
+#                          sets DISPLAY, WINEPREFIX (default BUILD_DIR/wineprefix,
+#                          made afresh), WINE64, WINESERVER
+#   quorvel_wine_stop      ends the wineserver and the X server
+#   quorvel_xvfb_start     an X server on a free display: DISPLAY, QUORVEL_XVFB_PID
 
 quorvel_find_wine() {
   WINE64=""
@@ -21,28 +24,34 @@ quorvel_find_wine() {
   export WINE64 WINESERVER
 }
 
-quorvel_wine_start() {
-  local build_dir=$1
-  quorvel_find_wine || return 1
-
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then break; fi
-  done
-  Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display itself and writes its number once it
+# accepts clients, so runs started at the same moment never race for one.
+quorvel_xvfb_start() {
+  local numberfile
+  numberfile=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$numberfile" </dev/null >/dev/null 2>&1 &
   QUORVEL_XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X${n}" ] && break
-    sleep 0.1
+  local i n=""
+  for i in $(seq 1 200); do
+    n=$(head -n1 "$numberfile" 2>/dev/null || true)
+    [ -n "$n" ] && break
+    kill -0 "$QUORVEL_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
   done
-  if ! kill -0 "$QUORVEL_XVFB_PID" 2>/dev/null; then
-    echo "wine-env: Xvfb did not start on :$n" >&2
+  rm -f "$numberfile"
+  if [ -z "$n" ] || ! kill -0 "$QUORVEL_XVFB_PID" 2>/dev/null; then
+    echo "wine-env: Xvfb did not start" >&2
     return 1
   fi
   export DISPLAY=":$n"
+}
 
-  export WINEPREFIX="$(cd "$build_dir" && pwd)/wineprefix"
+quorvel_wine_start() {
+  local build_dir=$1
+  quorvel_find_wine || return 1
+  quorvel_xvfb_start || return 1
+
+  export WINEPREFIX=${2:-"$(cd "$build_dir" && pwd)/wineprefix"}
   export WINEARCH=win64
   export WINEDEBUG=${WINEDEBUG:--all}
   # No Mono or Gecko prompts; nothing here needs them.

@@ -79,6 +79,12 @@ EffectScan ScanEffect(const std::string& text) {
     EffectScan scan;
     const std::wstring code = StripComments(Widen(text), scan.renderLines);
 
+    static const std::wregex include(L"(?:^|\\n)[ \\t]*#[ \\t]*include[ \\t]*\"([^\"\\n]+)\"");
+    for (std::wsregex_iterator it(code.begin(), code.end(), include), end; it != end; ++it)
+        scan.includes.push_back((*it)[1].str());
+    static const std::wregex vertexShader(L"\\bVertexShader\\s*=\\s*(?![Nn][Uu][Ll][Ll]\\b)[<\\w]");
+    scan.vertexShader = std::regex_search(code, vertexShader);
+
     // Only what lies outside every brace is a top-level declaration.
     std::wstring topLevel;
     int depth = 0;
@@ -103,6 +109,14 @@ EffectScan ScanEffect(const std::string& text) {
          ++it)
         scan.parameters.push_back({(*it)[1].str(), (*it)[2].str(), (*it)[3].str()});
     return scan;
+}
+
+void MergeIncluded(EffectScan& scan, const EffectScan& included) {
+    scan.techniques.insert(scan.techniques.end(), included.techniques.begin(),
+                           included.techniques.end());
+    scan.parameters.insert(scan.parameters.end(), included.parameters.begin(),
+                           included.parameters.end());
+    scan.vertexShader = scan.vertexShader || included.vertexShader;
 }
 
 } // namespace quorvelrender

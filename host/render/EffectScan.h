@@ -18,9 +18,15 @@ struct EffectScan {
     std::vector<std::wstring> techniques;
     std::vector<DeclaredParameter> parameters; // those with a semantic
     std::vector<std::wstring> renderLines;
+    std::vector<std::wstring> includes; // names of "#include" directives, in order
+    bool vertexShader = false;          // a pass sets a vertex shader other than NULL
 };
 
 EffectScan ScanEffect(const std::string& text);
+
+// Adds what an included file declares (its parameters, techniques and vertex
+// shaders; its "//!render" lines are the including file's business).
+void MergeIncluded(EffectScan& scan, const EffectScan& included);
 
 // Whether Quorvel itself sets a semantic (case as D3DX matches: ignoring case).
 bool IsBoundSemantic(const std::wstring& semantic);

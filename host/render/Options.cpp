@@ -87,6 +87,13 @@ bool KindForName(const std::wstring& name, HostValue::Kind& kind) {
 
 } // namespace
 
+std::vector<std::wstring> HostParameterNames() {
+    std::vector<std::wstring> names;
+    for (const auto& known : kKnownParameters)
+        names.emplace_back(known.name);
+    return names;
+}
+
 bool ParseSize(const std::wstring& text, UINT& width, UINT& height) {
     const size_t x = text.find_first_of(L"xX");
     if (x == std::wstring::npos)

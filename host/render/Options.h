@@ -27,6 +27,7 @@ struct HostParameter {
     HostValue from;
     bool keyframed = false;
     HostValue to;
+    bool fromFile = false; // given by the effect's "//!render" lines
 };
 
 struct Options {
@@ -66,6 +67,9 @@ bool ParseHostValue(const std::wstring& typeName, const std::wstring& text, Host
 // "NAME[:TYPE]=VALUE" or, when `allowRange`, "NAME[:TYPE]=FROM..TO".
 bool ParseAssignment(const std::wstring& text, bool allowRange, HostParameter& parameter,
                      std::wstring& error);
+
+// The host parameters Quorvel reads by name ("Semantics" aside).
+std::vector<std::wstring> HostParameterNames();
 
 // Options an effect file gives for previews in lines "//!render ARGS".
 std::vector<std::wstring> SplitArguments(const std::wstring& line);

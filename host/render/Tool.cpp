@@ -2,8 +2,9 @@
 
 #include "com/CodePage.h"
 #include "com/HResult.h"
-#include "host/render/EffectIncludes.h"
+#include "host/render/Diagnostics.h"
 #include "host/render/EffectScan.h"
+#include "host/render/HResultText.h"
 #include "host/render/InputSequence.h"
 #include "host/render/Options.h"
 #include "host/render/Session.h"
@@ -11,10 +12,12 @@
 #include <d3dx9.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 namespace quorvelrender {
@@ -25,12 +28,6 @@ void Print(const std::wstring& text) {
     quorvel::Narrow(text, narrow, CP_UTF8);
     std::fwrite(narrow.data(), 1, narrow.size(), stderr);
     std::fflush(stderr);
-}
-
-std::wstring Hex(HRESULT hr) {
-    wchar_t buffer[16];
-    std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-    return buffer;
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -57,10 +54,46 @@ bool ReadText(const std::wstring& path, std::string& text) {
     return true;
 }
 
-bool IsTextureParameter(const std::wstring& name) {
-    return name == L"TextureFile" || name == L"MaskName" ||
-           (name.size() == 13 && name.compare(0, 12, L"InputTexture") == 0 && name[12] >= L'2' &&
-            name[12] <= L'7');
+HRESULT SavePixelsPng(IDirect3DDevice9* device, const std::vector<DWORD>& pixels, UINT width,
+                      UINT height, const std::wstring& path) {
+    ComPtr<IDirect3DSurface9> surface;
+    RETURN_IF_FAILED(device->CreateOffscreenPlainSurface(
+        width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, surface.put(), nullptr));
+    D3DLOCKED_RECT locked = {};
+    RETURN_IF_FAILED(surface->LockRect(&locked, nullptr, 0));
+    for (UINT y = 0; y < height && pixels.size() >= static_cast<size_t>(width) * height; ++y)
+        std::copy_n(pixels.begin() + static_cast<size_t>(y) * width, width,
+                    reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) +
+                                             static_cast<size_t>(y) * locked.Pitch));
+    surface->UnlockRect();
+    return D3DXSaveSurfaceToFileW(path.c_str(), D3DXIFF_PNG, surface.get(), nullptr, nullptr);
+}
+
+void Warn(const std::wstring& text) { Print(L"quorvel-render: warning: " + text + L"\n"); }
+
+std::wstring ExpandedPath(const std::wstring& name) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = ::ExpandEnvironmentStringsW(name.c_str(), buffer, MAX_PATH);
+    return FullPath(n == 0 || n > MAX_PATH ? name : std::wstring(buffer));
+}
+
+// What the effect's included files declare counts as the effect's own; names
+// are looked for beside the including file, then in the current folder, as
+// the effect framework does.
+void ScanIncludes(const std::wstring& folder, EffectScan& scan, std::set<std::wstring>& seen,
+                  int depth) {
+    const std::vector<std::wstring> names = scan.includes;
+    for (const std::wstring& name : names) {
+        std::wstring path = FullPath(folder + L"\\" + name);
+        if (!IsFile(path))
+            path = FullPath(name);
+        std::string text;
+        if (depth > 16 || !seen.insert(path).second || !ReadText(path, text))
+            continue;
+        EffectScan included = ScanEffect(text);
+        ScanIncludes(FolderOf(path), included, seen, depth + 1);
+        MergeIncluded(scan, included);
+    }
 }
 
 bool MakeFolders(const std::wstring& path) {
@@ -90,6 +123,10 @@ bool ApplyEffectLines(const EffectScan& scan, const std::wstring& effectFolder, 
             return false;
         }
     }
+    for (HostParameter& parameter : fromFile.params)
+        parameter.fromFile = true;
+    for (HostParameter& parameter : fromFile.semantics)
+        parameter.fromFile = true;
     for (HostParameter& parameter : fromFile.params) {
         if (IsTextureParameter(parameter.name) && parameter.from.kind == HostValue::Kind::String &&
             ::PathIsRelativeW(parameter.from.s.c_str()))
@@ -118,6 +155,9 @@ class Job {
     int RenderFrames();
     int Check();
     int Fail(int code, const std::wstring& message, HRESULT hr = S_OK);
+    void FindProblems();
+    int CheckTextureFiles();
+    int LoadTextureFiles();
     HRESULT RenderAt(const MediaTime& position, const MediaTime& duration);
     int LoadInputs(UINT frame);
     bool DeclaresFirstInput() const;
@@ -128,6 +168,9 @@ class Job {
     std::wstring m_effectPath;
     EffectScan m_scan;
     bool m_transition = false;
+    // Values that would pass silently: warnings when rendering, failures in --check.
+    std::vector<std::wstring> m_problems;
+    std::wstring m_gridHint;
     DebugOutput m_debugOutput;
     DeviceContext m_device;
     Session m_session;
@@ -139,7 +182,7 @@ class Job {
 int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
     std::wstring text = L"quorvel-render: " + message;
     if (hr != S_OK)
-        text += L" (HRESULT " + Hex(hr) + L")";
+        text += L" (" + DescribeHResult(hr) + L")";
     text += L"\n";
     const std::wstring compiler = m_debugOutput.Take();
     if (!compiler.empty())
@@ -171,7 +214,8 @@ int Job::Prepare() {
     if (!IsFile(m_effectPath) || !ReadText(m_effectPath, text))
         return Fail(kExitInput, L"effect file not found: " + m_effectPath);
     m_scan = ScanEffect(text);
-    AddIncludedDeclarations(m_scan, text, FolderOf(m_effectPath));
+    std::set<std::wstring> seen = {m_effectPath};
+    ScanIncludes(FolderOf(m_effectPath), m_scan, seen, 0);
     std::wstring error;
     if (!ApplyEffectLines(m_scan, FolderOf(m_effectPath), m_options, error))
         return Fail(kExitUsage, m_effectPath + L": " + error);
@@ -207,6 +251,83 @@ int Job::Prepare() {
               L" asks more than the shorter input has; rendering " + std::to_wstring(frames) +
               L"\n");
     m_options.frames = frames;
+    FindProblems();
+    return CheckTextureFiles();
+}
+
+void Job::FindProblems() {
+    m_problems = UnmatchedValues(m_options, m_scan);
+    for (const DeclaredParameter& parameter : m_scan.parameters) {
+        const HostParameter* supplied = SuppliedSemantic(m_options, parameter.semantic);
+        if (!supplied || IsBoundSemantic(parameter.semantic))
+            continue;
+        const Delivery delivery = DescribeDelivery(*supplied);
+        if (delivery.dropped || delivery.doubtful)
+            m_problems.push_back(OptionName(*supplied, true) + L": " + delivery.text);
+    }
+    bool gridGiven = m_options.gridX != 0;
+    for (const HostParameter& parameter : m_options.params)
+        gridGiven =
+            gridGiven || parameter.name == L"NumVerticesX" || parameter.name == L"NumVerticesY";
+    if (m_scan.vertexShader && !gridGiven)
+        m_gridHint = L"the effect has a vertex shader but runs on the default 2x2 grid (one "
+                     L"quad, four vertices); if it moves vertices, give it more with --grid XxY "
+                     L"or a line \"//!render --grid 24x18\" in the file";
+}
+
+// Quorvel leaves a texture slot empty, silently, when its file is missing;
+// here that is an error.
+int Job::CheckTextureFiles() {
+    for (const HostParameter& parameter : m_options.params) {
+        if (!IsTextureParameter(parameter.name))
+            continue;
+        if (parameter.from.kind != HostValue::Kind::String)
+            return Fail(kExitUsage,
+                        OptionName(parameter, false) +
+                            L" must be a file name (text); Quorvel ignores other types");
+        if (parameter.from.s.empty())
+            continue;
+        const std::wstring path = ExpandedPath(parameter.from.s);
+        if (!IsFile(path))
+            return Fail(kExitInput, L"texture file not found: " + OptionName(parameter, false) +
+                                        L"=" + parameter.from.s + L" (" + path + L")");
+    }
+    for (const DeclaredParameter& declared : m_scan.parameters) {
+        for (int slot = 2; slot <= 7; ++slot) {
+            const std::wstring semantic = L"InputTexture" + std::to_wstring(slot);
+            std::wstring given;
+            if (!EqualsIgnoringCase(declared.semantic, semantic) ||
+                !TextureForSlot(m_options.params, slot, given).empty())
+                continue;
+            return Fail(kExitInput,
+                        L"the effect declares " + declared.name + L" : " + declared.semantic +
+                            L" but no texture file is named for it; give --param " + semantic +
+                            L"=FILE" + (slot == 2 ? L" (or TextureFile, MaskName)" : L"") +
+                            L", or a line \"//!render --param " + semantic +
+                            L"=FILE\" in the effect (relative to its folder)");
+        }
+    }
+    return kExitOk;
+}
+
+// The same load Quorvel does on the first frame, so an unreadable file is
+// named here rather than leaving its sampler empty.
+int Job::LoadTextureFiles() {
+    for (const HostParameter& parameter : m_options.params) {
+        if (!IsTextureParameter(parameter.name) || parameter.from.s.empty())
+            continue;
+        const std::wstring path = ExpandedPath(parameter.from.s);
+        ComPtr<IDirect3DTexture9> texture;
+        const HRESULT hr = D3DXCreateTextureFromFileExW(
+            m_device.device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+            D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+            texture.put());
+        if (FAILED(hr))
+            return Fail(kExitInput,
+                        L"cannot load the texture file of " + OptionName(parameter, false) + L": " +
+                            path,
+                        hr);
+    }
     return kExitOk;
 }
 
@@ -219,6 +340,9 @@ int Job::OpenSession() {
     const int loaded = LoadInputs(0);
     if (loaded != kExitOk)
         return loaded;
+    const int textures = LoadTextureFiles();
+    if (textures != kExitOk)
+        return textures;
     hr = CreateTargetTexture(device, w, h, m_output.put());
     if (FAILED(hr))
         return Fail(kExitRender,
@@ -314,10 +438,16 @@ int Job::RenderFrames() {
     if (FAILED(hr))
         return Fail(kExitRender, L"cannot create the contact sheet", hr);
 
+    for (const std::wstring& problem : m_problems)
+        Warn(problem);
+    if (!m_gridHint.empty())
+        Print(L"quorvel-render: hint: " + m_gridHint + L"\n");
     const std::wstring out = FullPath(m_options.out);
     if (!MakeFolders(out))
         return Fail(kExitRender, L"cannot create the output folder " + out,
                     HRESULT_FROM_WIN32(::GetLastError()));
+    // A shorter run must not leave frames of a longer one behind.
+    RemoveEarlierOutputs(out, false);
     ComPtr<IDirect3DSurface9> level;
     hr = m_output->GetSurfaceLevel(0, level.put());
     if (FAILED(hr))
@@ -349,7 +479,8 @@ int Job::RenderFrames() {
     hr = SavePng(device, sheet.get(), out + L"\\sheet.png");
     if (FAILED(hr))
         return Fail(kExitRender, L"cannot save " + out + L"\\sheet.png", hr);
-    Print(L"wrote " + std::to_wstring(frames) + L" frames and sheet.png to " + out + L"\n");
+    Print(L"wrote " + std::to_wstring(frames) + (frames == 1 ? L" frame" : L" frames") +
+          L" and sheet.png to " + out + L"\n");
     return kExitOk;
 }
 
@@ -366,25 +497,42 @@ int Job::Check() {
           m_options.technique + L"\n");
     Print(L"  semantics declared:\n");
     for (const DeclaredParameter& parameter : m_scan.parameters) {
-        bool supplied = false;
-        for (const HostParameter& semantic : m_options.semantics)
-            supplied = supplied || semantic.name == parameter.semantic;
-        const wchar_t* who = IsBoundSemantic(parameter.semantic) ? L"bound by Quorvel"
-                             : supplied                          ? L"set from the host's Semantics"
-                                        : L"not bound (keeps its initial value)";
+        const HostParameter* supplied = SuppliedSemantic(m_options, parameter.semantic);
+        std::wstring who;
+        std::wstring slotParameter;
+        const std::wstring texture =
+            parameter.semantic.size() == 13 && IsBoundSemantic(parameter.semantic) &&
+                    parameter.semantic[12] >= L'2' && parameter.semantic[12] <= L'7'
+                ? TextureForSlot(m_options.params, parameter.semantic[12] - L'0', slotParameter)
+                : std::wstring();
+        if (!texture.empty())
+            who = L"bound by Quorvel to the file " + ExpandedPath(texture) + L" (" + slotParameter +
+                  L")";
+        else if (IsBoundSemantic(parameter.semantic))
+            who = L"bound by Quorvel";
+        else if (!supplied)
+            who = L"not bound (keeps its initial value)";
+        else
+            who = OptionName(*supplied, true) + L": " + DescribeDelivery(*supplied).text;
         Print(L"    " + parameter.type + L" " + parameter.name + L" : " + parameter.semantic +
               L"  -- " + who + L"\n");
     }
+    if (!m_gridHint.empty())
+        Print(L"  note  " + m_gridHint + L"\n");
 
     rule(DeclaresFirstInput(), L"declares a parameter with the semantic InputTexture0");
+    for (const std::wstring& problem : m_problems)
+        rule(false, problem);
     const MediaTime duration = TickTime(kTicksPerFrame * 10);
     const MediaTime times[2] = {TickTime(0), duration};
     const std::wstring out = FullPath(m_options.out);
     MakeFolders(out);
+    RemoveEarlierOutputs(out, true);
     for (int t = 0; t < 2; ++t) {
         const HRESULT hr = RenderAt(times[t], duration);
-        rule(SUCCEEDED(hr), L"renders at Time " + std::to_wstring(t) +
-                                (FAILED(hr) ? L" (HRESULT " + Hex(hr) + L")" : L""));
+        rule(SUCCEEDED(hr),
+             L"renders at Time " + std::to_wstring(t) +
+                 (FAILED(hr) ? L" (" + DescribeHResult(hr) + L")" + RenderHint() : L""));
         if (FAILED(hr)) {
             const std::wstring compiler = m_debugOutput.Take();
             if (!compiler.empty())
@@ -400,7 +548,7 @@ int Job::Check() {
         if (SUCCEEDED(read))
             read = ReadPixels(device, m_inputs[t].get(), expected, w, h);
         if (FAILED(read)) {
-            rule(false, L"read back the frame (HRESULT " + Hex(read) + L")");
+            rule(false, L"read back the frame (" + DescribeHResult(read) + L")");
             continue;
         }
         const Difference d = Compare(rendered, expected, m_options.tolerance);
@@ -410,6 +558,17 @@ int Job::Check() {
         rule(d.largest <= m_options.tolerance,
              std::wstring(L"Time ") +
                  (t == 0 ? L"0 equals the first input" : L"1 equals the second input") + figures);
+        const BadPixel bad = FirstBadPixel(rendered, expected, w, m_options.tolerance);
+        if (bad.found) {
+            const std::wstring diff = out + L"\\check-diff-time" + std::to_wstring(t) + L".png";
+            const HRESULT saved = SavePixelsPng(
+                device, DifferenceImage(rendered, expected, m_options.tolerance), w, h, diff);
+            Print(L"        first bad pixel (" + std::to_wstring(bad.x) + L", " +
+                  std::to_wstring(bad.y) + L"): rendered " + ColorHex(bad.rendered) +
+                  L", expected " + ColorHex(bad.expected) + L"; differences in " +
+                  (SUCCEEDED(saved) ? diff : L"(not saved: " + DescribeHResult(saved) + L")") +
+                  L"\n");
+        }
     }
     Print(passed ? L"check passed\n" : L"check FAILED\n");
     return passed ? kExitOk : kExitCheckFailed;

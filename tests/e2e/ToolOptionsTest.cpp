@@ -1,8 +1,12 @@
 // The render tool's command line and effect scan, rule by rule.
 
+#include "host/render/Diagnostics.h"
 #include "host/render/EffectScan.h"
+#include "host/render/HResultText.h"
 #include "host/render/InputSequence.h"
 #include "host/render/Options.h"
+
+#include <d3d9.h>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +192,172 @@ TEST(EffectScanning, BoundSemanticsMatchIgnoringCase) {
         EXPECT_TRUE(IsBoundSemantic(bound)) << bound;
     for (const wchar_t* other : {L"InputTexture8", L"FadeColor", L"", L"Times"})
         EXPECT_FALSE(IsBoundSemantic(other)) << other;
+}
+
+TEST(EffectScanning, FindsVertexShadersAndIncludes) {
+    const struct {
+        const char* text;
+        bool vertexShader;
+    } cases[] = {
+        {"technique T { pass P { VertexShader = asm { vs_2_0 mov oPos, v0 }; } }", true},
+        {"VertexShader Shared = asm { vs_2_0 };\ntechnique T { pass P { VertexShader = <Shared>; } "
+         "}",
+         true},
+        {"technique T { pass P { VertexShader = NULL; VertexShaderConstantF[0] = <A>; } }", false},
+        {"technique T { pass P { VertexShader = null; } }", false},
+        {"// VertexShader = asm { }\ntechnique T { pass P { } }", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ScanEffect(c.text).vertexShader, c.vertexShader) << c.text;
+    EXPECT_EQ(ScanEffect("#include \"a.fxh\"\n  # include \"sub/b.fxh\"\n// #include \"c.fxh\"\n")
+                  .includes,
+              (std::vector<std::wstring>{L"a.fxh", L"sub/b.fxh"}));
+}
+
+Options WithSemantics(const std::vector<std::wstring>& assignments, bool params = false) {
+    Options o;
+    for (const std::wstring& text : assignments) {
+        HostParameter p;
+        std::wstring error;
+        EXPECT_TRUE(ParseAssignment(text, !params, p, error))
+            << std::string(text.begin(), text.end());
+        (params ? o.params : o.semantics).push_back(p);
+    }
+    return o;
+}
+
+TEST(Diagnostics, NamesThatMatchNothingAreReportedWithTheClosestDeclared) {
+    const EffectScan scan = ScanEffect("texture In : InputTexture0;\nfloat A : Amount;\n"
+                                       "float4 C : TintColor;\nfloat R : BlurRadius;\n");
+    const struct {
+        std::vector<std::wstring> semantics;
+        std::vector<std::wstring> params;
+        const wchar_t* expected; // empty: no report
+    } cases[] = {
+        {{L"Amount=1"}, {}, L""},
+        {{L"AMOUNT=1"}, {}, L""}, // semantics match ignoring case
+        {{L"Amout=1"},
+         {},
+         L"--semantic Amout matches no semantic the effect declares; closest: Amount"},
+        {{L"TintColour=red"}, {}, L"closest: TintColor"},
+        {{},
+         {L"InputTextur3=a.png"},
+         L"--param InputTextur3 is no host parameter Quorvel reads; closest: InputTexture3"},
+        {{}, {L"BlurRadius=3"}, L"declares it as a semantic: use --semantic BlurRadius"},
+        {{}, {L"NumVerticesX=4"}, L""},
+    };
+    for (const auto& c : cases) {
+        Options o = WithSemantics(c.semantics);
+        o.params = WithSemantics(c.params, true).params;
+        const std::vector<std::wstring> lines = UnmatchedValues(o, scan);
+        if (*c.expected == L'\0') {
+            EXPECT_TRUE(lines.empty()) << std::string(lines[0].begin(), lines[0].end());
+            continue;
+        }
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(c.expected), std::wstring::npos)
+            << std::string(lines[0].begin(), lines[0].end());
+    }
+    Options fromFile = WithSemantics({L"Amout=1"});
+    fromFile.semantics[0].fromFile = true;
+    EXPECT_EQ(UnmatchedValues(fromFile, scan)[0].rfind(L"//!render --semantic Amout", 0), 0u);
+}
+
+TEST(Diagnostics, DeliveryFollowsTheHostsValueRules) {
+    const struct {
+        const wchar_t* assignment;
+        bool dropped, doubtful;
+        const wchar_t* text;
+    } cases[] = {
+        {L"Amount=0.5", false, false, L"the float 0.5"},
+        {L"Amount=0..1", false, false, L"keyframed"},
+        {L"Label=hello", true, false, L"dropped"},
+        {L"BorderColor=navy", false, false, L"the colour (0, 0, 0.501961, 1)"},
+        {L"bordercolor=#FF0000", false, false, L"the colour (1, 0, 0, 1)"},
+        {L"BorderColor=#GG0000", false, true, L"is not a colour"},
+        {L"BorderColor=grey", false, true, L"(0, 0, 0, 0)"},
+        {L"Dir:vector=1,2,3,4,5", false, true, L"only x is set"},
+        {L"Dir:vector=1,2", false, false, L"a float4 from 2 floats"},
+    };
+    for (const auto& c : cases) {
+        const Options o = WithSemantics({c.assignment});
+        const Delivery d = DescribeDelivery(o.semantics[0]);
+        EXPECT_EQ(d.dropped, c.dropped) << std::string(d.text.begin(), d.text.end());
+        EXPECT_EQ(d.doubtful, c.doubtful) << std::string(d.text.begin(), d.text.end());
+        EXPECT_NE(d.text.find(c.text), std::wstring::npos)
+            << std::string(d.text.begin(), d.text.end());
+    }
+}
+
+TEST(Diagnostics, TextureSlotsFollowTheHostsOrder) {
+    const Options o = WithSemantics(
+        {L"MaskName=m.png", L"InputTexture2=i.png", L"InputTexture5=five.png", L"InputTexture6="},
+        true);
+    std::wstring parameter;
+    EXPECT_EQ(TextureForSlot(o.params, 2, parameter), L"m.png");
+    EXPECT_EQ(parameter, L"MaskName");
+    EXPECT_EQ(TextureForSlot(o.params, 5, parameter), L"five.png");
+    EXPECT_EQ(TextureForSlot(o.params, 6, parameter), L"");
+    EXPECT_EQ(TextureForSlot(o.params, 3, parameter), L"");
+}
+
+TEST(Diagnostics, OnlyTheToolsOwnFilesCountAsEarlierOutput) {
+    const struct {
+        const wchar_t* name;
+        bool render, check;
+    } cases[] = {
+        {L"frame-0000.png", true, false},
+        {L"FRAME-0042.PNG", true, false},
+        {L"sheet.png", true, false},
+        {L"check-time1.png", false, true},
+        {L"check-diff-time0.png", false, true},
+        {L"frame-00001.png", false, false},
+        {L"frame-000a.png", false, false},
+        {L"frame-0000.png.bak", false, false},
+        {L"my-frame-0000.png", false, false},
+        {L"sheet2.png", false, false},
+        {L"notes.txt", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsToolOutput(c.name, false), c.render)
+            << std::string(c.name, c.name + wcslen(c.name));
+        EXPECT_EQ(IsToolOutput(c.name, true), c.check)
+            << std::string(c.name, c.name + wcslen(c.name));
+    }
+}
+
+TEST(Diagnostics, FirstBadPixelIsTheFirstBeyondTheTolerance) {
+    std::vector<DWORD> expected(12, 0xFF102030u), rendered = expected;
+    rendered[5] = 0xFF102031u; // within a tolerance of 1
+    rendered[7] = 0x00102030u; // alpha is the host's, not compared
+    rendered[10] = 0xFF132030u;
+    const BadPixel bad = FirstBadPixel(rendered, expected, 4, 1);
+    ASSERT_TRUE(bad.found);
+    EXPECT_EQ(bad.x, 2u);
+    EXPECT_EQ(bad.y, 2u);
+    EXPECT_FALSE(FirstBadPixel(expected, expected, 4, 0).found);
+    const std::vector<DWORD> image = DifferenceImage(rendered, expected, 1);
+    EXPECT_EQ(image[0], 0xFF000000u);
+    EXPECT_GE((image[10] >> 16) & 0xFF, 64u);
+}
+
+TEST(Diagnostics, HResultsAreDescribedInWords) {
+    const struct {
+        HRESULT hr;
+        const char* text;
+    } cases[] = {
+        {D3DERR_INVALIDCALL, "0x8876086C D3DERR_INVALIDCALL: an invalid call"},
+        {static_cast<HRESULT>(0x88760B59), "0x88760B59 D3DXERR_INVALIDDATA: "},
+        {E_FAIL, "0x80004005 E_FAIL: failure, no detail given"},
+        {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "0x80070002: "},
+        {static_cast<HRESULT>(0xA1234567), "0xA1234567: "},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text = DescribeHResult(c.hr);
+        EXPECT_EQ(std::string(text.begin(), text.end()).find(c.text), 0u)
+            << std::string(text.begin(), text.end());
+        EXPECT_GT(text.size(), 12u);
+    }
 }
 
 } // namespace

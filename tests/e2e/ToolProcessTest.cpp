@@ -113,13 +113,19 @@ TEST_F(Tool, SyntaxErrorShowsTheCompilersMessage) {
 TEST_F(Tool, RendersNumberedFramesAndASheet) {
     SKIP_WITHOUT_FRAMEWORK();
     const std::wstring out = m_folder / L"frames";
+    // An earlier, longer run's frames go; files that are not the tool's stay.
+    for (const wchar_t* name : {L"frame-0003.png", L"frame-0011.png", L"notes.txt",
+                                L"frame-keep.png", L"check-time0.png"})
+        ASSERT_TRUE(WriteFileBytes(out + L"\\" + name, "x"));
     const ToolRun run = RunTool(L"--effect " + Quote(Sample(L"transitions\\wipe.fx")) +
                                 L" --size 160x120 --frames 3 --out " + Quote(out));
     ASSERT_EQ(run.exitCode, 0u) << run.output;
-    for (const wchar_t* name :
-         {L"frame-0000.png", L"frame-0001.png", L"frame-0002.png", L"sheet.png"})
-        EXPECT_TRUE(::PathFileExistsW((out + L"\\" + name).c_str()));
-    EXPECT_FALSE(::PathFileExistsW((out + L"\\frame-0003.png").c_str()));
+    for (const wchar_t* name : {L"frame-0000.png", L"frame-0001.png", L"frame-0002.png",
+                                L"sheet.png", L"notes.txt", L"frame-keep.png", L"check-time0.png"})
+        EXPECT_TRUE(::PathFileExistsW((out + L"\\" + name).c_str())) << name;
+    for (const wchar_t* name : {L"frame-0003.png", L"frame-0011.png"})
+        EXPECT_FALSE(::PathFileExistsW((out + L"\\" + name).c_str())) << name;
+    EXPECT_NE(run.output.find("wrote 3 frames and sheet.png"), std::string::npos) << run.output;
 }
 
 // Folders of numbered frames move: input frame k goes to output frame k, and
@@ -220,13 +226,105 @@ technique Second
         << run.output;
     EXPECT_NE(run.output.find("ok    Time 1 equals the second input"), std::string::npos)
         << run.output;
+    // The first input is built from warm colours, the second from cool ones:
+    // the top-left pixel already differs.
+    EXPECT_NE(run.output.find("first bad pixel (0, 0): rendered #"), std::string::npos)
+        << run.output;
+    EXPECT_TRUE(::PathFileExistsW((m_folder / L"o\\check-diff-time0.png").c_str()));
+    EXPECT_FALSE(::PathFileExistsW((m_folder / L"o\\check-diff-time1.png").c_str()));
+}
+
+// Mistakes that once passed without a word: each now fails or warns, naming
+// what is wrong.
+TEST_F(Tool, MistakesAreNamed) {
+    SKIP_WITHOUT_FRAMEWORK();
+    const std::string passThrough = "PixelShader = asm { ps_2_0\n dcl t0.xy\n dcl_2d s0\n"
+                                    " texld r0, t0, s0\n mov oC0, r0 }; } }\n";
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"values.fx",
+                               "//!render --semantic Amout=0.5 --semantic Label=hello\n"
+                               "texture Input : InputTexture0;\nfloat Amount : Amount;\n"
+                               "float Label : Label;\nfloat4 Tint : TintColor;\n"
+                               "technique T { pass P {\n" +
+                                   passThrough));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"texture.fx",
+                               "texture Input : InputTexture0;\ntexture Noise : InputTexture2;\n"
+                               "technique T { pass P {\n" +
+                                   passThrough));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"vertex.fx",
+                               "texture Input : InputTexture0;\ntechnique T { pass P {\n"
+                               "VertexShader = asm { vs_2_0\n dcl_position v0\n dcl_texcoord v1\n"
+                               " mov oPos, v0\n mov oT0, v1 };\n" +
+                                   passThrough));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"no-input.fx",
+                               "technique T { pass P { PixelShader = asm { ps_2_0\n"
+                               " def c0, 1, 0, 0, 1\n mov oC0, c0 }; } }\n"));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"not-an-image.png", "text, not pixels"));
+    const std::wstring out = L" --size 32x24 --frames 1 --out " + Quote(m_folder / L"o");
+    auto effect = [&](const wchar_t* name) { return L"--effect " + Quote(m_folder / name); };
+    const struct {
+        std::wstring args;
+        DWORD exitCode;
+        std::vector<const char*> messages;
+        const char* absent;
+    } cases[] = {
+        {effect(L"values.fx") + L" --param InputTextur3=x.png --semantic TintColor=#GG0000",
+         0,
+         {"warning: //!render --semantic Amout matches no semantic the effect declares; "
+          "closest: Amount",
+          "warning: --param InputTextur3 is no host parameter Quorvel reads; closest: "
+          "InputTexture3",
+          "warning: //!render --semantic Label: dropped: a text value reaches only a semantic "
+          "whose name contains \"color\"",
+          "warning: --semantic TintColor: \"#GG0000\" is not a colour", "wrote 1 frame and"},
+         "hint:"},
+        {effect(L"values.fx") + L" --check --semantic TintColor=#FF8000",
+         1,
+         {"FAIL  //!render --semantic Amout matches no semantic",
+          "float Label : Label  -- //!render --semantic Label: dropped",
+          "float4 Tint : TintColor  -- --semantic TintColor: the colour (1, 0.501961, 0, 1)"},
+         "set from the host's Semantics"},
+        {effect(L"texture.fx"),
+         3,
+         {"the effect declares Noise : InputTexture2 but no texture file"},
+         nullptr},
+        {effect(L"texture.fx") + L" --check --param InputTexture2=" + Quote(m_folder / L"none.png"),
+         3,
+         {"texture file not found: --param InputTexture2="},
+         nullptr},
+        {effect(L"texture.fx") + L" --param InputTexture2=" + Quote(m_folder / L"not-an-image.png"),
+         3,
+         {"cannot load the texture file of --param InputTexture2", "D3DXERR_INVALIDDATA"},
+         nullptr},
+        {effect(L"vertex.fx"),
+         0,
+         {"hint: the effect has a vertex shader but runs on the default 2x2 grid"},
+         nullptr},
+        {effect(L"vertex.fx") + L" --grid 8x6", 0, {"wrote 1 frame and"}, "hint:"},
+        {effect(L"no-input.fx"),
+         5,
+         {"Render failed at frame 0; the effect declares no parameter with the semantic "
+          "InputTexture0 (0x8876086C D3DERR_INVALIDCALL: "},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(c.args + out);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        for (const char* message : c.messages)
+            EXPECT_NE(run.output.find(message), std::string::npos) << message << "\n" << run.output;
+        if (c.absent) {
+            EXPECT_EQ(run.output.find(c.absent), std::string::npos) << run.output;
+        }
+    }
 }
 
 class SampleCheck : public Tool, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(SampleCheck, Passes) {
     SKIP_WITHOUT_FRAMEWORK();
-    const ToolRun run = RunTool(L"--check --size 160x120 --effect " + Quote(Sample(GetParam())) +
+    // The source tree's library, as authors run it: its textures are found
+    // beside the effects there, not only in the build's copy.
+    const ToolRun run = RunTool(L"--check --size 160x120 --effect " +
+                                Quote(QUORVEL_SOURCE_LIBRARY L"\\" + std::wstring(GetParam())) +
                                 L" --out " + Quote(m_folder / L"o"));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("check passed"), std::string::npos) << run.output;
