@@ -25,15 +25,34 @@ if [ ! -f "$build/bin/render/quorvel-render.exe" ]; then
   "$root/scripts/build.sh" "$build"
 fi
 . "$root/scripts/wine-env.sh"
+own_session=
 if [ -z "${QUORVEL_WINE_STARTED:-}" ]; then
+  own_session=1
   trap quorvel_wine_stop EXIT
   quorvel_wine_start "$build" >/dev/null 2>&1
   export QUORVEL_WINE_STARTED
 fi
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"; quorvel_wine_stop' EXIT
+# The index itself: its header, six cells a row, known kinds, files that
+# exist, one row per name and per xfade counterpart.
+problems=$(awk -F'\t' -v lib="$root/library" '
+  NR == 1 { if ($0 != "name\tkind\tfile\ttechnique\txfade\tdescription") print "header is " $0; next }
+  /^$/ { next }
+  {
+    if (NF != 6) print "row " NR ": " NF " cells, not 6"
+    for (i = 1; i <= NF; i++) if ($i == "") print "row " NR ": cell " i " is empty"
+    if ($2 != "transition" && $2 != "effect") print "row " NR ": kind " $2
+    if (system("test -f \"" lib "/" $3 "\"") != 0) print "row " NR ": no file " $3
+    if (seen[$1]++) print "row " NR ": a second row named " $1
+    if ($5 != "-" && xfade[$5]++) print "row " NR ": a second row for xfade " $5
+  }' "$root/library/index.tsv")
 failed=()
+if [ -n "$problems" ]; then
+  printf '%s\n' "$problems" | sed 's/^/check-library: index.tsv: /'
+  failed+=(index.tsv)
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"; if [ -n "$own_session" ]; then quorvel_wine_stop; fi' EXIT
 count=0
 while IFS=$'\t' read -r name kind file technique xfade description; do
   [ "$name" = name ] && continue

@@ -14,5 +14,9 @@ quorvel_wine_start "$build"
 status=0
 ctest --test-dir "$build" --output-on-failure -j2 || status=$?
 
+# The library: every index entry's --check, every xfade match against ffmpeg.
+export QUORVEL_WINE_STARTED
+"$root/scripts/test-library.sh" "$build" || status=$?
+
 "$root/scripts/fuzz.sh" "$build/native" "${QUORVEL_FUZZ_SECONDS:-30}" || status=$?
 exit $status
