@@ -7,6 +7,7 @@ one Wine session for the whole run; see its --help."""
 import argparse
 import math
 import os
+import shutil
 import subprocess
 import sys
 from fractions import Fraction
@@ -26,7 +27,8 @@ def read_index(path):
 
 
 def read_misses(path):
-    """name -> reason, from a two-column TSV with a header row."""
+    """name -> (reason, formula), from a TSV with a header row: name, reason
+    and optionally the entry's formula as an xfade custom expression."""
     misses = {}
     if path and os.path.exists(path):
         with open(path, encoding="utf-8") as f:
@@ -34,8 +36,8 @@ def read_misses(path):
                 line = line.rstrip("\n")
                 if n == 0 or not line.strip() or line.startswith("#"):
                     continue
-                name, _, reason = line.partition("\t")
-                misses[name.strip()] = reason.strip()
+                cells = line.split("\t") + ["", ""]
+                misses[cells[0].strip()] = (cells[1].strip(), cells[2].strip())
     return misses
 
 
@@ -111,15 +113,20 @@ def prepare_inputs(args, size, folder):
     return paths
 
 
-def ffmpeg_frames(xfade, inputs, steps, folder):
+def ffmpeg_frames(xfade, inputs, steps, folder, expr=None):
+    """xfade's frames k = 0..steps at progress 1 - k/steps; with expr, its
+    custom transition on one thread (its expression state is shared)."""
     os.makedirs(folder, exist_ok=True)
+    how = "transition=%s" % xfade if expr is None else "transition=custom:expr='%s'" % expr
     graph = ("[0:v]format=gbrp[a];[1:v]format=gbrp[b];"
-             "[a][b]xfade=transition=%s:duration=1:offset=0,format=rgb24" % xfade)
-    cmd = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-           "-loop", "1", "-framerate", str(steps), "-i", inputs[0],
-           "-loop", "1", "-framerate", str(steps), "-i", inputs[1],
-           "-filter_complex", graph, "-frames:v", str(steps + 1),
-           "-start_number", "0", os.path.join(folder, "frame-%04d.png")]
+             "[a][b]xfade=%s:duration=1:offset=0,format=rgb24" % how)
+    cmd = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"]
+    if expr is not None:
+        cmd += ["-filter_complex_threads", "1"]
+    cmd += ["-loop", "1", "-framerate", str(steps), "-i", inputs[0],
+            "-loop", "1", "-framerate", str(steps), "-i", inputs[1],
+            "-filter_complex", graph, "-frames:v", str(steps + 1),
+            "-start_number", "0", os.path.join(folder, "frame-%04d.png")]
     return subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE)
 
@@ -203,9 +210,15 @@ def main():
             inputs = prepare_inputs(args, size, os.path.join(base, "inputs"))
             theirs_dir = os.path.join(base, name, "ffmpeg")
             ours_dir = os.path.join(base, name, "quorvel")
+            for stale in (theirs_dir, ours_dir):
+                shutil.rmtree(stale, ignore_errors=True)
             ff = ffmpeg_frames(entry["xfade"], inputs, steps, theirs_dir)
             q = quorvel_frames(entry, inputs, size, steps, ours_dir)
             _, fferr = ff.communicate()
+            missing = [k for k in range(steps + 1) for d in (ours_dir, theirs_dir)
+                       if not os.path.exists(os.path.join(d, "frame-%04d.png" % k))]
+            if q.returncode == 0 and ff.returncode == 0 and missing:
+                q.returncode, q.stderr = 1, b"frames missing after the render"
             if q.returncode != 0 or ff.returncode != 0:
                 why = ("render tool exit %d: %s" % (q.returncode, q.stderr.decode(errors="replace").strip()[-300:])
                        if q.returncode else "ffmpeg: " + fferr.decode(errors="replace").strip()[-300:])
@@ -238,21 +251,49 @@ def main():
                 if not good:
                     failed.setdefault(name, "%s Time %s: largest %d, %.2f%% within 2, %.1f dB"
                                       % (tag, fmt_time(t), largest, within * 100, psnr))
+        formula = misses.get(name, ("", ""))[1]
+        if not ok and formula:
+            # What the entry draws, as FFmpeg's own expression evaluator draws
+            # it: shows the entry is right where xfade itself is not.
+            for size in sizes:
+                tag = "%dx%d" % size
+                base = os.path.join(args.out, tag)
+                inputs = [os.path.join(base, "inputs", n + ".png") for n in ("from", "to")]
+                formula_dir = os.path.join(base, name, "formula")
+                shutil.rmtree(formula_dir, ignore_errors=True)
+                ff = ffmpeg_frames(entry["xfade"], inputs, steps, formula_dir, formula)
+                _, fferr = ff.communicate()
+                if ff.returncode != 0:
+                    print("%-12s %-12s %-9s formula: ffmpeg: %s"
+                          % (name, "(formula)", tag, fferr.decode(errors="replace").strip()[-300:]))
+                    continue
+                for t in times:
+                    frame = "frame-%04d.png" % int(t * steps)
+                    largest, within, psnr = measure(
+                        os.path.join(base, name, "quorvel", frame), os.path.join(formula_dir, frame))
+                    print("%-12s %-12s %-9s %6s %7d %8.2f%% %8s  %s"
+                          % (name, "(formula)", tag, fmt_time(t), largest, within * 100,
+                             "inf" if psnr == math.inf else "%.1f" % psnr,
+                             "ok" if passes(largest, within) else "MISS"))
         if ok:
             verdict = "pass" + (" (listed as a known miss; drop it from the list)" if name in misses else "")
-        elif misses.get(name):
+        elif misses.get(name, ("", ""))[0]:
             verdict = "MISS (a known miss, reason below)"
         else:
             verdict = "MISS (not a known miss)"
         print("%-12s %-12s => %s" % (name, entry["xfade"], verdict))
         sys.stdout.flush()
 
-    unexplained = [n for n in failed if not misses.get(n)]
+    unexplained = [n for n in failed if not misses.get(n, ("", ""))[0]]
     print()
     print("%d entries compared, %d pass, %d miss the bar (at most %d allowed)"
           % (len(entries), len(entries) - len(failed), len(failed), args.allowed))
     for n in failed:
-        print("  miss %s: %s; reason: %s" % (n, failed[n], misses.get(n) or "NONE GIVEN"))
+        reason, formula = misses.get(n, ("", ""))
+        print("  miss %s: %s; reason: %s" % (n, failed[n], reason or "NONE GIVEN"))
+        if formula:
+            print("    its formula, drawn by xfade=transition=custom (rows \"(formula)\" above): %s"
+                  % formula)
     status = 0
     if unexplained:
         print("compare-xfade: misses without a reason in %s: %s"
