@@ -16,7 +16,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --size) size=$2; shift 2 ;;
     --tolerance) tolerance=$2; shift 2 ;;
-    -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "check-library: unknown argument $1" >&2; exit 2 ;;
   esac
 done

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """Renders every library transition that names an FFmpeg xfade counterpart
-through Quorvel.dll (scripts/quorvel-render) and the same frames with
-ffmpeg's xfade from the same two RGB images, and prints how far apart they
-are at each Time compared. Called by scripts/compare-xfade.sh, which keeps
-one Wine session for the whole run; see its --help."""
+(library/index.tsv) through Quorvel.dll with the render tool, and the same
+frames with ffmpeg's xfade from the same two RGB images, and prints per entry
+and Time the largest channel difference, the share of pixels within 2 and the
+PSNR, with a verdict per entry against the bar (largest difference <= 2, or
+>= 99% of pixels within 2, at every Time). Exits 1 when an entry misses the
+bar without a reason in the misses file, or when more entries miss than
+allowed. Run through scripts/compare-xfade.sh, which keeps one Wine session
+for the whole run."""
 import argparse
 import math
 import os
@@ -168,7 +172,8 @@ def main():
     p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-xfade"),
                    help="working folder for the frames (default out/compare-xfade)")
     p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
-                                                     os.path.join(ROOT, "build", "release")))
+                                                     os.path.join(ROOT, "build", "release")),
+                   help="build tree (default build/release)")
     args = p.parse_args()
 
     try:
