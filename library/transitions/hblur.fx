@@ -46,8 +46,10 @@ technique HBlur
             dcl_texcoord0 v0.xy
             dcl_2d s0
             dcl_2d s1
-            // P = 1 - Time
+            // P = 1 - Time; the max (P is never negative) keeps the compiler
+            // from folding 1 - (1 - Time) into Time, which rounds differently
             add r0.x, c2.x, -c0.x
+            max r0.x, r0.x, c2.w
             // prog = 2 P when P <= 0.5, else 2 (1 - P)
             add r0.y, c2.x, -r0.x
             mul r0.zw, r0.xxxy, c2.z

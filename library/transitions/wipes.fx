@@ -32,8 +32,10 @@ technique WipeLeft
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // z = floor(W P)
             mul r5.x, c1.x, r4.x
@@ -76,8 +78,10 @@ technique WipeRight
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // z = floor(W (1 - P))
             mul r5.x, c1.x, r4.y
@@ -120,8 +124,10 @@ technique WipeUp
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // z = floor(H P)
             mul r5.y, c1.y, r4.x
@@ -164,8 +170,10 @@ technique WipeDown
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // z = floor(H (1 - P))
             mul r5.y, c1.y, r4.y
@@ -208,8 +216,10 @@ technique WipeTL
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // zw = floor(W P)
             mul r5.x, c1.x, r4.x
@@ -258,8 +268,10 @@ technique WipeTR
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // zw = floor(W (1 - P))
             mul r5.x, c1.x, r4.y
@@ -309,8 +321,10 @@ technique WipeBL
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // zw = floor(W P)
             mul r5.x, c1.x, r4.x
@@ -360,8 +374,10 @@ technique WipeBR
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, Q = 1 - P
+            // P = 1 - Time, Q = 1 - P; the max (P is never negative) keeps
+            // the compiler from folding Q into Time, which rounds differently
             add r4.x, c2.x, -c0.x
+            max r4.x, r4.x, c2.z
             add r4.y, c2.x, -r4.x
             // zw = floor(W (1 - P))
             mul r5.x, c1.x, r4.y
