@@ -21,8 +21,8 @@ technique SqueezeH
         PixelShader = asm
         {
             ps_2_0
-            // c2: one, a half, zero
-            def c2, 1.0, 0.5, 0.0, 0.0
+            // c2: one, a half, zero, the margin at the edges of 0..1
+            def c2, 1.0, 0.5, 0.0, 0.000001
             dcl t0.xy
             dcl_2d s0
             dcl_2d s1
@@ -32,16 +32,25 @@ technique SqueezeH
             add r2.xy, r2, -r3
             // P = 1 - Time
             add r4.x, c2.x, -c0.x
-            // z = 0.5 + (y / H - 0.5) / P
+            // z = 0.5 + (y / H - 0.5) / P; each quotient a / b is
+            // q = a rcp(b) plus one correction (a - q b) rcp(b), so that it
+            // rounds as a division does: rows where z is exactly 0 or 1
+            // fall on the same side as in xfade
             rcp r3.x, c1.y
             mul r5.x, r2.y, r3.x
+            mad r6.y, -r5.x, c1.y, r2.y
+            mad r5.x, r6.y, r3.x, r5.x
             add r5.x, r5.x, -c2.y
             rcp r6.x, r4.x
-            mul r5.x, r5.x, r6.x
+            mul r5.z, r5.x, r6.x
+            mad r6.y, -r5.z, r4.x, r5.x
+            mad r5.x, r6.y, r6.x, r5.z
             add r5.x, r5.x, c2.y
-            // inside when min(z, 1 - z) >= 0
+            // inside when min(z, 1 - z) >= 0, give or take 1e-6: where z is
+            // 0 or 1 exactly, xfade's own rounding lands on it, and inside
             add r5.y, c2.x, -r5.x
             min r5.y, r5.x, r5.y
+            add r5.y, r5.y, c2.w
             // A's row round(z (H - 1)), read at its centre
             add r6.x, c1.y, -c2.x
             mul r6.x, r5.x, r6.x
@@ -78,8 +87,8 @@ technique SqueezeV
         PixelShader = asm
         {
             ps_2_0
-            // c2: one, a half, zero
-            def c2, 1.0, 0.5, 0.0, 0.0
+            // c2: one, a half, zero, the margin at the edges of 0..1
+            def c2, 1.0, 0.5, 0.0, 0.000001
             dcl t0.xy
             dcl_2d s0
             dcl_2d s1
@@ -89,16 +98,25 @@ technique SqueezeV
             add r2.xy, r2, -r3
             // P = 1 - Time
             add r4.x, c2.x, -c0.x
-            // z = 0.5 + (x / W - 0.5) / P
+            // z = 0.5 + (x / W - 0.5) / P; each quotient a / b is
+            // q = a rcp(b) plus one correction (a - q b) rcp(b), so that it
+            // rounds as a division does: rows where z is exactly 0 or 1
+            // fall on the same side as in xfade
             rcp r3.x, c1.x
             mul r5.x, r2.x, r3.x
+            mad r6.y, -r5.x, c1.x, r2.x
+            mad r5.x, r6.y, r3.x, r5.x
             add r5.x, r5.x, -c2.y
             rcp r6.x, r4.x
-            mul r5.x, r5.x, r6.x
+            mul r5.z, r5.x, r6.x
+            mad r6.y, -r5.z, r4.x, r5.x
+            mad r5.x, r6.y, r6.x, r5.z
             add r5.x, r5.x, c2.y
-            // inside when min(z, 1 - z) >= 0
+            // inside when min(z, 1 - z) >= 0, give or take 1e-6: where z is
+            // 0 or 1 exactly, xfade's own rounding lands on it, and inside
             add r5.y, c2.x, -r5.x
             min r5.y, r5.x, r5.y
+            add r5.y, r5.y, c2.w
             // A's column round(z (W - 1)), read at its centre
             add r6.x, c1.x, -c2.x
             mul r6.x, r5.x, r6.x
