@@ -9,3 +9,8 @@ trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build"
 export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
 timeout 600 "$WINE64" "$build/bin/bench_crossfade.exe"
+
+# Every xfade-matched library transition against ffmpeg's own xfade.
+python=python3
+if ! "$python" -c 'import PIL' 2>/dev/null; then python=/usr/bin/python3; fi
+timeout 3600 "$python" "$root/scripts/bench_xfade.py" "$build"

@@ -17,5 +17,9 @@ ctest --test-dir "$build" --output-on-failure -j2 || status=$?
 # Video through the render tool and the gallery page in Chromium, in this session.
 QUORVEL_WINE_STARTED=1 "$root/tests/preview/run.sh" "$build" || status=$?
 
+# The library: every index entry's --check, every xfade match against ffmpeg.
+export QUORVEL_WINE_STARTED
+"$root/scripts/test-library.sh" "$build" || status=$?
+
 "$root/scripts/fuzz.sh" "$build/native" "${QUORVEL_FUZZ_SECONDS:-30}" || status=$?
 exit $status
