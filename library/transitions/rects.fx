@@ -51,6 +51,10 @@ technique RectCrop
             // the first input while P >= 1/2, then the second; black outside
             cmp r4, r3.w, r0, r1
             cmp r4, r3.x, r4, c24
+            // Time 0 and 1 give the inputs whole (xfade's own end frames keep a black edge)
+            cmp r4, -c0.x, r0, r4
+            add r3.x, c0.x, -c20.x
+            cmp r4, r3.x, r1, r4
             mov oC0, r4
         };
     }
