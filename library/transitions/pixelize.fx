@@ -1,0 +1,107 @@
+// Pixelize: the first input breaks into ever larger squares, which cross-fade
+// to the second input and shrink back into its pixels; each square shows the
+// inputs at its centre pixel. Matches FFmpeg xfade's pixelize. Where a
+// square's edge or centre falls exactly on a pixel, xfade's float rounding
+// decides, so the square's side is rounded here as xfade rounds it.
+
+#include "../include/transition.fxh"
+
+technique Pixelize
+{
+    pass P0
+    {
+        Sampler[0] = <FromSampler>;
+        Sampler[1] = <ToSampler>;
+        PixelShaderConstantF[0] = <Progress>;
+        PixelShaderConstantF[1] = <Size>;
+        // the side's rounding constants as values, not literals, so that a
+        // shader compiler cannot fold the exact remainders away
+        PixelShaderConstantF[24] = float4(50.0, 0.04, 0.2, 16.0);
+        PixelShaderConstantF[25] = float4(8.0, 4.0, 0.25, 0.0);
+        VertexShader = NULL;
+        PixelShader = asm
+        {
+            ps_2_0
+            // c20, c21: 1, 1/2, 2, 255; -2, 3, 1/255, 0
+            def c20, 1.0, 0.5, 2.0, 255.0
+            def c21, -2.0, 3.0, 0.00392156863, 0.0
+            // c24, c25 come from the pass: 50, 1/25, 1/5, 16; 8, 4, 1/4
+            dcl t0.xy
+            dcl_2d s0
+            dcl_2d s1
+            // (x, y) = floor(t0 * size): t0 is the pixel centre
+            mul r2.xy, t0, c1
+            frc r3.xy, r2
+            add r2.xy, r2, -r3
+            // P = 1 - Time, xfade's progress, and 1 - P rounded as xfade rounds it
+            // (saturated, so that a compiler cannot fold 1 - (1 - Time) into Time)
+            add_sat r2.z, c20.x, -c0.x
+            add r2.w, c20.x, -r2.z
+            // j = ceil(50 min(P, 1 - P)), the step of the square's size
+            min r3.x, r2.z, r2.w
+            mul r3.x, r3.x, c24.x
+            frc r3.y, -r3.x
+            add r3.x, r3.x, r3.y
+            // q = j / 25 rounded as a division: product with 1/25, then the exact
+            // remainder j - 25q (in parts 16q, 8q, q, each subtraction exact) corrects it
+            mul r4.x, r3.x, c24.y
+            mad r4.y, r4.x, -c24.w, r3.x
+            mad r4.y, r4.x, -c25.x, r4.y
+            add r4.y, r4.y, -r4.x
+            mad r4.x, r4.y, c24.y, r4.x
+            // side = 2 (j / 50) min(w, h) / 20 = (q min(w, h)) / 5 / 4, the division as above
+            min r3.z, c1.x, c1.y
+            mul r4.x, r4.x, r3.z
+            mul r4.z, r4.x, c24.z
+            mad r4.w, r4.z, -c25.y, r4.x
+            add r4.w, r4.w, -r4.z
+            mad r4.z, r4.w, c24.z, r4.z
+            mul r4.z, r4.z, c25.z
+            // k = floor((x, y) / side): the nearest whole n, or n - 1 where n side > x
+            rcp r4.w, r4.z
+            mul r5.xy, r2, r4.w
+            add r5.xy, r5, c20.y
+            frc r6.xy, r5
+            add r5.xy, r5, -r6
+            mul r6.xy, r5, r4.z
+            add r6.xy, r2, -r6
+            add r7.xy, r5, -c20.x
+            cmp r5.x, r6.x, r5.x, r7.x
+            cmp r5.y, r6.y, r5.y, r7.y
+            // the square's centre pixel floor((k + 1/2) side), at most the last pixel;
+            // the pixel itself when j = 0
+            add r5.xy, r5, c20.y
+            mul r5.xy, r5, r4.z
+            frc r6.xy, r5
+            add r5.xy, r5, -r6
+            add r6.xy, c1, -c20.x
+            min r5.xy, r5, r6
+            cmp r5.xy, -r3.x, r2, r5
+            // sample both inputs at that pixel's centre
+            add r5.xy, r5, c20.y
+            rcp r6.x, c1.x
+            rcp r6.y, c1.y
+            mul r5.xy, r5, r6
+            texld r0, r5, s0
+            texld r1, r5, s1
+            // first * P + second * (1 - P)
+            mov r3.z, r2.w
+            mov r3.w, r2.z
+            // the inputs as exact integers 0..255
+            mad r0, r0, c20.w, c20.y
+            frc r4, r0
+            add r0, r0, -r4
+            mad r1, r1, c20.w, c20.y
+            frc r4, r1
+            add r1, r1, -r4
+            // second * (1 - P) + first * P, truncated to an integer as xfade stores it
+            mul r4, r1, r3.z
+            mul r5, r0, r3.w
+            add r4, r4, r5
+            frc r5, r4
+            add r4, r4, -r5
+            mul r4, r4, c21.z
+            mov oC0, r4
+        };
+    }
+}
