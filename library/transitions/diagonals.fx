@@ -29,8 +29,9 @@ technique DiagTL
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // s = 1 + x / w * y / h - 2P, in xfade's order of operations
             rcp r3.y, c1.x
             rcp r3.z, c1.y
@@ -88,8 +89,9 @@ technique DiagTR
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // count from the right and top edges: (w - 1 - x, h - 1 - y) where mirrored
             add r4.xy, c1, -c20.x
             add r4.xy, r4, -r2
@@ -151,8 +153,9 @@ technique DiagBL
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // count from the left and bottom edges: (w - 1 - x, h - 1 - y) where mirrored
             add r4.xy, c1, -c20.x
             add r4.xy, r4, -r2
@@ -215,8 +218,9 @@ technique DiagBR
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // count from the right and bottom edges: (w - 1 - x, h - 1 - y) where mirrored
             add r4.xy, c1, -c20.x
             add r4.xy, r4, -r2

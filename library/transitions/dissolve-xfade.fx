@@ -36,8 +36,9 @@ technique Dissolve
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c28.z, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c28.z, -c0.x
             // a = 12.9898 x + 78.233 y, each product rounded on its own (the max keeps a
             // compiler from fusing one into a multiply-add)
             mul r3.xy, r2, c24

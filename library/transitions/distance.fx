@@ -28,8 +28,9 @@ technique Distance
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // e = squared colour distance of the two inputs (r, g, b on 0..1)
             add r3.xyz, r0, -r1
             dp3 r3.x, r3, r3

@@ -28,8 +28,9 @@ technique VertOpen
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // q = |x - h| / h, h = width / 2
             mul r3.y, c1.x, c20.y
             rcp r3.z, r3.y
@@ -88,8 +89,9 @@ technique VertClose
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // q = |x - h| / h, h = width / 2
             mul r3.y, c1.x, c20.y
             rcp r3.z, r3.y
@@ -148,8 +150,9 @@ technique HorzOpen
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // q = |y - h| / h, h = height / 2
             mul r3.y, c1.y, c20.y
             rcp r3.z, r3.y
@@ -208,8 +211,9 @@ technique HorzClose
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // q = |y - h| / h, h = height / 2
             mul r3.y, c1.y, c20.y
             rcp r3.z, r3.y

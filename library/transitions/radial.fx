@@ -31,8 +31,9 @@ technique Radial
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // (a, b) = (x - cx, y - cy) with (cx, cy) = (floor(w / 2), floor(h / 2))
             mul r6.xy, c1, c20.y
             frc r7.xy, r6

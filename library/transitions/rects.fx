@@ -30,8 +30,9 @@ technique RectCrop
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // (cx, cy) = (floor(w / 2), floor(h / 2)), the centre pixel
             mul r6.xy, c1, c20.y
             frc r7.xy, r6

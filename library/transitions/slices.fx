@@ -31,8 +31,9 @@ technique HlSlice
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // v = x / w - 1.5 P
             rcp r3.y, c1.x
             mul r3.x, r2.x, r3.y
@@ -83,8 +84,9 @@ technique HrSlice
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // n = w - 1 - x: count from the right edge
             add r2.x, c1.x, -r2.x
             add r2.x, r2.x, -c20.x
@@ -138,8 +140,9 @@ technique VuSlice
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // v = y / h - 1.5 P
             rcp r3.y, c1.y
             mul r3.x, r2.y, r3.y
@@ -190,8 +193,9 @@ technique VdSlice
             mul r2.xy, t0, c1
             frc r3.xy, r2
             add r2.xy, r2, -r3
-            // P = 1 - Time, xfade's progress
-            add r2.z, c20.x, -c0.x
+            // P = 1 - Time, xfade's progress (saturated, so that a compiler cannot
+            // fold 1 - Time into later sums and round differently)
+            add_sat r2.z, c20.x, -c0.x
             // n = h - 1 - y: count from the bottom edge
             add r2.y, c1.y, -r2.y
             add r2.y, r2.y, -c20.x
