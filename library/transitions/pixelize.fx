@@ -17,7 +17,7 @@ technique Pixelize
         // the side's rounding constants as values, not literals, so that a
         // shader compiler cannot fold the exact remainders away
         PixelShaderConstantF[24] = float4(50.0, 0.04, 0.2, 16.0);
-        PixelShaderConstantF[25] = float4(8.0, 4.0, 0.25, 0.0);
+        PixelShaderConstantF[25] = float4(8.0, 4.0, 0.25, -16777216.0);
         VertexShader = NULL;
         PixelShader = asm
         {
@@ -25,7 +25,7 @@ technique Pixelize
             // c20, c21: 1, 1/2, 2, 255; -2, 3, 1/255, 0
             def c20, 1.0, 0.5, 2.0, 255.0
             def c21, -2.0, 3.0, 0.00392156863, 0.0
-            // c24, c25 come from the pass: 50, 1/25, 1/5, 16; 8, 4, 1/4
+            // c24, c25 come from the pass: 50, 1/25, 1/5, 16; 8, 4, 1/4, -2^24
             dcl t0.xy
             dcl_2d s0
             dcl_2d s1
@@ -43,20 +43,32 @@ technique Pixelize
             frc r3.y, -r3.x
             add r3.x, r3.x, r3.y
             // q = j / 25 rounded as a division: product with 1/25, then the exact
-            // remainder j - 25q (in parts 16q, 8q, q, each subtraction exact) corrects it
+            // remainder j - 25q (in parts 16q, 8q, q, each subtraction exact) corrects
+            // it. Shader compilers simplify sums such as (a + b) - a to b, which would
+            // drop the remainder; a max with a far lower bound (c25.w) after each step
+            // hides the terms from them.
             mul r4.x, r3.x, c24.y
+            max r4.x, r4.x, c25.w
             mad r4.y, r4.x, -c24.w, r3.x
+            max r4.y, r4.y, c25.w
             mad r4.y, r4.x, -c25.x, r4.y
+            max r4.y, r4.y, c25.w
             add r4.y, r4.y, -r4.x
+            max r4.y, r4.y, c25.w
             mad r4.x, r4.y, c24.y, r4.x
-            // side = 2 (j / 50) min(w, h) / 20 = (q min(w, h)) / 5 / 4, the division as above
+            // side = 2 (j / 50) min(w, h) / 20 = (q min(w, h) / 4) / 5, the division as above
             min r3.z, c1.x, c1.y
             mul r4.x, r4.x, r3.z
+            mul r4.x, r4.x, c25.z
+            max r4.x, r4.x, c25.w
             mul r4.z, r4.x, c24.z
+            max r4.z, r4.z, c25.w
             mad r4.w, r4.z, -c25.y, r4.x
+            max r4.w, r4.w, c25.w
             add r4.w, r4.w, -r4.z
+            max r4.w, r4.w, c25.w
             mad r4.z, r4.w, c24.z, r4.z
-            mul r4.z, r4.z, c25.z
+            max r4.z, r4.z, c25.w
             // k = floor((x, y) / side): the nearest whole n, or n - 1 where n side > x
             rcp r4.w, r4.z
             mul r5.xy, r2, r4.w
@@ -64,10 +76,10 @@ technique Pixelize
             frc r6.xy, r5
             add r5.xy, r5, -r6
             mul r6.xy, r5, r4.z
+            max r6.xy, r6, c25.w
             add r6.xy, r2, -r6
             add r7.xy, r5, -c20.x
-            cmp r5.x, r6.x, r5.x, r7.x
-            cmp r5.y, r6.y, r5.y, r7.y
+            cmp r5.xy, r6, r5, r7
             // the square's centre pixel floor((k + 1/2) side), at most the last pixel;
             // the pixel itself when j = 0
             add r5.xy, r5, c20.y
