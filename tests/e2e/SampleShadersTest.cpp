@@ -1,13 +1,16 @@
-// Every assembly block of every sample effect assembles with the platform's
-// own D3DX assembler and makes a shader on the real device, so a sample's
-// shader text is valid apart from the effect framework that carries it.
+// Every assembly block of every effect file that library/index.tsv names
+// assembles with the platform's own D3DX assembler and makes a shader on the
+// real device, so the library's shader text is valid apart from the effect
+// framework that carries it.
 
 #include "tests/e2e/E2ESupport.h"
 
 #include <d3dx9.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -33,7 +36,37 @@ std::vector<std::string> AsmBlocks(const std::string& text) {
     return blocks;
 }
 
-class SampleShaders : public ::testing::TestWithParam<const wchar_t*> {};
+// The distinct files of the index (column "file", relative to the library,
+// with Windows separators), in the index's order.
+std::vector<std::wstring> IndexFiles() {
+    std::vector<std::wstring> files;
+    std::istringstream rows(ReadText(e2e::LibraryFolder() + L"\\index.tsv"));
+    std::string row;
+    bool header = true;
+    while (std::getline(rows, row)) {
+        if (header || row.empty()) {
+            header = false;
+            continue;
+        }
+        std::istringstream cells(row);
+        std::string name, kind, file;
+        std::getline(cells, name, '\t');
+        std::getline(cells, kind, '\t');
+        std::getline(cells, file, '\t');
+        std::wstring path(file.begin(), file.end());
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        if (std::find(files.begin(), files.end(), path) == files.end())
+            files.push_back(path);
+    }
+    return files;
+}
+
+class SampleShaders : public ::testing::TestWithParam<std::wstring> {};
+
+TEST(LibraryIndex, NamesEveryFile) {
+    // A missing or unreadable index would otherwise leave nothing to test.
+    EXPECT_GE(IndexFiles().size(), 10u);
+}
 
 TEST_P(SampleShaders, AssembleAndCreate) {
     IDirect3DDevice9* device = e2e::Device();
@@ -61,12 +94,6 @@ TEST_P(SampleShaders, AssembleAndCreate) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EverySample, SampleShaders,
-                         ::testing::Values(L"transitions\\crossfade.fx", L"transitions\\wipe.fx",
-                                           L"transitions\\iris.fx", L"transitions\\dissolve.fx",
-                                           L"transitions\\fadecolor.fx", L"transitions\\push.fx",
-                                           L"transitions\\pixelate.fx", L"transitions\\swell.fx",
-                                           L"effects\\greyscale.fx", L"effects\\tint.fx",
-                                           L"effects\\blur.fx"));
+INSTANTIATE_TEST_SUITE_P(EveryIndexedFile, SampleShaders, ::testing::ValuesIn(IndexFiles()));
 
 } // namespace
