@@ -41,12 +41,14 @@ technique CircleCrop
             add r6.xy, r6, -r7
             // d = distance of the pixel from the centre
             add r7.xy, r2, -r6
-            mul r7.zw, r7.xyxy, r7.xyxy
+            mul r7.z, r7.x, r7.x
+            mul r7.w, r7.y, r7.y
             add r7.z, r7.z, r7.w
             rsq r7.z, r7.z
             rcp r7.z, r7.z
             // z = distance of a corner pixel from the centre: hypot(cx, cy)
-            mul r6.zw, r6.xyxy, r6.xyxy
+            mul r6.z, r6.x, r6.x
+            mul r6.w, r6.y, r6.y
             add r6.z, r6.z, r6.w
             rsq r6.z, r6.z
             rcp r6.z, r6.z
@@ -100,12 +102,14 @@ technique CircleOpen
             add r6.xy, r6, -r7
             // d = distance of the pixel from the centre
             add r7.xy, r2, -r6
-            mul r7.zw, r7.xyxy, r7.xyxy
+            mul r7.z, r7.x, r7.x
+            mul r7.w, r7.y, r7.y
             add r7.z, r7.z, r7.w
             rsq r7.z, r7.z
             rcp r7.z, r7.z
             // z = distance of a corner pixel from the centre: hypot(cx, cy)
-            mul r6.zw, r6.xyxy, r6.xyxy
+            mul r6.z, r6.x, r6.x
+            mul r6.w, r6.y, r6.y
             add r6.z, r6.z, r6.w
             rsq r6.z, r6.z
             rcp r6.z, r6.z
@@ -176,12 +180,14 @@ technique CircleClose
             add r6.xy, r6, -r7
             // d = distance of the pixel from the centre
             add r7.xy, r2, -r6
-            mul r7.zw, r7.xyxy, r7.xyxy
+            mul r7.z, r7.x, r7.x
+            mul r7.w, r7.y, r7.y
             add r7.z, r7.z, r7.w
             rsq r7.z, r7.z
             rcp r7.z, r7.z
             // z = distance of a corner pixel from the centre: hypot(cx, cy)
-            mul r6.zw, r6.xyxy, r6.xyxy
+            mul r6.z, r6.x, r6.x
+            mul r6.w, r6.y, r6.y
             add r6.z, r6.z, r6.w
             rsq r6.z, r6.z
             rcp r6.z, r6.z
