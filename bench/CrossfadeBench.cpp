@@ -3,6 +3,7 @@
 // the same device directly; also the time of Initialize and of the first frame.
 // Run with scripts/bench.sh.
 
+#include "bench/BenchSupport.h"
 #include "com/HResult.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
@@ -19,35 +20,12 @@
 namespace {
 
 using quorvel::ComPtr;
+using namespace quorvelbench;
 using namespace quorvelrender;
 
 constexpr UINT kWidth = 1920, kHeight = 1080;
 constexpr UINT kFramesPerRound = 30;
 constexpr int kRounds = 12;
-
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    ::QueryPerformanceCounter(&counter);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Waits until the device has finished everything queued so far.
-HRESULT Finish(IDirect3DDevice9* device) {
-    ComPtr<IDirect3DQuery9> query;
-    RETURN_IF_FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, query.put()));
-    RETURN_IF_FAILED(query->Issue(D3DISSUE_END));
-    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE)
-        ::Sleep(0);
-    return S_OK;
-}
-
-std::wstring Folder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\render";
-}
 
 // The crossfade sample's pixel shader, as the effect carries it.
 std::string CrossfadeAssembly(const std::wstring& effect) {
@@ -136,7 +114,7 @@ int Fail(const char* what, HRESULT hr) {
 } // namespace
 
 int main() {
-    const std::wstring folder = Folder();
+    const std::wstring folder = RenderFolder();
     const std::wstring effect = folder + L"\\library\\transitions\\crossfade.fx";
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DeviceContext context;
@@ -146,8 +124,8 @@ int main() {
     IDirect3DDevice9* device = context.device();
     ComPtr<IDirect3DTexture9> in0, in1, output;
     ComPtr<IDirect3DSurface9> target;
-    if (FAILED(hr = LoadImageTexture(device, folder + L"\\images\\from.png", kWidth,
-                                     kHeight, in0.put())) ||
+    if (FAILED(hr = LoadImageTexture(device, folder + L"\\images\\from.png", kWidth, kHeight,
+                                     in0.put())) ||
         FAILED(hr = LoadImageTexture(device, folder + L"\\images\\to.png", kWidth, kHeight,
                                      in1.put())) ||
         FAILED(hr = CreateTargetTexture(device, kWidth, kHeight, output.put())) ||

@@ -4,6 +4,7 @@
 // and the live Direct3D objects (references on the device) as it goes; after
 // the first cycle none of them should grow. Run with scripts/soak.sh.
 
+#include "bench/BenchSupport.h"
 #include "com/HResult.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
@@ -18,28 +19,12 @@
 namespace {
 
 using quorvel::ComPtr;
+using namespace quorvelbench;
 using namespace quorvelrender;
 
 // Small outputs keep the run short; what leaks per frame leaks at any size.
 constexpr struct { UINT width, height; } kSizes[] = {{64, 48}, {96, 64}, {80, 45}, {48, 48}};
 constexpr size_t kSizeCount = sizeof(kSizes) / sizeof(kSizes[0]);
-
-std::wstring Folder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\render";
-}
-
-// Waits until the device has finished everything queued so far.
-HRESULT Finish(IDirect3DDevice9* device) {
-    ComPtr<IDirect3DQuery9> query;
-    RETURN_IF_FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, query.put()));
-    RETURN_IF_FAILED(query->Issue(D3DISSUE_END));
-    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE)
-        ::Sleep(0);
-    return S_OK;
-}
 
 ULONG DeviceReferences(IDirect3DDevice9* device) {
     device->AddRef();
@@ -123,7 +108,7 @@ int main(int argc, char** argv) {
     const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int sizeEvery = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int initializeEvery = argc > 3 ? std::atoi(argv[3]) : 10000;
-    const std::wstring folder = Folder();
+    const std::wstring folder = RenderFolder();
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DeviceContext context;
     HRESULT hr = context.Create();

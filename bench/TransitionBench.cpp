@@ -4,6 +4,8 @@
 // xfade-matched entry of library/index.tsv, beside ffmpeg's xfade on the same two frames. Usage:
 // bench_transition.exe EFFECT TECHNIQUE FROM.png TO.png FRAMES Prints "fps N" on success.
 
+#include "bench/BenchSupport.h"
+#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
@@ -15,39 +17,14 @@
 namespace {
 
 using quorvel::ComPtr;
+using namespace quorvelbench;
 using namespace quorvelrender;
 
 constexpr UINT kWidth = 1920, kHeight = 1080;
 
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    ::QueryPerformanceCounter(&counter);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Waits until the device has finished everything queued so far.
-HRESULT Finish(IDirect3DDevice9* device) {
-    ComPtr<IDirect3DQuery9> query;
-    RETURN_IF_FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, query.put()));
-    RETURN_IF_FAILED(query->Issue(D3DISSUE_END));
-    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE)
-        ::Sleep(0);
-    return S_OK;
-}
-
-std::wstring Folder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\render";
-}
-
 std::wstring Wide(const char* text) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
+    std::wstring wide;
+    quorvel::Widen(text, wide, CP_ACP);
     return wide;
 }
 
@@ -84,7 +61,7 @@ int main(int argc, char** argv) {
         return Fail("inputs", hr);
 
     Session session;
-    hr = session.Open(device, Folder(), false, true);
+    hr = session.Open(device, RenderFolder(), false, true);
     HostParameter file, technique;
     file.name = L"ShaderFilename";
     file.from.s = effect;

@@ -1,0 +1,31 @@
+#include "bench/BenchSupport.h"
+
+#include "com/ComPtr.h"
+#include "com/HResult.h"
+
+namespace quorvelbench {
+
+double Now() {
+    LARGE_INTEGER counter, frequency;
+    ::QueryPerformanceCounter(&counter);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+HRESULT Finish(IDirect3DDevice9* device) {
+    quorvel::ComPtr<IDirect3DQuery9> query;
+    RETURN_IF_FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, query.put()));
+    RETURN_IF_FAILED(query->Issue(D3DISSUE_END));
+    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE)
+        ::Sleep(0);
+    return S_OK;
+}
+
+std::wstring RenderFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, n);
+    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\render";
+}
+
+} // namespace quorvelbench
