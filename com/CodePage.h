@@ -6,6 +6,8 @@
 // into "A" and a fullwidth "＼" never into a real backslash. Header-only so the
 // host-side tools can use it without linking the product.
 
+#include "com/HResult.h"
+
 #include <windows.h>
 
 #include <climits>
@@ -20,17 +22,8 @@ enum class Unspellable {
     NotFound,         // a path: it names no file we can open, so fail
 };
 
-namespace codepage_detail {
-
 // UTF-8 and UTF-7 refuse the best-fit flag and the default-character query.
 inline bool TakesNarrowFlags(UINT codePage) { return codePage != CP_UTF8 && codePage != CP_UTF7; }
-
-inline HRESULT LastError() {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
-} // namespace codepage_detail
 
 // `text` as UTF-16; `flags` as for MultiByteToWideChar (MB_ERR_INVALID_CHARS).
 inline HRESULT Widen(std::string_view text, std::wstring& wide, UINT codePage = CP_THREAD_ACP,
@@ -43,11 +36,11 @@ inline HRESULT Widen(std::string_view text, std::wstring& wide, UINT codePage = 
     const int count = static_cast<int>(text.size());
     const int length = ::MultiByteToWideChar(codePage, flags, text.data(), count, nullptr, 0);
     if (length <= 0)
-        return codepage_detail::LastError();
+        return HResultFromLastError();
     wide.resize(static_cast<size_t>(length));
     if (::MultiByteToWideChar(codePage, flags, text.data(), count, wide.data(), length) != length) {
         wide.clear();
-        return codepage_detail::LastError();
+        return HResultFromLastError();
     }
     return S_OK;
 } catch (...) {
@@ -65,21 +58,21 @@ inline HRESULT Narrow(std::wstring_view text, std::string& narrow, UINT codePage
         return S_OK;
     if (text.size() > INT_MAX)
         return E_INVALIDARG;
-    const bool flagged = codepage_detail::TakesNarrowFlags(codePage);
+    const bool flagged = TakesNarrowFlags(codePage);
     const DWORD flags = flagged ? WC_NO_BEST_FIT_CHARS : 0;
     const int count = static_cast<int>(text.size());
     BOOL usedDefault = FALSE;
     const int length = ::WideCharToMultiByte(codePage, flags, text.data(), count, nullptr, 0,
                                              nullptr, flagged ? &usedDefault : nullptr);
     if (length <= 0)
-        return codepage_detail::LastError();
+        return HResultFromLastError();
     if (usedDefault && unspellable == Unspellable::NotFound)
         return E_FAIL;
     narrow.resize(static_cast<size_t>(length));
     if (::WideCharToMultiByte(codePage, flags, text.data(), count, narrow.data(), length, nullptr,
                               nullptr) != length) {
         narrow.clear();
-        return codepage_detail::LastError();
+        return HResultFromLastError();
     }
     return S_OK;
 } catch (...) {
