@@ -2,6 +2,7 @@
 
 #include "com/ComPtr.h"
 #include "com/HResult.h"
+#include "host/render/RenderHost.h"
 
 namespace quorvelbench {
 
@@ -26,6 +27,19 @@ std::wstring RenderFolder() {
     const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, n);
     return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\render";
+}
+
+HRESULT OpenTransition(quorvelrender::Session& session, IDirect3DDevice9* device,
+                       const std::wstring& folder, const std::wstring& effect,
+                       const std::wstring& technique) {
+    quorvelrender::HostParameter file, name;
+    file.name = L"ShaderFilename";
+    file.from.s = effect;
+    name.name = L"Technique";
+    name.from.s = technique;
+    RETURN_IF_FAILED(session.Open(device, folder, false, true));
+    RETURN_IF_FAILED(quorvelrender::PutParameter(session.editor(), nullptr, file));
+    return quorvelrender::PutParameter(session.editor(), nullptr, name);
 }
 
 } // namespace quorvelbench

@@ -133,17 +133,7 @@ int main() {
         return Fail("inputs", hr);
 
     Session session;
-    hr = session.Open(device, folder, false, true);
-    HostParameter file, technique;
-    file.name = L"ShaderFilename";
-    file.from.s = effect;
-    technique.name = L"Technique";
-    technique.from.s = L"Crossfade";
-    if (SUCCEEDED(hr))
-        hr = PutParameter(session.editor(), nullptr, file);
-    if (SUCCEEDED(hr))
-        hr = PutParameter(session.editor(), nullptr, technique);
-    if (FAILED(hr))
+    if (FAILED(hr = OpenTransition(session, device, folder, effect, L"Crossfade")))
         return Fail("opening Quorvel.dll", hr);
     double start = Now();
     if (FAILED(hr = session.Initialize()))

@@ -130,14 +130,8 @@ int main(int argc, char** argv) {
     const ULONG ownReferences = DeviceReferences(device);
 
     Session session;
-    HostParameter file, technique;
-    file.name = L"ShaderFilename";
-    file.from.s = folder + L"\\library\\transitions\\crossfade.fx";
-    technique.name = L"Technique";
-    technique.from.s = L"Crossfade";
-    if (FAILED(hr = session.Open(device, folder, false, true)) ||
-        FAILED(hr = PutParameter(session.editor(), nullptr, file)) ||
-        FAILED(hr = PutParameter(session.editor(), nullptr, technique)))
+    if (FAILED(hr = OpenTransition(session, device, folder,
+                                   folder + L"\\library\\transitions\\crossfade.fx", L"Crossfade")))
         return Fail("opening Quorvel.dll", 0, hr);
     // The session's own objects (host device object) count as the bench's.
     const ULONG sessionReferences = DeviceReferences(device) - ownReferences;

@@ -61,17 +61,7 @@ int main(int argc, char** argv) {
         return Fail("inputs", hr);
 
     Session session;
-    hr = session.Open(device, RenderFolder(), false, true);
-    HostParameter file, technique;
-    file.name = L"ShaderFilename";
-    file.from.s = effect;
-    technique.name = L"Technique";
-    technique.from.s = name;
-    if (SUCCEEDED(hr))
-        hr = PutParameter(session.editor(), nullptr, file);
-    if (SUCCEEDED(hr))
-        hr = PutParameter(session.editor(), nullptr, technique);
-    if (FAILED(hr))
+    if (FAILED(hr = OpenTransition(session, device, RenderFolder(), effect, name)))
         return Fail("opening Quorvel.dll", hr);
     if (FAILED(hr = session.Initialize()))
         return Fail("Initialize", hr);

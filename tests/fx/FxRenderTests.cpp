@@ -430,22 +430,10 @@ TEST_F(FxDeviceTest, VertexShaderTakesTheMatrixInTheFrameworkConvention) {
     ASSERT_EQ(
         effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WorldViewProjection"), &shift),
         D3D_OK);
-    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
-    IDirect3DDevice9* d = m_spDevice.get();
-    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
-    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
-    ASSERT_EQ(d->BeginScene(), D3D_OK);
-    UINT passes = 0;
-    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
-    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
-    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
-    ASSERT_EQ(effect->EndPass(), D3D_OK);
-    ASSERT_EQ(effect->End(), D3D_OK);
-    ASSERT_EQ(d->EndScene(), D3D_OK);
+    DrawClipSpaceQuad(effect.get());
     // End put the fixed-function vertex processing back.
     ComPtr<IDirect3DVertexShader9> shader;
-    ASSERT_EQ(d->GetVertexShader(shader.put()), D3D_OK);
+    ASSERT_EQ(m_spDevice->GetVertexShader(shader.put()), D3D_OK);
     EXPECT_FALSE(shader);
     const std::vector<D3DCOLOR> pixels = ReadBack();
     ASSERT_EQ(pixels.size(), kSize * kSize);

@@ -397,19 +397,7 @@ TEST_F(FxDeviceTest, DeclaredPixelPositionReachesTheDevice) {
         Model3Effect("ps_3_0\ndef c0, 31.75, 0, 0, 0\ndef c1, 1, 0, 0, 1\ndef c2, 0, 1, 0, 1\n"
                      "dcl vPos.xy\nadd r0, vPos.x, -c0.x\ncmp oC0, r0, c2, c1\n"));
     ASSERT_TRUE(effect);
-    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
-    IDirect3DDevice9* d = m_spDevice.get();
-    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
-    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
-    ASSERT_EQ(d->BeginScene(), D3D_OK);
-    UINT passes = 0;
-    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
-    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
-    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
-    ASSERT_EQ(effect->EndPass(), D3D_OK);
-    ASSERT_EQ(effect->End(), D3D_OK);
-    ASSERT_EQ(d->EndScene(), D3D_OK);
+    DrawClipSpaceQuad(effect.get());
     const std::vector<D3DCOLOR> pixels = ReadBack();
     ASSERT_EQ(pixels.size(), kSize * kSize);
     for (UINT y = 2; y < kSize - 2; y += 5) {

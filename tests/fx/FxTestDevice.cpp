@@ -115,6 +115,22 @@ void FxDeviceTest::Draw(ID3DXEffect* effect, DWORD flags) {
     ASSERT_EQ(m_spDevice->EndScene(), D3D_OK);
 }
 
+void FxDeviceTest::DrawClipSpaceQuad(ID3DXEffect* effect) {
+    const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->EndScene(), D3D_OK);
+}
+
 std::vector<D3DCOLOR> FxDeviceTest::ReadBack() {
     std::vector<D3DCOLOR> pixels;
     ComPtr<IDirect3DSurface9> copy;

@@ -32,6 +32,9 @@ class FxDeviceTest : public ::testing::Test {
     MakeTexture(const std::function<D3DCOLOR(UINT, UINT)>& color);
     // Clears the target, then draws a full-target quad once per pass.
     void Draw(ID3DXEffect* effect, DWORD flags = 0);
+    // The first pass over a quad given in clip space (XYZ), for effects with
+    // their own vertex shader; the target starts opaque black.
+    void DrawClipSpaceQuad(ID3DXEffect* effect);
     std::vector<D3DCOLOR> ReadBack();
 
     HWND m_hWnd = nullptr;
