@@ -14,6 +14,8 @@ quorvel_wine_start "$build"
 
 status=0
 ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+# Native unit tests of the platform-free code and the shader compiler.
+ctest --test-dir "$build/native" --output-on-failure -j2 || status=$?
 # Video through the render tool and the gallery page in Chromium, in this session.
 QUORVEL_WINE_STARTED=1 "$root/tests/preview/run.sh" "$build" || status=$?
 
