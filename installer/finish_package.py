@@ -168,8 +168,8 @@ def main():
     args = parser.parse_args()
 
     work = args.out + ".tmp"
-    shutil.copyfile(args.source, work)
     try:
+        shutil.copyfile(args.source, work)
         tables = msidb.read_all(work)
         versioned = add_versions(tables, args.stage, args.windres)
         add_short_names(tables)
@@ -184,6 +184,8 @@ def main():
         if not versioned:
             raise SystemExit("finish_package: no versioned file in " + args.source)
         os.replace(work, args.out)
+    except (OSError, RuntimeError) as e:
+        raise SystemExit("finish_package: %s not built: %s" % (args.out, e))
     finally:
         if os.path.exists(work):
             os.remove(work)

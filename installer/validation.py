@@ -242,39 +242,37 @@ def table(tables):
     """The _Validation table for `tables` (name to msidb.Table), describing
     itself too. Refers only to tables the package has: a KeyTable naming a
     missing table is itself a validation error."""
-    present = set(tables) | {"_Validation"}
-    rows = []
-    columns = dict((name, t) for name, t in tables.items())
+    result = msidb.Table("_Validation",
+                         ["Table", "Column", "Nullable", "MinValue", "MaxValue", "KeyTable",
+                          "KeyColumn", "Category", "Set", "Description"],
+                         ["s32", "s32", "s4", "I4", "I4", "S255", "I2", "S32", "S255", "S255"],
+                         ["Table", "Column"], [])
+    described = dict(tables, _Validation=result)
     missing = []
-    for name in sorted(present):
+    for name, described_table in sorted(described.items()):
         known = {c["Column"]: c for c in SCHEMA.get(name, [])}
-        if name == "_Validation":
-            have = [c["Column"] for c in SCHEMA["_Validation"]]
-            nullable = {c: c not in ("Table", "Column", "Nullable") for c in have}
-        else:
-            have = columns[name].columns
-            nullable = {c: columns[name].nullable(c) for c in have}
-        for name_of_column in have:
+        for name_of_column in described_table.columns:
             spec = known.get(name_of_column)
             if spec is None:
                 missing.append("%s.%s" % (name, name_of_column))
                 continue
             keys = None
             if spec["KeyTable"]:
-                keys = ";".join(t for t in spec["KeyTable"].split(";") if t in present) or None
+                keys = ";".join(t for t in spec["KeyTable"].split(";") if t in described) or None
             low, high = spec["Range"] or (None, None)
-            rows.append({"Table": name, "Column": name_of_column,
-                         "Nullable": "Y" if nullable[name_of_column] else "N",
-                         "MinValue": "" if low is None else str(low),
-                         "MaxValue": "" if high is None else str(high),
-                         "KeyTable": keys or "",
-                         "KeyColumn": str(spec["KeyColumn"]) if keys else "",
-                         "Category": spec["Category"] or "", "Set": spec["Set"] or "",
-                         "Description": spec["Description"]})
+            # Every text column has a category; Text where only a set limits it.
+            category = spec["Category"]
+            if category is None and described_table.kind(name_of_column) == "s":
+                category = "Text"
+            result.rows.append({"Table": name, "Column": name_of_column,
+                                "Nullable": "Y" if described_table.nullable(name_of_column)
+                                else "N",
+                                "MinValue": "" if low is None else str(low),
+                                "MaxValue": "" if high is None else str(high),
+                                "KeyTable": keys or "",
+                                "KeyColumn": str(spec["KeyColumn"]) if keys else "",
+                                "Category": category or "", "Set": spec["Set"] or "",
+                                "Description": spec["Description"]})
     if missing:
         raise SystemExit("validation: no description for " + ", ".join(missing))
-    return msidb.Table("_Validation",
-                       ["Table", "Column", "Nullable", "MinValue", "MaxValue", "KeyTable",
-                        "KeyColumn", "Category", "Set", "Description"],
-                       ["s32", "s32", "s4", "I4", "I4", "S255", "I2", "S32", "S255", "S255"],
-                       ["Table", "Column"], rows)
+    return result

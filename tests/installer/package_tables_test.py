@@ -11,15 +11,18 @@ import argparse
 import copy
 import hashlib
 import os
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "installer"))
 sys.dont_write_bytecode = True  # nothing written into the source tree
+INSTALLER = sys.path[0]
 import check_package  # noqa: E402
 import finish_package  # noqa: E402
 import msidb  # noqa: E402
@@ -252,11 +255,80 @@ class Checker(unittest.TestCase):
         self.assertTrue(all(check_package.short_name_ok(s) for s in shorts), shorts)
 
 
+SHIM = """#!/usr/bin/env python3
+import fcntl, os, sys
+with open(os.environ["SHIM_LOG"], "a+") as log:
+    fcntl.flock(log, fcntl.LOCK_EX)
+    log.seek(0)
+    call = len(log.read().splitlines()) + 1
+    tool = os.path.basename(sys.argv[0])
+    log.write("%s %s\\n" % (tool, sys.argv[1] if tool == "msiinfo" else ""))
+if call == int(os.environ["SHIM_FAIL"]):
+    sys.exit("injected failure")
+os.execv(REAL, [REAL] + sys.argv[1:])
+"""
+
+
+class FinishingFailures(unittest.TestCase):
+    """Every tool the finishing step runs failing in turn: it reports the
+    failure and leaves neither a package nor a temporary file."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="finish-")
+        self.shims = os.path.join(self.folder, "bin")
+        os.makedirs(self.shims)
+        for tool in ("msiinfo", "msibuild", os.path.basename(ARGS.windres)):
+            real = shutil.which(tool) or shutil.which(ARGS.windres)
+            path = os.path.join(self.shims, tool)
+            with open(path, "w") as f:
+                f.write(SHIM.replace("REAL", repr(real)))
+            os.chmod(path, 0o755)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+
+    def finish(self, fail):
+        log = os.path.join(self.folder, "calls-%d" % fail)
+        out = os.path.join(self.folder, "out.msi")
+        env = dict(os.environ, PATH=self.shims + os.pathsep + os.environ["PATH"],
+                   SHIM_LOG=log, SHIM_FAIL=str(fail))
+        done = subprocess.run(
+            [sys.executable, os.path.join(INSTALLER, "finish_package.py"), "--in",
+             ARGS.wixl_output, "--out", out, "--stage", ARGS.stage, "--windres",
+             os.path.join(self.shims, os.path.basename(ARGS.windres))],
+            env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        with open(log) as f:
+            calls = f.read().splitlines()
+        return done, out, calls
+
+    def test_each_tool_failing(self):
+        done, out, calls = self.finish(0)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(os.path.exists(out))
+        os.remove(out)
+        # Calls of one kind share one path through the code: the first call
+        # of each kind before and after the tables are written is enough.
+        write = calls.index(next(c for c in calls if c.startswith("msibuild")))
+        firsts = {}
+        for number, call in enumerate(calls, 1):
+            firsts.setdefault((call, number > write + 1), number)
+        self.assertGreaterEqual(len(firsts), 5, calls)
+        for (call, after), number in sorted(firsts.items(), key=lambda item: item[1]):
+            with self.subTest(call=number, tool=call):
+                done, out, _ = self.finish(number)
+                self.assertNotEqual(done.returncode, 0)
+                self.assertIn(b"finish_package: ", done.stderr)
+                self.assertNotIn(b"Traceback", done.stderr)
+                left = [f for f in os.listdir(self.folder)
+                        if f != "bin" and not f.startswith("calls-")]
+                self.assertEqual(left, [])
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for name in ("--package", "--stage", "--version", "--next-package", "--next-stage",
-                 "--next-version", "--wixl-output"):
+                 "--next-version", "--wixl-output", "--windres"):
         parser.add_argument(name, required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
