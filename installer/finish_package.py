@@ -90,8 +90,8 @@ def short_candidate(long, number):
         base, ext = long, ""
 
     def clean(text):
-        return "".join(c for c in text.upper()
-                       if c not in check_package.NOT_IN_SHORT_NAMES and c != "." and " " < c < "\x7f")
+        excluded = check_package.NOT_IN_SHORT_NAMES | {"."}
+        return "".join(c for c in text.upper() if c not in excluded and " " < c < "\x7f")
     base, ext = clean(base) or "_", clean(ext)[:3]
     suffix = "~%d" % number
     return base[:8 - len(suffix)] + suffix + ("." + ext if ext else "")

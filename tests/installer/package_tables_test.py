@@ -167,53 +167,67 @@ def shared_short_name(t):
 
 
 # (fault, change to the package's tables, part of the report expected)
+def edit(table, match, **values):
+    return lambda t: change(t, table, match, **values)
+
+
+def extra(table, **values):
+    return lambda t: add(t, table, **values)
+
+
+def edit_first_registry(**values):
+    return lambda t: t["Registry"].rows[0].update(
+        {k: v(t["Registry"].rows[0]) for k, v in values.items()})
+
+
+def lower_component_id(t):
+    change(t, "Component", {"Component": "QuorvelDll"}, ComponentId=next(
+        r["ComponentId"] for r in t["Component"].rows if r["Component"] == "QuorvelDll").lower())
+
+
+def forget_description(t):
+    t["_Validation"].rows = [r for r in t["_Validation"].rows
+                             if (r["Table"], r["Column"]) != ("File", "Version")]
+
+
+DLL = {"File": "QuorvelDllFile"}
+# (fault, change to the package's tables, part of the report expected)
 FAULTS = [
-    ("long file name alone", lambda t: change(t, "File", {"File": "QuorvelDllFile"},
-                                              FileName="QuorvelServer.dll"), "valid Filename"),
-    ("long folder name alone", lambda t: change(t, "Directory", {"DefaultDir": "TRANSI~1|transitions"},
-                                                DefaultDir="transitions"), "valid DefaultDir"),
+    ("long file name alone", edit("File", DLL, FileName="QuorvelServer.dll"), "valid Filename"),
+    ("long folder name alone", edit("Directory", {"DefaultDir": "TRANSI~1|transitions"},
+                                    DefaultDir="transitions"), "valid DefaultDir"),
     ("short name shared in a folder", shared_short_name, "share the short name"),
-    ("versioned file hashed", lambda t: add(t, "MsiFileHash", File_="QuorvelDllFile", Options="0",
-                                            HashPart1="1", HashPart2="2", HashPart3="3",
-                                            HashPart4="4"), "versioned file with an MsiFileHash"),
-    ("versioned file without language", lambda t: change(t, "File", {"File": "QuorvelDllFile"},
-                                                         Language=""), "without a language"),
-    ("malformed version", lambda t: change(t, "File", {"File": "QuorvelDllFile"},
-                                           Version="1.0.0.0.0"), "valid Version"),
-    ("column not described", lambda t: t["_Validation"].rows.remove(next(
-        r for r in t["_Validation"].rows if (r["Table"], r["Column"]) == ("File", "Version"))),
-     "File.Version: not described"),
-    ("description of a missing column", lambda t: add(t, "_Validation", Table="File",
-                                                      Column="Checksum", Nullable="Y"),
-     "which the package lacks"),
-    ("null where not nullable", lambda t: change(t, "Property", {"Property": "ARPNOMODIFY"},
-                                                 Value=""), "may not be null"),
-    ("below the range", lambda t: change(t, "Media", {"DiskId": "1"}, DiskId="0"), "below 1"),
-    ("not in the set", lambda t: change(t, "RemoveFile", {"FileKey": "RemoveTavimarkFolder"},
-                                        InstallMode="4"), "is not one of"),
-    ("dangling foreign key", lambda t: change(t, "FeatureComponents", {"Component_": "QuorvelDll"},
-                                              Component_="NoSuchComponent"), "is not a key of"),
-    ("duplicate primary key", lambda t: add(t, "Property", Property="ARPNOMODIFY", Value="1"),
+    ("versioned file hashed", extra("MsiFileHash", File_="QuorvelDllFile", Options="0",
+                                    HashPart1="1", HashPart2="2", HashPart3="3", HashPart4="4"),
+     "versioned file with an MsiFileHash"),
+    ("versioned file without language", edit("File", DLL, Language=""), "without a language"),
+    ("malformed version", edit("File", DLL, Version="1.0.0.0.0"), "valid Version"),
+    ("column not described", forget_description, "File.Version: not described"),
+    ("description of a missing column", extra("_Validation", Table="File", Column="Checksum",
+                                              Nullable="Y"), "which the package lacks"),
+    ("null where not nullable", edit("Property", {"Property": "ARPNOMODIFY"}, Value=""),
+     "may not be null"),
+    ("below the range", edit("Media", {"DiskId": "1"}, DiskId="0"), "below 1"),
+    ("not in the set", edit("RemoveFile", {"FileKey": "RemoveTavimarkFolder"}, InstallMode="4"),
+     "is not one of"),
+    ("dangling foreign key", edit("FeatureComponents", {"Component_": "QuorvelDll"},
+                                  Component_="NoSuchComponent"), "is not a key of"),
+    ("duplicate primary key", extra("Property", Property="ARPNOMODIFY", Value="1"),
      "duplicate primary key"),
-    ("condition names a missing component", lambda t: add(
-        t, "LaunchCondition", Condition="$NoSuchComponent>2", Description="x"),
+    ("condition names a missing component",
+     extra("LaunchCondition", Condition="$NoSuchComponent>2", Description="x"),
      "component 'NoSuchComponent'"),
-    ("condition names a missing feature", lambda t: add(
-        t, "LaunchCondition", Condition="&NoSuchFeature=3", Description="x"),
+    ("condition names a missing feature",
+     extra("LaunchCondition", Condition="&NoSuchFeature=3", Description="x"),
      "feature 'NoSuchFeature'"),
-    ("lower-case GUID", lambda t: change(t, "Component", {"Component": "QuorvelDll"},
-                                         ComponentId=next(r["ComponentId"] for r in t["Component"].rows
-                                                          if r["Component"] == "QuorvelDll").lower()),
-     "valid Guid"),
-    ("registry path ending in a backslash", lambda t: change(
-        t, "Registry", {"Registry": t["Registry"].rows[0]["Registry"]},
-        Key=t["Registry"].rows[0]["Key"] + "\\"), "valid RegPath"),
-    ("unclosed bracket", lambda t: change(t, "Registry", {"Registry": t["Registry"].rows[0]["Registry"]},
-                                          Value="[INSTALLFOLDER"), "valid Formatted"),
-    ("invalid identifier", lambda t: add(t, "Property", Property="9LIVES", Value="1"),
-     "valid Identifier"),
-    ("key table that does not exist", lambda t: change(
-        t, "_Validation", {"Table": "File", "Column": "Component_"}, KeyTable="Components"),
+    ("lower-case GUID", lower_component_id, "valid Guid"),
+    ("registry path ending in a backslash", edit_first_registry(Key=lambda r: r["Key"] + "\\"),
+     "valid RegPath"),
+    ("unclosed bracket", edit_first_registry(Value=lambda r: "[INSTALLFOLDER"),
+     "valid Formatted"),
+    ("invalid identifier", extra("Property", Property="9LIVES", Value="1"), "valid Identifier"),
+    ("key table that does not exist",
+     edit("_Validation", {"Table": "File", "Column": "Component_"}, KeyTable="Components"),
      "missing table Components"),
 ]
 
