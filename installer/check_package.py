@@ -34,8 +34,7 @@ REFERENCE = re.compile(r"([$?&!])([A-Za-z_][A-Za-z0-9_.]*)")
 def short_name_ok(name, wildcards=False):
     """An 8.3 name: one to eight characters, optionally a dot and one to
     three more; printable ASCII without the characters short names exclude."""
-    bad = NOT_IN_SHORT_NAMES - (WILDCARDS if wildcards else set())
-    bad = bad | (set() if wildcards else WILDCARDS)
+    bad = NOT_IN_SHORT_NAMES - WILDCARDS if wildcards else NOT_IN_SHORT_NAMES
     if not name or any(c in bad or not " " < c < "\x7f" for c in name):
         return False
     base, dot, ext = name.partition(".")
@@ -43,7 +42,7 @@ def short_name_ok(name, wildcards=False):
 
 
 def long_name_ok(name, wildcards=False):
-    bad = NOT_IN_NAMES - (WILDCARDS if wildcards else set())
+    bad = NOT_IN_NAMES - WILDCARDS if wildcards else NOT_IN_NAMES
     return (bool(name) and not any(c in bad or ord(c) < 32 for c in name)
             and name not in (".", "..") and not name.endswith((" ", ".")))
 
