@@ -158,6 +158,8 @@ def component_guid(upgrade_code, rel):
 
 def write_wxs(args, files, registration):
     upgrade = args.upgrade_code
+    # One version, one product: Windows Installer refuses another build of an
+    # installed version, so a build given to users carries a new version.
     product_code = str(uuid.uuid5(uuid.UUID(upgrade), "product:" + args.version)).upper()
     dll = files[0]
     tree = {}
