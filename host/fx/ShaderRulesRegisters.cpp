@@ -92,7 +92,10 @@ bool ShaderRules::ReadPorts() {
         if (port.profile != m_profile)
             continue;
         std::vector<uint32_t> seen;
-        for (const DecodedOperand& s : m_ins->sources) {
+        // sincos's two model 2 constants are part of the instruction itself.
+        const size_t sources = m_ins->opcode == Opcode::SinCos ? 1 : m_ins->sources.size();
+        for (size_t i = 0; i < sources; ++i) {
+            const DecodedOperand& s = m_ins->sources[i];
             if (s.type != port.type)
                 continue;
             // An indexed register counts apart from every plain one.

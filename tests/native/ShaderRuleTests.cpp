@@ -408,6 +408,10 @@ std::vector<Case> VertexCases() {
         Tokens u = Vs20();
         u.Op(Opcode::Mad, {D(RT::Temp, 1), S(RT::Const, 3), S(RT::Input, 0), S(RT::Const, 3)});
         cases.push_back({"vs_2_0 one constant twice", finish(u), ""});
+        Tokens x = Vs20();
+        x.Op(Opcode::SinCos, {D(RT::Temp, 1, kMaskX | kMaskY), S(RT::Input, 0, kX), S(RT::Const, 1),
+                              S(RT::Const, 2)});
+        cases.push_back({"vs_2_0 sincos with its constants", finish(x), ""});
         Tokens w = Vs20();
         w.Op(Opcode::Add, {D(RT::Temp, 1), S(RT::Input, 0), S(RT::Input, 1)});
         cases.push_back({"vs_2_0 two inputs", finish(w), "X5104", 2});
