@@ -150,7 +150,7 @@ std::vector<RuleCase> RuleCases() {
         {"ps_3_0 predicated dsx of a temporary",
          Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nmov r0, v0.xyxy\nsetp_gt p0, r0, c0\n"
                       "mov r1, c0\n(p0.x) dsx r1, r0\nmov oC0, r1\n"),
-         "memory(17,1): error X5110: dsx: dsx inside dynamic flow control"},
+         "memory(17,8): error X5110: dsx: dsx inside dynamic flow control"},
         {"ps_3_0 oDepth on every path",
          Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nif_lt v0.x, c0.x\nmov oDepth, c0.x\nelse\n"
                       "mov oDepth, c0.y\nendif\nmov oC0, c0\n"),
