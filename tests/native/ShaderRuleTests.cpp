@@ -385,6 +385,111 @@ std::vector<Case> Ps30Cases() {
             .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)});
         cases.push_back({"rep 255 times", u.End(), ""});
     }
+    {
+        // texkill costs 2 and texldp 3 in ps_3_0: 256 texkills fill the 512 slots.
+        Tokens t = Ps30();
+        t.Repeat(255, Opcode::TexKill, {D(RT::Input, 0)}).Op(Opcode::Mov, {kOC0, S(RT::Const, 0)});
+        cases.push_back({"texkill takes 2 slots, 511 in all", t.End(), ""});
+        t.Op(Opcode::TexKill, {D(RT::Input, 0)});
+        cases.push_back({"texkill takes 2 slots, 513 in all", t.End(), "X5102", 258});
+        Tokens u = Ps30();
+        u.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)})
+            .Repeat(170, Opcode::Tex, {D(RT::Temp, 0), v0, S(RT::Sampler, 0)}, kTexLdProject)
+            .Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)});
+        cases.push_back({"texldp takes 3 slots, 512 in all", u.End(), ""});
+        u.Op(Opcode::Tex, {D(RT::Temp, 0), v0, S(RT::Sampler, 0)}, kTexLdProject);
+        cases.push_back({"texldp takes 3 slots, 515 in all", u.End(), "X5102", 174});
+    }
+    for (int depth : {24, 25}) {
+        Tokens t = Ps30();
+        t.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)});
+        t.Repeat(depth, Opcode::If, {S(RT::ConstBool, 0)}).Repeat(depth, Opcode::EndIf, {});
+        t.Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)});
+        cases.push_back({depth == 24 ? "if b0 nested 24 deep" : "if b0 nested 25 deep", t.End(),
+                         depth == 24 ? "" : "X5111", depth == 24 ? -2 : 27});
+        Tokens u = Ps30();
+        u.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)});
+        u.Repeat(depth, Opcode::IfC, {S(RT::Temp, 0, kX), S(RT::Const, 0, kX)}, Cmp(Comparison::Lt))
+            .Repeat(depth, Opcode::EndIf, {});
+        u.Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)});
+        cases.push_back({depth == 24 ? "if_lt nested 24 deep" : "if_lt nested 25 deep", u.End(),
+                         depth == 24 ? "" : "X5111", depth == 24 ? -2 : 27});
+    }
+    for (int chain : {4, 5}) {
+        // main calls l0, l0 calls l1, ...
+        Tokens t = Ps30();
+        t.Op(Opcode::Call, {S(RT::Label, 0)})
+            .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)})
+            .Op(Opcode::Ret, {});
+        for (int l = 0; l < chain; ++l) {
+            t.Op(Opcode::Label, {S(RT::Label, static_cast<uint32_t>(l))});
+            if (l + 1 < chain)
+                t.Op(Opcode::Call, {S(RT::Label, static_cast<uint32_t>(l + 1))});
+            t.Op(Opcode::Ret, {});
+        }
+        cases.push_back({chain == 4 ? "calls 4 deep" : "calls 5 deep", t.End(),
+                         chain == 4 ? "" : "X5111", chain == 4 ? -2 : -1});
+    }
+    {
+        Tokens t = Ps30();
+        t.Op(Opcode::Call, {S(RT::Label, 0)})
+            .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)})
+            .Op(Opcode::Ret, {});
+        t.Op(Opcode::Label, {S(RT::Label, 0)})
+            .Op(Opcode::Call, {S(RT::Label, 0)})
+            .Op(Opcode::Ret, {});
+        cases.push_back({"a subroutine calling itself", t.End(), "X5111", -1});
+        Tokens u = Ps30();
+        u.Op(Opcode::Call, {S(RT::Label, 3)})
+            .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)})
+            .Op(Opcode::Ret, {});
+        cases.push_back({"a call to no label", u.End(), "X5111", -1});
+    }
+    cases.push_back({"break outside a loop",
+                     Ps30().Op(Opcode::Break, {}).Op(Opcode::Mov, {kOC0, S(RT::Const, 0)}).End(),
+                     "X5111", 2});
+    {
+        Tokens t = Ps30();
+        ifLt(t)
+            .Op(Opcode::Else, {})
+            .Op(Opcode::Else, {})
+            .Op(Opcode::EndIf, {})
+            .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)});
+        cases.push_back({"two elses", t.End(), "X5111", 4});
+        Tokens u(ShaderKind::Pixel, 3);
+        u.DefI(0, 2, 0, 0)
+            .Op(Opcode::Rep, {S(RT::ConstInt, 0)})
+            .Op(Opcode::EndLoop, {})
+            .Op(Opcode::Mov, {kOC0, S(RT::Const, 0)});
+        cases.push_back({"rep closed by endloop", u.End(), "X5111", 2});
+    }
+    cases.push_back(
+        {"_abs on one constant of two",
+         Ps30()
+             .Op(Opcode::Add,
+                 {D(RT::Temp, 0), S(RT::Const, 0, kSwizzleIdentity, SM::Abs), S(RT::Const, 1)})
+             .Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)})
+             .End(),
+         "X5104", 2});
+    cases.push_back(
+        {"_abs on both constants",
+         Ps30()
+             .Op(Opcode::Add, {D(RT::Temp, 0), S(RT::Const, 0, kSwizzleIdentity, SM::Abs),
+                               S(RT::Const, 1, kSwizzleIdentity, SM::Abs)})
+             .Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)})
+             .End(),
+         ""});
+    {
+        Tokens t = Ps30();
+        t.Op(Opcode::Mov, {D(RT::Temp, 1), v0})
+            .Op(Opcode::SetP, {D(RT::Predicate, 0), S(RT::Temp, 1), S(RT::Const, 0)},
+                Cmp(Comparison::Gt))
+            .Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)})
+            .Op(Opcode::Tex, {D(RT::Temp, 0), S(RT::Predicate, 0, kX), v0, S(RT::Sampler, 0)}, 0,
+                true)
+            .Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)});
+        cases.push_back({"predicated texld from v0", t.End(), ""});
+    }
     for (int depth : {4, 5}) {
         Tokens t(ShaderKind::Pixel, 3);
         t.DefI(0, 2, 0, 0);
