@@ -99,6 +99,12 @@ std::vector<RuleCase> RuleCases() {
         {"vs_2_0 two constants in one instruction",
          VertexEffect("vs_2_0\ndcl_position v0\nadd r1, c10, -c0\nadd oPos, v0, r1\n"),
          "memory(4,1): error X5104: add: vs_2_0 reads at most one constant register"},
+        {"vs_3_0 sgn with its scratch registers",
+         "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\ndcl_position o0\n"
+         "sgn r0, v0, r1, r2\nadd o0, v0, r0\n};\nPixelShader = asm { ps_3_0 mov oC0, c0 }; } }\n",
+         nullptr},
+        {"vs_2_0 sgn with its scratch registers",
+         VertexEffect("vs_2_0\ndcl_position v0\nsgn r0, v0, r1, r2\nadd oPos, v0, r0\n"), nullptr},
         {"vs_3_0 two constants in one instruction",
          "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\ndcl_position o0\n"
          "mul r0, c1, c2\nadd o0, v0, r0\n};\nPixelShader = asm { ps_3_0 mov oC0, c0 }; } }\n",

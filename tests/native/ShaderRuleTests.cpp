@@ -517,6 +517,9 @@ std::vector<Case> VertexCases() {
         x.Op(Opcode::SinCos, {D(RT::Temp, 1, kMaskX | kMaskY), S(RT::Input, 0, kX), S(RT::Const, 1),
                               S(RT::Const, 2)});
         cases.push_back({"vs_2_0 sincos with its constants", finish(x), ""});
+        Tokens sg = Vs20();
+        sg.Op(Opcode::Sgn, {D(RT::Temp, 1), S(RT::Input, 0), S(RT::Temp, 2), S(RT::Temp, 3)});
+        cases.push_back({"vs_2_0 sgn with its scratch registers", finish(sg), ""});
         Tokens w = Vs20();
         w.Op(Opcode::Add, {D(RT::Temp, 1), S(RT::Input, 0), S(RT::Input, 1)});
         cases.push_back({"vs_2_0 two inputs", finish(w), "X5104", 2});
@@ -528,6 +531,12 @@ std::vector<Case> VertexCases() {
         t.Op(Opcode::Add, {D(RT::Temp, 1), S(RT::Const, 1), S(RT::Const, 2)})
             .Op(Opcode::Mov, {D(RT::Output, 0), pos});
         cases.push_back({"vs_3_0 two constants", t.End(), "X5104", 2});
+        Tokens u(ShaderKind::Vertex, 3);
+        u.Dcl(Usage(DeclUsage::Position), D(RT::Input, 0))
+            .Dcl(Usage(DeclUsage::Position), D(RT::Output, 0));
+        u.Op(Opcode::Sgn, {D(RT::Temp, 1), pos, S(RT::Temp, 2), S(RT::Temp, 3)})
+            .Op(Opcode::Add, {D(RT::Output, 0), pos, S(RT::Temp, 1)});
+        cases.push_back({"vs_3_0 sgn with its scratch registers", u.End(), ""});
     }
     {
         Tokens t = Vs20();
