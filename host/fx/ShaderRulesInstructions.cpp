@@ -17,13 +17,18 @@ bool ShaderRules::InstructionExists() {
         return Fail("X5101", "co-issued instructions belong to ps_1_x, not " + m_name);
     if (m_ins->predicated && m_profile != Profile::Ps30 && m_profile != Profile::Vs30)
         return Fail("X5101", m_name + " has no predication");
+    if (m_ins->predicated && (info->kind == OpcodeClass::Flow || info->kind == OpcodeClass::Setup))
+        return Fail("X5101", "'" + std::string(info->mnemonic) +
+                                 "' cannot be predicated: only arithmetic and texture "
+                                 "instructions take a predicate");
     return true;
 }
 
 // ps_2_0 counts texture and arithmetic slots apart; the others count all.
 bool ShaderRules::Slots() {
     const OpcodeInfo& info = *m_ins->info;
-    const int slots = info.slots[static_cast<int>(m_profile)];
+    // A predicate costs one slot more.
+    const int slots = info.slots[static_cast<int>(m_profile)] + (m_ins->predicated ? 1 : 0);
     if (m_profile == Profile::Ps20) {
         if (info.kind == OpcodeClass::Texture) {
             m_textureSlots += slots;

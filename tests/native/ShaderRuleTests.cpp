@@ -400,6 +400,23 @@ std::vector<Case> Ps30Cases() {
         u.Op(Opcode::Tex, {D(RT::Temp, 0), v0, S(RT::Sampler, 0)}, kTexLdProject);
         cases.push_back({"texldp takes 3 slots, 515 in all", u.End(), "X5102", 174});
     }
+    {
+        // A predicate costs a slot: the setp, two movs and 254 predicated ones fill 511.
+        Tokens t = Ps30();
+        t.Op(Opcode::SetP, {D(RT::Predicate, 0), v0, S(RT::Const, 0)}, Cmp(Comparison::Gt));
+        t.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)});
+        for (int i = 0; i < 254; ++i)
+            t.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Predicate, 0), S(RT::Const, 1)}, 0, true);
+        t.Op(Opcode::Mov, {kOC0, S(RT::Temp, 0)});
+        cases.push_back({"predicated movs, 511 slots", t.End(), ""});
+        t.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Predicate, 0), S(RT::Const, 1)}, 0, true);
+        cases.push_back({"predicated movs, 513 slots", t.End(), "X5102", 259});
+        Tokens u = Ps30();
+        u.Op(Opcode::SetP, {D(RT::Predicate, 0), v0, S(RT::Const, 0)}, Cmp(Comparison::Gt));
+        u.Op(Opcode::If, {D(RT::Predicate, 0), S(RT::ConstBool, 0)}, 0, true).Op(Opcode::EndIf, {});
+        cases.push_back(
+            {"predicated if", u.Op(Opcode::Mov, {kOC0, S(RT::Const, 0)}).End(), "X5101", 3});
+    }
     for (int depth : {24, 25}) {
         Tokens t = Ps30();
         t.Op(Opcode::Mov, {D(RT::Temp, 0), S(RT::Const, 0)});
