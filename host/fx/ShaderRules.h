@@ -26,7 +26,6 @@ class ShaderRules {
     struct Block {
         FlowEffect opener; // If, IfC, Loop or Rep
         bool dynamic;
-        bool predicateIf; // if p0: counts as dynamic nesting
         bool seenElse;
         bool depthBefore; // oDepth written on every path when the block opened
         bool depthThen;   // ...and at the end of the if part
@@ -92,7 +91,6 @@ class ShaderRules {
     // Temporaries: components written, and the dependent-read order each holds.
     std::array<int, 32> m_written = {};
     std::array<int, 32> m_order = {};
-    std::array<bool, 32> m_texWritten = {};
     // Flow control.
     std::vector<Block> m_blocks;
     int m_staticCount = 0;

@@ -127,7 +127,7 @@ bool ShaderRules::Flow() {
     case FlowEffect::IfC: {
         const bool dynamic =
             flow == FlowEffect::IfC || ins.sources[0].type == RegisterType::Predicate;
-        m_blocks.push_back({flow, dynamic, false, false, m_depthEveryPath, false});
+        m_blocks.push_back({flow, dynamic, false, m_depthEveryPath, false});
         if (dynamic)
             ++m_dynamicDepth;
         else
@@ -152,7 +152,7 @@ bool ShaderRules::Flow() {
     case FlowEffect::Rep:
         if (!loopCount(ins.sources[flow == FlowEffect::Loop ? 1 : 0], flow == FlowEffect::Loop))
             return false;
-        m_blocks.push_back({flow, false, false, false, m_depthEveryPath, false});
+        m_blocks.push_back({flow, false, false, m_depthEveryPath, false});
         ++m_loopDepth;
         return FlowCounts(1);
     case FlowEffect::EndLoop:
