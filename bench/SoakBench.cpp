@@ -150,21 +150,76 @@ struct QuadVertex {
 };
 constexpr DWORD kQuadFormat = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
-// Draws `draw` into level 0 of `target` inside a scene, putting the
-// previous render target back.
-template <typename Draw> HRESULT DrawInto(IDirect3DDevice9* device, const Frames& f, Draw draw) {
+// The controls' geometry, made as Quorvel.dll makes its grid: a vertex
+// buffer anew for every output size and an index buffer anew at every
+// Initialize, both write-only in the default pool, so the controls ask
+// Direct3D for the same kinds of objects at the same times.
+class Geometry {
+  public:
+    HRESULT Initialize(IDirect3DDevice9* device) {
+        m_indices.reset();
+        RETURN_IF_FAILED(device->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY,
+                                                   D3DFMT_INDEX16, D3DPOOL_DEFAULT, m_indices.put(),
+                                                   nullptr));
+        void* data = nullptr;
+        RETURN_IF_FAILED(m_indices->Lock(0, 0, &data, 0));
+        const WORD indices[6] = {0, 1, 3, 3, 2, 0};
+        std::memcpy(data, indices, sizeof(indices));
+        return m_indices->Unlock();
+    }
+    HRESULT Bind(IDirect3DDevice9* device, UINT width, UINT height) {
+        if (!m_vertices || width != m_width || height != m_height) {
+            m_vertices.reset();
+            RETURN_IF_FAILED(device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY,
+                                                        kQuadFormat, D3DPOOL_DEFAULT,
+                                                        m_vertices.put(), nullptr));
+            const float w = static_cast<float>(width) - 0.5f, h = static_cast<float>(height) - 0.5f;
+            const QuadVertex quad[4] = {{-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
+                                        {w, -0.5f, 0.0f, 1.0f, 1.0f, 0.0f},
+                                        {-0.5f, h, 0.0f, 1.0f, 0.0f, 1.0f},
+                                        {w, h, 0.0f, 1.0f, 1.0f, 1.0f}};
+            void* data = nullptr;
+            RETURN_IF_FAILED(m_vertices->Lock(0, 0, &data, 0));
+            std::memcpy(data, quad, sizeof(quad));
+            RETURN_IF_FAILED(m_vertices->Unlock());
+            m_width = width;
+            m_height = height;
+        }
+        RETURN_IF_FAILED(device->SetFVF(kQuadFormat));
+        RETURN_IF_FAILED(device->SetStreamSource(0, m_vertices.get(), 0, sizeof(QuadVertex)));
+        return device->SetIndices(m_indices.get());
+    }
+    HRESULT Draw(IDirect3DDevice9* device) {
+        return device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+    }
+    void Close(IDirect3DDevice9* device) {
+        // Unbound first, so nothing of ours outlives the run on the device.
+        if (device) {
+            device->SetStreamSource(0, nullptr, 0, 0);
+            device->SetIndices(nullptr);
+        }
+        m_vertices.reset();
+        m_indices.reset();
+    }
+
+  private:
+    ComPtr<IDirect3DVertexBuffer9> m_vertices;
+    ComPtr<IDirect3DIndexBuffer9> m_indices;
+    UINT m_width = 0, m_height = 0;
+};
+
+// Draws `draw` into level 0 of `target` inside a scene with the geometry
+// bound, putting the previous render target back.
+template <typename Draw>
+HRESULT DrawInto(IDirect3DDevice9* device, Geometry& geometry, const Frames& f, Draw draw) {
     ComPtr<IDirect3DSurface9> surface, previous;
     RETURN_IF_FAILED(f.out->GetSurfaceLevel(0, surface.put()));
     RETURN_IF_FAILED(device->GetRenderTarget(0, previous.put()));
+    RETURN_IF_FAILED(geometry.Bind(device, f.width, f.height));
     RETURN_IF_FAILED(device->SetRenderTarget(0, surface.get()));
-    const float w = static_cast<float>(f.width) - 0.5f, h = static_cast<float>(f.height) - 0.5f;
-    const QuadVertex quad[4] = {{-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
-                                {w, -0.5f, 0.0f, 1.0f, 1.0f, 0.0f},
-                                {-0.5f, h, 0.0f, 1.0f, 0.0f, 1.0f},
-                                {w, h, 0.0f, 1.0f, 1.0f, 1.0f}};
     HRESULT hr = device->BeginScene();
     if (SUCCEEDED(hr)) {
-        hr = draw(quad);
+        hr = draw();
         const HRESULT ended = device->EndScene();
         if (SUCCEEDED(hr))
             hr = ended;
@@ -223,6 +278,7 @@ class FrameworkDrawer : public Drawer {
     }
     HRESULT Initialize() override {
         m_effect.reset();
+        RETURN_IF_FAILED(m_geometry.Initialize(m_device));
         RETURN_IF_FAILED(m_create(m_device, m_path.c_str(), nullptr, nullptr, 0, nullptr,
                                   m_effect.put(), nullptr));
         RETURN_IF_FAILED(m_effect->SetTechnique("Crossfade"));
@@ -236,14 +292,12 @@ class FrameworkDrawer : public Drawer {
         RETURN_IF_FAILED(m_effect->SetTexture(m_to, f.in1.get()));
         RETURN_IF_FAILED(
             m_effect->SetFloat(m_time, static_cast<float>(frameInSpan) / static_cast<float>(span)));
-        return DrawInto(m_device, f, [&](const QuadVertex* quad) {
+        return DrawInto(m_device, m_geometry, f, [&] {
             UINT passes = 0;
             RETURN_IF_FAILED(m_effect->Begin(&passes, 0));
             HRESULT hr = m_effect->BeginPass(0);
             if (SUCCEEDED(hr)) {
-                hr = m_device->SetFVF(kQuadFormat);
-                if (SUCCEEDED(hr))
-                    hr = m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(*quad));
+                hr = m_geometry.Draw(m_device);
                 const HRESULT ended = m_effect->EndPass();
                 if (SUCCEEDED(hr))
                     hr = ended;
@@ -252,7 +306,10 @@ class FrameworkDrawer : public Drawer {
             return FAILED(hr) ? hr : ended;
         });
     }
-    void Close() override { m_effect.reset(); }
+    void Close() override {
+        m_effect.reset();
+        m_geometry.Close(m_device);
+    }
     // The pass's pixel shader bytecode, for the plain-shader control.
     HRESULT PixelCode(std::vector<DWORD>& code) {
         D3DXPASS_DESC pass = {};
@@ -269,6 +326,7 @@ class FrameworkDrawer : public Drawer {
     std::wstring m_path;
     quorvel::UniqueHModule m_module; // outlives the effect below
     CreateEffectFromFileFn m_create = nullptr;
+    Geometry m_geometry;
     ComPtr<ID3DXEffect> m_effect;
     D3DXHANDLE m_from = nullptr, m_to = nullptr, m_time = nullptr;
 };
@@ -284,6 +342,7 @@ class ShaderDrawer : public Drawer {
     }
     HRESULT Initialize() override {
         m_shader.reset();
+        RETURN_IF_FAILED(m_geometry.Initialize(m_device));
         return m_device->CreatePixelShader(m_code.data(), m_shader.put());
     }
     HRESULT Render(int frameInSpan, int span, const Frames& f) override {
@@ -299,21 +358,23 @@ class ShaderDrawer : public Drawer {
         RETURN_IF_FAILED(m_device->SetPixelShaderConstantF(0, time, 1));
         RETURN_IF_FAILED(m_device->SetVertexShader(nullptr));
         RETURN_IF_FAILED(m_device->SetPixelShader(m_shader.get()));
-        const HRESULT hr = DrawInto(m_device, f, [&](const QuadVertex* quad) {
-            RETURN_IF_FAILED(m_device->SetFVF(kQuadFormat));
-            return m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(*quad));
-        });
+        const HRESULT hr =
+            DrawInto(m_device, m_geometry, f, [&] { return m_geometry.Draw(m_device); });
         // Nothing of ours stays bound between frames.
         m_device->SetPixelShader(nullptr);
         m_device->SetTexture(0, nullptr);
         m_device->SetTexture(1, nullptr);
         return hr;
     }
-    void Close() override { m_shader.reset(); }
+    void Close() override {
+        m_shader.reset();
+        m_geometry.Close(m_device);
+    }
 
   private:
     IDirect3DDevice9* m_device = nullptr;
     std::vector<DWORD> m_code;
+    Geometry m_geometry;
     ComPtr<IDirect3DPixelShader9> m_shader;
 };
 
