@@ -15,6 +15,8 @@
 //     the host's rhythm: per clip a new transform (created, its store filled,
 //     initialised, FRAMES_PER_CLIP frames (250), released) over the library's
 //     entries and varied sizes, CLIPS (2,000) clips; the server stays loaded.
+//   bench_soak.exe clips-framework [CLIPS [FRAMES_PER_CLIP]]
+//     the same clips through the stand-in effect framework alone, as a control.
 
 #include "bench/BenchSupport.h"
 #include "com/CodePage.h"
@@ -266,6 +268,7 @@ class FrameworkDrawer : public Drawer {
     HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
         m_device = device;
         m_path = folder + L"\\library\\transitions\\crossfade.fx";
+        m_technique = "Crossfade";
         m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
                                         LOAD_WITH_ALTERED_SEARCH_PATH));
         RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
@@ -281,17 +284,24 @@ class FrameworkDrawer : public Drawer {
         RETURN_IF_FAILED(m_geometry.Initialize(m_device));
         RETURN_IF_FAILED(m_create(m_device, m_path.c_str(), nullptr, nullptr, 0, nullptr,
                                   m_effect.put(), nullptr));
-        RETURN_IF_FAILED(m_effect->SetTechnique("Crossfade"));
+        RETURN_IF_FAILED(m_effect->SetTechnique(m_technique.c_str()));
         m_from = m_effect->GetParameterBySemantic(nullptr, "InputTexture0");
         m_to = m_effect->GetParameterBySemantic(nullptr, "InputTexture1");
         m_time = m_effect->GetParameterBySemantic(nullptr, "Time");
-        return m_from && m_to && m_time ? S_OK : E_FAIL;
+        return m_from ? S_OK : E_FAIL;
+    }
+    // Another effect file and technique for the next Initialize.
+    HRESULT Use(const std::wstring& path, const std::wstring& technique) {
+        m_path = path;
+        return quorvel::Narrow(technique, m_technique, CP_ACP);
     }
     HRESULT Render(int frameInSpan, int span, const Frames& f) override {
         RETURN_IF_FAILED(m_effect->SetTexture(m_from, f.in0.get()));
-        RETURN_IF_FAILED(m_effect->SetTexture(m_to, f.in1.get()));
-        RETURN_IF_FAILED(
-            m_effect->SetFloat(m_time, static_cast<float>(frameInSpan) / static_cast<float>(span)));
+        if (m_to)
+            RETURN_IF_FAILED(m_effect->SetTexture(m_to, f.in1.get()));
+        if (m_time)
+            RETURN_IF_FAILED(m_effect->SetFloat(m_time, static_cast<float>(frameInSpan) /
+                                                            static_cast<float>(span)));
         return DrawInto(m_device, m_geometry, f, [&] {
             UINT passes = 0;
             RETURN_IF_FAILED(m_effect->Begin(&passes, 0));
@@ -324,6 +334,7 @@ class FrameworkDrawer : public Drawer {
   private:
     IDirect3DDevice9* m_device = nullptr;
     std::wstring m_path;
+    std::string m_technique;
     quorvel::UniqueHModule m_module; // outlives the effect below
     CreateEffectFromFileFn m_create = nullptr;
     Geometry m_geometry;
@@ -483,7 +494,7 @@ HRESULT ReadIndex(const std::wstring& folder, std::vector<Entry>& entries) {
     return entries.empty() ? E_FAIL : S_OK;
 }
 
-int ClipSoak(int argc, char** argv) {
+int ClipSoak(bool framework, int argc, char** argv) {
     const int clips = argc > 2 ? std::atoi(argv[2]) : 2000;
     const int perClip = argc > 3 ? std::atoi(argv[3]) : 250;
     if (clips < 1 || perClip < 1) {
@@ -510,15 +521,28 @@ int ClipSoak(int argc, char** argv) {
     if (!server)
         return Fail("loading Quorvel.dll", 0, HRESULT_FROM_WIN32(::GetLastError()));
 
-    std::printf("soak clips: %d clips of %d frames, %zu library entries, %zu sizes\n", clips,
-                perClip, entries.size(), kClipSizeCount);
+    // The control: each clip's effect through the stand-in framework alone.
+    FrameworkDrawer control;
+    if (framework && FAILED(hr = control.Open(device, folder)))
+        return Fail("loading the stand-in framework", 0, hr);
+
+    std::printf(framework ? "soak clips, stand-in framework alone: %d clips"
+                          : "soak clips: %d clips of %d frames, %zu library entries, %zu sizes\n",
+                clips, perClip, entries.size(), kClipSizeCount);
     const int every = clips >= 20 ? clips / 20 : 1;
     const MediaTime duration = TickTime(kTicksPerFrame * (perClip > 1 ? perClip - 1 : 1));
     for (int clip = 0; clip < clips; ++clip) {
         // Entries and sizes both walk on, in steps prime to their counts.
         const Entry& e = entries[(static_cast<size_t>(clip) * 7) % entries.size()];
         const Frames& f = frames[static_cast<size_t>(clip) % kClipSizeCount];
-        {
+        if (framework) {
+            if (FAILED(hr = control.Use(e.file, e.technique)) || FAILED(hr = control.Initialize()))
+                return Fail("creating an effect", clip, hr);
+            for (int frame = 0; frame < perClip; ++frame)
+                if (FAILED(hr = control.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
+                    return Fail("Render", clip, hr);
+            control.Close();
+        } else {
             Session session;
             if (FAILED(hr = OpenTransition(session, device, folder, e.file, e.technique,
                                            e.transition)))
@@ -551,12 +575,15 @@ int ClipSoak(int argc, char** argv) {
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
-        std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "clips") != 0) {
+        std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "clips") != 0 &&
+        std::strcmp(mode, "clips-framework") != 0) {
         std::fprintf(stderr, "usage: bench_soak product|framework|shaders [FRAMES [SIZE_EVERY "
                              "[INITIALIZE_EVERY]]]\n"
-                             "       bench_soak clips [CLIPS [FRAMES_PER_CLIP]]\n");
+                             "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP]]\n");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    return std::strcmp(mode, "clips") == 0 ? ClipSoak(argc, argv) : FrameSoak(mode, argc, argv);
+    if (std::strncmp(mode, "clips", 5) == 0)
+        return ClipSoak(std::strcmp(mode, "clips-framework") == 0, argc, argv);
+    return FrameSoak(mode, argc, argv);
 }

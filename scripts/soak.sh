@@ -14,7 +14,8 @@
 #     the host's rhythm: a new transform per clip (created, filled,
 #     initialised, FRAMES_PER_CLIP (250) frames, released) over the library
 #     and varied sizes, CLIPS (2,000) clips, with the same figures every
-#     twentieth of the run.
+#     twentieth of the run, beside the same clips through the stand-in
+#     framework alone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
@@ -25,43 +26,60 @@ quorvel_wine_start "$build"
 export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
 soak() { timeout 7200 "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null; }
 
-if [ "${1:-}" = "--clips" ]; then
-  shift
-  soak clips "$@"
-  exit
-fi
+# Sets the checkpoints of several runs side by side (one column group a run,
+# headed by LABELS, separated by "|") and prints each run's growth from the
+# checkpoint BASE (a row number, warm-up behind it) to the end.
+side_by_side() {
+  local labels=$1 base=$2
+  shift 2
+  awk -v labels="$labels" -v base="$base" '
+    FNR == 1 { file++; next }
+    {
+      for (i = 1; i < NF; i++) v[$i] = $(i + 1)
+      row = FNR - 1
+      when[row] = $1; unit = $2; count[row] = $3
+      mb[file, row] = $5 / 1048576; handles[file, row] = v["handles"]; live[file, row] = $NF
+      rows = row
+    }
+    END {
+      n = split(labels, label, "|")
+      printf "%-7s %7s |", "", ""
+      for (f = 1; f <= n; f++) printf " %-27s |", label[f]
+      printf "\n%-7s %7s |", "", unit
+      for (f = 1; f <= n; f++) printf " %9s %7s %8s |", "committed", "handles", "D3D objs"
+      printf "\n"
+      for (r = 1; r <= rows; r++) {
+        printf "%-7s %7d |", when[r], count[r]
+        for (f = 1; f <= n; f++) printf " %5.1f MiB %7d %8d |", mb[f, r], handles[f, r], live[f, r]
+        printf "\n"
+      }
+      last = rows - (when[rows] == "closed")
+      if (base < 1 || base >= last) exit
+      printf "growth from %s %d to the end:", unit, count[base]
+      for (f = 1; f <= n; f++) printf "  %s %+.1f MiB", label[f], mb[f, last] - mb[f, base]
+      printf "\n"
+    }' "$@"
+}
 
 work=$(mktemp -d)
 trap 'quorvel_wine_stop; rm -rf "$work"' EXIT
+
+if [ "${1:-}" = "--clips" ]; then
+  shift
+  # The clips through Quorvel.dll, then the same clips through the stand-in
+  # framework alone; growth counted from a quarter of the run.
+  for mode in clips clips-framework; do
+    soak "$mode" "$@" >"$work/$mode"
+    head -n1 "$work/$mode"
+  done
+  side_by_side "Quorvel.dll|stand-in framework alone" 6 "$work/clips" "$work/clips-framework"
+  exit
+fi
+
 for mode in product framework shaders; do
   soak "$mode" "$@" >"$work/$mode"
   head -n1 "$work/$mode"
 done
-# One row a checkpoint: committed MB, handles and live objects of each way.
-awk '
-  FNR == 1 { file++; next }
-  {
-    for (i = 1; i < NF; i++) v[$i] = $(i + 1)
-    row = FNR - 1
-    when[row] = $1; frame[row] = $3
-    mb[file, row] = $5 / 1048576; handles[file, row] = v["handles"]; live[file, row] = $NF
-    rows = row
-  }
-  END {
-    printf "%-7s %7s | %-27s | %-27s | %-27s\n", "", "", "Quorvel.dll", "stand-in framework alone", "plain pixel shader"
-    printf "%-7s %7s |", "", "frame"
-    for (f = 1; f <= 3; f++) printf " %9s %7s %8s |", "committed", "handles", "D3D objs"
-    printf "\n"
-    for (r = 1; r <= rows; r++) {
-      printf "%-7s %7d |", when[r], frame[r]
-      for (f = 1; f <= 3; f++) printf " %6.1f MB %7d %8d |", mb[f, r], handles[f, r], live[f, r]
-      printf "\n"
-      if (frame[r] == 10000) base = r
-    }
-    if (base && rows > base) {
-      printf "growth from frame %d to the end:", frame[base]
-      last = rows - (when[rows] == "closed")
-      for (f = 1; f <= 3; f++) printf "  %+.1f MB", mb[f, last] - mb[f, base]
-      printf "  (Quorvel.dll, framework, plain shader)\n"
-    }
-  }' "$work/product" "$work/framework" "$work/shaders"
+# Growth counted from the second checkpoint (frame 10,000).
+side_by_side "Quorvel.dll|stand-in framework alone|plain pixel shader" 2 \
+  "$work/product" "$work/framework" "$work/shaders"
