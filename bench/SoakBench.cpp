@@ -526,9 +526,9 @@ int ClipSoak(bool framework, int argc, char** argv) {
     if (framework && FAILED(hr = control.Open(device, folder)))
         return Fail("loading the stand-in framework", 0, hr);
 
-    std::printf(framework ? "soak clips, stand-in framework alone: %d clips"
-                          : "soak clips: %d clips of %d frames, %zu library entries, %zu sizes\n",
-                clips, perClip, entries.size(), kClipSizeCount);
+    std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes\n",
+                framework ? ", stand-in framework alone" : "", clips, perClip, entries.size(),
+                kClipSizeCount);
     const int every = clips >= 20 ? clips / 20 : 1;
     const MediaTime duration = TickTime(kTicksPerFrame * (perClip > 1 ? perClip - 1 : 1));
     for (int clip = 0; clip < clips; ++clip) {
