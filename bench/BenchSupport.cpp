@@ -31,13 +31,13 @@ std::wstring RenderFolder() {
 
 HRESULT OpenTransition(quorvelrender::Session& session, IDirect3DDevice9* device,
                        const std::wstring& folder, const std::wstring& effect,
-                       const std::wstring& technique) {
+                       const std::wstring& technique, bool transition) {
     quorvelrender::HostParameter file, name;
     file.name = L"ShaderFilename";
     file.from.s = effect;
     name.name = L"Technique";
     name.from.s = technique;
-    RETURN_IF_FAILED(session.Open(device, folder, false, true));
+    RETURN_IF_FAILED(session.Open(device, folder, false, transition));
     RETURN_IF_FAILED(quorvelrender::PutParameter(session.editor(), nullptr, file));
     return quorvelrender::PutParameter(session.editor(), nullptr, name);
 }

@@ -21,10 +21,10 @@ HRESULT Finish(IDirect3DDevice9* device);
 // and the library.
 std::wstring RenderFolder();
 
-// Opens Quorvel.dll from `folder` as a transition on `device` and gives its
-// store the effect file and technique, ready for Initialize.
+// Opens Quorvel.dll from `folder` as a transition (or an effect) on `device`
+// and gives its store the effect file and technique, ready for Initialize.
 HRESULT OpenTransition(quorvelrender::Session& session, IDirect3DDevice9* device,
                        const std::wstring& folder, const std::wstring& effect,
-                       const std::wstring& technique);
+                       const std::wstring& technique, bool transition = true);
 
 } // namespace quorvelbench

@@ -9,10 +9,25 @@
 // floor(255 v + guard) / 255.
 //
 // ps_3_0 with a vs_3_0 pass-through: the box has no fixed width (up to
-// W / 2 + 1 taps per input, 961 at 1920 pixels), so it needs a loop with a
-// data-dependent break, which ps_2_0 does not have. Two nested loops of 255
-// give up to 65025 taps; texldl reads level 0, as no gradients exist inside
-// the loop.
+// W / 2 + 1 taps per input, 961 at 1920 pixels), so it needs loops with
+// data-dependent breaks, which ps_2_0 does not have. texldl reads level 0,
+// as no gradients exist inside the loops.
+//
+// Speed: the texels go sixteen to a loop pass, then four to a pass, then the
+// last zero to three unconditionally, each weighted 1 inside the box and 0
+// past it; the box, the row and the first texel's place are worked out
+// before the loops, and an outer pass ends as soon as the inner one has. The
+// sums add the same texels in the same order as one texel a pass would, so
+// the result is that one's, bit for bit.
+//
+// Every texel is read at its centre through the point samplers, so the sums
+// are exact whatever the GPU's filtering precision. Reading two texels with
+// one bilinear fetch on their shared edge would halve the fetches, but only
+// if the filter returned their mean with a bit more than the texel's 8 (the
+// mean of two 8-bit values needs 9): llvmpipe filters 8-bit textures in
+// 8-bit fixed point and truncates it, which put 1 in 10 channels one level
+// off xfade, and some Windows drivers keep no more either. Its filtered
+// fetch also costs about three point fetches there, so it was slower too.
 
 #include "../include/transition.fxh"
 
@@ -39,9 +54,15 @@ technique HBlur
             ps_3_0
             // c2: one, a half, two, zero
             def c2, 1.0, 0.5, 2.0, 0.0
+            // c3: the centres of four texels from x, in texels
+            def c3, 0.5, 1.5, 2.5, 3.5
             // c4: 255, 1 / 255, the truncation guard 1 / 1024
             def c4, 255.0, 0.00392156863, 0.0009765625, 0.0
-            // i0: 255 passes, for each of the two nested loops
+            // c5: texels of an inner pass and of a pass of four
+            def c5, 16.0, 4.0, 0.0, 0.0
+            // c6: the three last texels' places from k
+            def c6, 0.0, 1.0, 2.0, 0.0
+            // i0: 255 passes, for each of the nested loops
             defi i0, 255, 0, 0, 0
             dcl_texcoord0 v0.xy
             dcl_2d s0
@@ -69,27 +90,159 @@ technique HBlur
             add r2.x, r2.x, -r2.y
             add r2.y, c1.x, -r2.x
             min r3.x, r1.x, r2.y
-            // sums of A (r5) and B (r6) over the columns x + k, k = 0 .. cnt - 1,
-            // each read at its centre (x + k + 0.5) / W on this row
-            rcp r3.y, c1.x
-            add r3.z, r2.x, c2.y
+            // texel k + j from x is read at u = (x + k + j + 0.5) / W: r12 holds
+            // it for k = 0, j = 0..3, so a group of four is k / W + r12, the next
+            // four r3.y = 4 / W on
+            rcp r3.w, c1.x
+            add r12, r2.x, c3
+            mul r12, r12, r3.w
+            mul r3.y, r3.w, c5.y
+            // k, the next texel from x; a pass of sixteen runs while
+            // k <= cnt - 16, one of four while k <= cnt - 4
+            add r4.y, r3.x, -c5.x
+            add r4.z, r3.x, -c5.y
             mov r4.x, c2.w
+            // sums of A (r5) and B (r6); fetch place r7 = (u, row, 0, level 0)
             mov r5, c2.w
             mov r6, c2.w
             mov r7, c2.w
             mov r7.y, v0.y
             rep i0
                 rep i0
-                    break_ge r4.x, r3.x
-                    add r7.x, r3.z, r4.x
-                    mul r7.x, r7.x, r3.y
+                    break_gt r4.x, r4.y
+                    mad r11, r4.x, r3.w, r12
+                    mov r7.x, r11.x
                     texldl r8, r7, s0
                     texldl r9, r7, s1
                     add r5, r5, r8
                     add r6, r6, r9
-                    add r4.x, r4.x, c2.x
+                    mov r7.x, r11.y
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.z
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.w
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    add r11, r11, r3.y
+                    mov r7.x, r11.x
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.y
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.z
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.w
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    add r11, r11, r3.y
+                    mov r7.x, r11.x
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.y
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.z
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.w
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    add r11, r11, r3.y
+                    mov r7.x, r11.x
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.y
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.z
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.w
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    add r4.x, r4.x, c5.x
                 endrep
+                break_gt r4.x, r4.y
             endrep
+            rep i0
+                break_gt r4.x, r4.z
+                mad r11, r4.x, r3.w, r12
+                mov r7.x, r11.x
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                add r5, r5, r8
+                add r6, r6, r9
+                mov r7.x, r11.y
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                add r5, r5, r8
+                add r6, r6, r9
+                mov r7.x, r11.z
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                add r5, r5, r8
+                add r6, r6, r9
+                mov r7.x, r11.w
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                add r5, r5, r8
+                add r6, r6, r9
+                add r4.x, r4.x, c5.y
+            endrep
+            // the zero to three texels left: k + j inside the box weighs 1
+            add r13.xyz, r4.x, c6
+            add r13.xyz, r13, -r3.x
+            cmp r13.xyz, r13, c2.w, c2.x
+            mad r11, r4.x, r3.w, r12
+            mov r7.x, r11.x
+            texldl r8, r7, s0
+            texldl r9, r7, s1
+            mad r5, r8, r13.x, r5
+            mad r6, r9, r13.x, r6
+            mov r7.x, r11.y
+            texldl r8, r7, s0
+            texldl r9, r7, s1
+            mad r5, r8, r13.y, r5
+            mad r6, r9, r13.y, r6
+            mov r7.x, r11.z
+            texldl r8, r7, s0
+            texldl r9, r7, s1
+            mad r5, r8, r13.z, r5
+            mad r6, r9, r13.z, r6
             // v = avg(A) P + avg(B) (1 - P), truncated to 8 bits
             rcp r3.w, r3.x
             mul r5, r5, r3.w
