@@ -602,7 +602,7 @@ class Reader {
     struct Loop {
         size_t header;
         uint32_t merge;
-        std::set<size_t> body; // the header and every block before the merge
+        std::set<size_t> body;       // the header and every block before the merge
         std::set<uint32_t> escaping; // ids of the body used after it
     };
 
@@ -615,14 +615,19 @@ class Reader {
         for (Block& blk : blocks) {
             const auto& w = blk.terminator.w;
             switch (blk.terminator.op) {
-            case OpBranch: blk.successors = {w[0]}; break;
-            case OpBranchConditional: blk.successors = {w[1], w[2]}; break;
+            case OpBranch:
+                blk.successors = {w[0]};
+                break;
+            case OpBranchConditional:
+                blk.successors = {w[1], w[2]};
+                break;
             case OpSwitch:
                 blk.successors.push_back(w[1]);
                 for (size_t i = 3; i < w.size(); i += 2)
                     blk.successors.push_back(w[i]);
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         for (size_t i = 0; i < blocks.size(); ++i)
@@ -718,9 +723,10 @@ class Reader {
         std::map<uint32_t, Node> exitValues;
         for (int iteration = 0;; ++iteration) {
             if (iteration == kMaxIterations)
-                throw CompileError(0, 1, "a loop could not be unrolled: it does not end within " +
-                                             std::to_string(kMaxIterations) +
-                                             " iterations (its count must be a constant)");
+                throw CompileError(0, 1,
+                                   "a loop could not be unrolled: it does not end within " +
+                                       std::to_string(kMaxIterations) +
+                                       " iterations (its count must be a constant)");
             for (size_t i : loop.body)
                 pred_.erase((*blocks_)[i].label);
             pred_[headerLabel] = running;
@@ -780,7 +786,8 @@ class Reader {
                 if (!loop.loop->body.count(target)) {
                     loop.exits = Or(b_, loop.exits, e);
                     auto old = edge_.find(k);
-                    edge_[k] = old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
+                    edge_[k] =
+                        old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
                 } else {
                     edge_[k] = e;
                 }
@@ -794,7 +801,9 @@ class Reader {
                 q->second = Or(b_, q->second, e);
         };
         switch (blk.terminator.op) {
-        case OpBranch: addEdge(w[0], b_.constant(1)); break;
+        case OpBranch:
+            addEdge(w[0], b_.constant(1));
+            break;
         case OpBranchConditional: {
             const int c = scalar(w[0]);
             if (w[1] == w[2]) {
@@ -810,7 +819,8 @@ class Reader {
             int none = b_.constant(1);
             std::map<uint32_t, int> conds;
             for (size_t k = 2; k + 1 < w.size(); k += 2) {
-                const int hit = Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
+                const int hit =
+                    Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
                 auto c = conds.find(w[k + 1]);
                 conds[w[k + 1]] = c == conds.end() ? hit : Or(b_, c->second, hit);
                 none = And(b_, none, Not(b_, hit));
@@ -821,8 +831,10 @@ class Reader {
                 addEdge(to, c);
             break;
         }
-        case OpKill: unsupported("discard");
-        default: break;
+        case OpKill:
+            unsupported("discard");
+        default:
+            break;
         }
     }
 
