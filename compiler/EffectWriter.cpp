@@ -1,5 +1,7 @@
 #include "compiler/EffectWriter.h"
 
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -29,6 +31,24 @@ std::string Initialiser(const UniformDecl& u) {
     for (size_t i = 0; i < v.size(); ++i)
         s += (i ? ", " : "") + PlainDecimal(v[i]);
     return s + " }";
+}
+
+// Semantics Quorvel sets itself, matched without regard to case.
+bool IsHostSemantic(const std::string& name) {
+    std::string n;
+    for (char c : name)
+        n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const char* const fixed[] = {
+        "time",  "inputsize", "duration",   "outputsize", "pixelsize",
+        "world", "view",      "projection", "worldview",  "worldviewprojection"};
+    for (const char* f : fixed)
+        if (n == f)
+            return true;
+    for (const char* prefix : {"inputtexture", "textureaspect"})
+        if (n.rfind(prefix, 0) == 0 && n.size() == std::strlen(prefix) + 1 &&
+            std::isdigit(static_cast<unsigned char>(n.back())))
+            return true;
+    return false;
 }
 
 const char kSamplerStates[] =
@@ -92,7 +112,15 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
               << name << ">;\n"
               << kSamplerStates << "};\n";
         } else {
-            o << FloatType(u.decl) << " " << name << " : " << u.decl.name << " = "
+            // The semantic is the uniform's name, unless Quorvel binds that
+            // semantic itself: then the host's value would replace the default.
+            std::string semantic = u.decl.name;
+            if (IsHostSemantic(semantic)) {
+                semantic = "Uniform_" + semantic;
+                o << "// (its semantic is " << semantic << ": " << u.decl.name
+                  << " is one Quorvel binds itself)\n";
+            }
+            o << FloatType(u.decl) << " " << name << " : " << semantic << " = "
               << Initialiser(u.decl) << ";\n";
         }
     }

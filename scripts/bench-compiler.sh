@@ -25,11 +25,16 @@ for port in crossfade iris push swell wipe fadecolor pixelate dissolve; do
     extra=()
     [[ $port == dissolve ]] && extra=(--texture "noise=$root/library/transitions/textures/noise.png")
     "$build/native/quorvel-fxc" "$root/tests/compiler/ports/$port.glsl" -o "$work/$port.fx" "${extra[@]}"
+    # The hand-written files' own //!render values, given to the ports' uniforms.
+    same=()
+    [[ $port == wipe ]] && same=(--semantic direction:vector=0.7071,0.2929)
+    [[ $port == fadecolor ]] && same=(--semantic color=#FFF0C0)
     for kind in hand compiled; do
         effect=$root/library/transitions/$port.fx
-        [[ $kind == compiled ]] && effect=$work/$port.fx
-        "$root/scripts/quorvel-render" --effect "$effect" --size 320x180 --frames 5 \
-            --out "$work/$port-$kind" >/dev/null 2>&1
+        args=()
+        if [[ $kind == compiled ]]; then effect=$work/$port.fx; args=("${same[@]}"); fi
+        "$root/scripts/quorvel-render" --effect "$effect" --size 640x360 --frames 5 \
+            --out "$work/$port-$kind" "${args[@]}" >/dev/null 2>&1
     done
     "$python" - "$work/$port-hand" "$work/$port-compiled" "$port" <<'PY'
 import sys

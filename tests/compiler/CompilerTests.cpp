@@ -10,6 +10,7 @@
 
 #include "compiler/Compiler.h"
 #include "compiler/Diagnostics.h"
+#include "compiler/EffectWriter.h"
 #include "host/fx/FxShaderCheck.h"
 #include "tests/compiler/ShaderInterpreter.h"
 
@@ -420,4 +421,48 @@ TEST_P(ErrorTest, SaysWhatAndWhere) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, ErrorTest, ::testing::ValuesIn(kErrors));
 
+// --- Uniform declarations and the effect file -------------------------------------------
+
+struct UniformCase {
+    const char* line;
+    const char* type;
+    std::vector<float> defaults;
+};
+
+const UniformCase kUniforms[] = {
+    {"uniform float a; // = 0.5", "float", {0.5f}},
+    {"uniform float a /* = 0.6 */;", "float", {0.6f}},
+    {"uniform float a; // = 0.3; // a remark after the value", "float", {0.3f}},
+    {"uniform vec2 a; // = vec2(0.5)", "vec2", {0.5f, 0.5f}},
+    {"uniform ivec2 a; // = ivec2(4, 3)", "ivec2", {4, 3}},
+    {"uniform bool a; // = true", "bool", {1}},
+    {"uniform mat2 a; // = mat2(2.0)", "mat2", {2, 0, 0, 2}},
+    {"uniform vec4 a;", "vec4", {0, 0, 0, 0}},
+};
+
+class UniformTest : public ::testing::TestWithParam<UniformCase> {};
+
+TEST_P(UniformTest, ReadsTheDefault) {
+    const UniformCase& c = GetParam();
+    const std::vector<qc::UniformDecl> u = qc::ReadUniforms(std::string("\n") + c.line + "\n");
+    ASSERT_EQ(u.size(), 1u) << c.line;
+    EXPECT_EQ(u[0].glslType, c.type);
+    EXPECT_EQ(u[0].defaults, c.defaults) << c.line;
+    EXPECT_EQ(u[0].line, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Declarations, UniformTest, ::testing::ValuesIn(kUniforms));
+
+TEST(EffectFile, AUniformNamedLikeAHostSemanticKeepsItsDefault) {
+    const std::string glsl = "uniform float pixelSize; // = 50.0\n"
+                             "uniform float amount; // = 0.25\n"
+                             "vec4 transition(vec2 uv) { return vec4(pixelSize * amount); }\n";
+    const qc::CompiledTransition t = Compile(glsl, std::nullopt);
+    qc::EffectOptions options;
+    options.name = "T";
+    const std::string fx = qc::WriteEffect(t, glsl, options);
+    EXPECT_NE(fx.find("float pixelSize : Uniform_pixelSize = 50.0;"), std::string::npos) << fx;
+    EXPECT_NE(fx.find("float amount : amount = 0.25;"), std::string::npos) << fx;
+    EXPECT_NE(fx.find("//  uniform float pixelSize; // = 50.0"), std::string::npos) << fx;
+}
 } // namespace
