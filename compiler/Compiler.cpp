@@ -1,5 +1,7 @@
 #include "compiler/Compiler.h"
 
+#include <algorithm>
+
 #include "compiler/Diagnostics.h"
 #include "compiler/Emit.h"
 #include "compiler/FrontEnd.h"
@@ -103,6 +105,7 @@ CompiledTransition CompileTransition(const std::string& source, std::optional<Pr
     io.uniformRegisters["qv_size"] = kSizeRegister;
     io.samplers["qv_from"] = 0;
     io.samplers["qv_to"] = 1;
+    io.sourceLines = 1 + static_cast<int>(std::count(source.begin(), source.end(), '\n'));
     int reg = kFirstUniformRegister, sampler = kFirstUserSampler;
     for (const UniformDecl& u : ReadUniforms(source)) {
         BoundUniform b;

@@ -172,6 +172,7 @@ std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source) {
     spv::SpvBuildLogger logger;
     glslang::SpvOptions options;
     options.disableOptimizer = true;
+    options.generateDebugInfo = true; // OpLine: messages name the author's line
     glslang::GlslangToSpv(*program.getIntermediate(EShLangFragment), words, &logger, &options);
     return Optimise(std::move(words));
 }

@@ -250,12 +250,12 @@ class Reader {
 
     ReadResult run(const std::vector<uint32_t>& words) {
         if (words.size() < 5 || words[0] != 0x07230203)
-            throw CompileError(0, 1, "not a SPIR-V module");
+            throw CompileError(line_, column_, "not a SPIR-V module");
         std::vector<Instruction> all;
         for (size_t i = 5; i < words.size();) {
             const uint32_t count = words[i] >> 16;
             if (count == 0 || i + count > words.size())
-                throw CompileError(0, 1, "malformed SPIR-V");
+                throw CompileError(line_, column_, "malformed SPIR-V");
             Instruction ins{words[i] & 0xFFFF, {words.begin() + i + 1, words.begin() + i + count}};
             all.push_back(std::move(ins));
             i += count;
@@ -295,12 +295,12 @@ class Reader {
             }
         }
         if (functions != 1)
-            throw CompileError(0, 1,
+            throw CompileError(line_, column_,
                                "a function could not be inlined (recursion is not supported)");
         flatten(blocks);
         ReadResult result;
         if (color_ < 0)
-            throw CompileError(0, 1, "the transition never returns a colour");
+            throw CompileError(line_, column_, "the transition never returns a colour");
         result.color = color_;
         return result;
     }
@@ -319,7 +319,7 @@ class Reader {
     }
 
     [[noreturn]] void unsupported(const std::string& what) {
-        throw CompileError(0, 1, what + " is not supported in a Direct3D 9 pixel shader");
+        throw CompileError(line_, column_, what + " is not supported in a Direct3D 9 pixel shader");
     }
 
     // Types, constants and global variables.
@@ -465,14 +465,14 @@ class Reader {
         if (t.kind == TypeKind::Image) {
             auto s = io_.samplers.find(name);
             if (s == io_.samplers.end())
-                throw CompileError(0, 1, "sampler '" + name + "' has no texture");
+                throw CompileError(line_, column_, "sampler '" + name + "' has no texture");
             Node n;
             n.sampler = s->second;
             return n;
         }
         auto r = io_.uniformRegisters.find(name);
         if (r == io_.uniformRegisters.end())
-            throw CompileError(0, 1, "uniform '" + name + "' has no register");
+            throw CompileError(line_, column_, "uniform '" + name + "' has no register");
         if (t.kind == TypeKind::Matrix) {
             Node n;
             const int rows = types_.at(t.element).count;
@@ -492,7 +492,7 @@ class Reader {
         auto v = values_.find(id);
         if (v != values_.end())
             return v->second;
-        throw CompileError(0, 1,
+        throw CompileError(line_, column_,
                            "SPIR-V value %" + std::to_string(id) + " is used before it is defined");
     }
     int scalar(uint32_t id) { return value(id).value; }
@@ -505,7 +505,7 @@ class Reader {
             if (isVector)
                 return {b_.component(n.value, k)};
             if (k < 0 || k >= static_cast<int>(n.parts.size()))
-                throw CompileError(0, 1, "index out of range");
+                throw CompileError(line_, column_, "index out of range");
             return n.parts[k];
         }
         const int count = isVector ? b_.width(n.value) : static_cast<int>(n.parts.size());
@@ -560,7 +560,7 @@ class Reader {
         if (b_.isConst(idx)) {
             const size_t k = static_cast<size_t>(b_.constAt(idx, 0));
             if (k >= n.parts.size())
-                throw CompileError(0, 1, "index out of range");
+                throw CompileError(line_, column_, "index out of range");
             storeAt(n.parts[k], child, path, at + 1, v, pred);
             return;
         }
@@ -643,7 +643,7 @@ class Reader {
                 if (loops_.count(k) && loops_[k].body.count(i))
                     continue; // back edge
                 if (state[k] == 1)
-                    throw CompileError(0, 1, "irreducible control flow");
+                    throw CompileError(line_, column_, "irreducible control flow");
                 if (state[k] == 0)
                     visit(k);
             }
@@ -721,9 +721,19 @@ class Reader {
             return;
         int running = entry->second;
         std::map<uint32_t, Node> exitValues;
+        for (const Instruction& ins : (*blocks_)[loop.header].body)
+            if (ins.op == OpLine && ins.w.size() > 1 &&
+                static_cast<int>(ins.w[1]) <= io_.sourceLines) {
+                line_ = static_cast<int>(ins.w[1]);
+                column_ = ins.w.size() > 2 && ins.w[2] > 0 ? static_cast<int>(ins.w[2]) : 1;
+                break;
+            }
+        const int loopLine = line_, loopColumn = column_;
         for (int iteration = 0;; ++iteration) {
+            line_ = loopLine;
+            column_ = loopColumn;
             if (iteration == kMaxIterations)
-                throw CompileError(0, 1,
+                throw CompileError(line_, column_,
                                    "a loop could not be unrolled: it does not end within " +
                                        std::to_string(kMaxIterations) +
                                        " iterations (its count must be a constant)");
@@ -879,6 +889,11 @@ class Reader {
         auto f = [&](size_t i) { return scalar(w[i]); };
         switch (ins.op) {
         case OpLine:
+            line_ = w.size() > 1 && static_cast<int>(w[1]) <= io_.sourceLines
+                        ? static_cast<int>(w[1])
+                        : 0;
+            column_ = w.size() > 2 && w[2] > 0 ? static_cast<int>(w[2]) : 1;
+            return;
         case OpNoLine:
         case OpSelectionMerge:
         case OpLoopMerge:
@@ -903,7 +918,7 @@ class Reader {
             const Pointer p = pointerOf(w[0]);
             Variable& v = variables_.at(p.var);
             if (v.storage == UniformConstant || v.storage == Input)
-                throw CompileError(0, 1, "a uniform or input is written");
+                throw CompileError(line_, column_, "a uniform or input is written");
             storeAt(v.value, v.type, p.path, 0, value(w[1]), here);
             return;
         }
@@ -1169,7 +1184,7 @@ class Reader {
 
     void derivatives() {
         if (!io_.allowDerivatives)
-            throw CompileError(0, 1, "derivatives (dFdx, dFdy, fwidth) need ps_3_0");
+            throw CompileError(line_, column_, "derivatives (dFdx, dFdy, fwidth) need ps_3_0");
     }
 
     void insert(Node& n, uint32_t type, const std::vector<uint32_t>& w, size_t at, const Node& v) {
@@ -1324,7 +1339,7 @@ class Reader {
             return p->second;
         if (variables_.count(id))
             return Pointer{id, {}};
-        throw CompileError(0, 1, "unsupported pointer");
+        throw CompileError(line_, column_, "unsupported pointer");
     }
 
     uint32_t typeOf(uint32_t id) { return resultTypes_.count(id) ? resultTypes_[id] : 0; }
@@ -1342,6 +1357,8 @@ class Reader {
     std::unordered_map<uint32_t, Variable> variables_;
     std::unordered_map<uint32_t, Pointer> pointers_;
     int color_ = -1;
+    int line_ = 0; // of the author's source, from OpLine; 0 when unknown
+    int column_ = 1;
 
     static constexpr int kMaxIterations = 1024;
     struct LoopState {

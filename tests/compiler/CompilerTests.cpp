@@ -397,7 +397,7 @@ const ErrorCase kErrors[] = {
      std::nullopt, 1, "cannot read the default"},
     {"vec4 transition(vec2 uv) {\n  float x = 0.0;\n  while (x < uv.x * 100000.0) x += 1.0;\n  "
      "return vec4(x);\n}\n",
-     std::nullopt, 0, "does not end within"},
+     std::nullopt, 3, "does not end within"},
     {"vec4 transition(vec2 uv) { return vec4(dFdx(uv.x)); }\n", qc::Profile::Ps20, 0,
      "need ps_3_0"},
     {"vec4 transition(vec2 uv) { if (uv.x < progress) discard; return vec4(1.0); }\n", std::nullopt,
