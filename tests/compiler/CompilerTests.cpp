@@ -398,10 +398,10 @@ const ErrorCase kErrors[] = {
     {"vec4 transition(vec2 uv) {\n  float x = 0.0;\n  while (x < uv.x * 100000.0) x += 1.0;\n  "
      "return vec4(x);\n}\n",
      std::nullopt, 3, "does not end within"},
-    {"vec4 transition(vec2 uv) { return vec4(dFdx(uv.x)); }\n", qc::Profile::Ps20, 0,
+    {"vec4 transition(vec2 uv) { return vec4(dFdx(uv.x)); }\n", qc::Profile::Ps20, 1,
      "need ps_3_0"},
     {"vec4 transition(vec2 uv) { if (uv.x < progress) discard; return vec4(1.0); }\n", std::nullopt,
-     0, "discard"},
+     1, "discard"},
     {"uniform float a[3];\nvec4 transition(vec2 uv) { return vec4(a[0]); }\n", std::nullopt, 1,
      "uniform arrays"},
 };
