@@ -64,6 +64,7 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
     out.arithmeticSlots = slots.arithmetic;
     out.textureSlots = slots.texture;
     out.temporaries = TemporariesUsed(machine);
+    out.filtered = machine.filtered;
     const ProfileLimits limits = LimitsOf(profile);
     if (limits.textureSlots > 0) {
         if (slots.arithmetic > limits.arithmeticSlots)

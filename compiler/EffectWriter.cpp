@@ -1,5 +1,6 @@
 #include "compiler/EffectWriter.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -51,9 +52,17 @@ bool IsHostSemantic(const std::string& name) {
     return false;
 }
 
-const char kSamplerStates[] =
-    "    MinFilter = Linear;\n    MagFilter = Linear;\n    MipFilter = None;\n"
-    "    AddressU = Clamp;\n    AddressV = Clamp;\n";
+// The format samples linearly with clamped edges. A sampler read only at
+// the coordinate each pixel gets lands on texel centres, where point
+// sampling gives the same colour exactly and linear filtering on some
+// devices a level or two off: that one samples by points.
+std::string SamplerStates(const CompiledShader& s, int sampler) {
+    const bool linear =
+        std::find(s.filtered.begin(), s.filtered.end(), sampler) != s.filtered.end();
+    const char* filter = linear ? "Linear" : "Point";
+    return std::string("    MinFilter = ") + filter + ";\n    MagFilter = " + filter +
+           ";\n    MipFilter = None;\n    AddressU = Clamp;\n    AddressV = Clamp;\n";
+}
 
 const char kVertexShader3[] = R"(        VertexShader = asm
         {
@@ -110,7 +119,7 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
             o << "texture " << name << " : InputTexture" << u.sampler << ";\n";
             o << "sampler " << paramName(name + "Sampler") << " = sampler_state\n{\n    Texture = <"
               << name << ">;\n"
-              << kSamplerStates << "};\n";
+              << SamplerStates(s, u.sampler) << "};\n";
         } else {
             // The semantic is the uniform's name, unless Quorvel binds that
             // semantic itself: then the host's value would replace the default.
@@ -125,9 +134,9 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
         }
     }
     o << "\nsampler FromSampler = sampler_state\n{\n    Texture = <From>;\n"
-      << kSamplerStates << "};\n";
+      << SamplerStates(s, 0) << "};\n";
     o << "\nsampler ToSampler = sampler_state\n{\n    Texture = <To>;\n"
-      << kSamplerStates << "};\n";
+      << SamplerStates(s, 1) << "};\n";
     o << "\ntechnique " << options.name << "\n{\n    pass P0\n    {\n";
     o << "        Sampler[0] = <FromSampler>;\n        Sampler[1] = <ToSampler>;\n";
     for (auto& [u, name] : names)

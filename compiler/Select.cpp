@@ -626,6 +626,12 @@ class Selector {
             if (std::find(out_.samplers.begin(), out_.samplers.end(), v.slot) ==
                 out_.samplers.end())
                 out_.samplers.push_back(v.slot);
+            // Read anywhere but at the interpolated coordinate itself: the
+            // sampler must filter.
+            if (!(c.file == File::Input && v.op == Op::Tex) &&
+                std::find(out_.filtered.begin(), out_.filtered.end(), v.slot) ==
+                    out_.filtered.end())
+                out_.filtered.push_back(v.slot);
             Loc s;
             s.file = File::Sampler;
             s.index = v.slot;
