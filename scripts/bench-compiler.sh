@@ -23,7 +23,11 @@ if ! "$python" -c 'import PIL' 2>/dev/null; then python=/usr/bin/python3; fi
 printf '\n%-10s %s\n' transition "largest channel difference, hand-written vs compiled, Times 0 .. 1"
 for port in crossfade iris push swell wipe fadecolor pixelate dissolve; do
     extra=()
-    [[ $port == dissolve ]] && extra=(--texture "noise=$root/library/transitions/textures/noise.png")
+    # A texture named in the effect file is relative to it.
+    if [[ $port == dissolve ]]; then
+        cp "$root/library/transitions/textures/noise.png" "$work/noise.png"
+        extra=(--texture noise=noise.png)
+    fi
     "$build/native/quorvel-fxc" "$root/tests/compiler/ports/$port.glsl" -o "$work/$port.fx" "${extra[@]}"
     # The hand-written files' own //!render values, given to the ports' uniforms.
     same=()
