@@ -1,0 +1,28 @@
+#pragma once
+
+// Instruction selection: the builder's values reachable from the colour, in
+// an order that computes each before its first use, as Direct3D 9
+// instructions on virtual registers. Applies the profile's operand rules:
+// ps_2_0's swizzles, two constant registers an instruction, texld's plain
+// coordinates, sincos's constants.
+
+#include "compiler/Ir.h"
+#include "compiler/Machine.h"
+
+namespace qc {
+
+// `firstFreeConstant`: the first constant register not taken by uniforms;
+// literals are packed from there. Throws CompileError when the constants do
+// not fit the profile.
+// `programOrder`: values used more than once are computed in the order the
+// program made them, each of the others just before its one reader; else
+// everything as the colour first needs it. Which needs fewer registers
+// depends on the program, so the compiler tries both.
+MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
+                     bool programOrder = false);
+
+// Whether ps_2_0 accepts a source swizzle whose lanes `want` (-1 for lanes
+// not read) ask for these components; gives the full swizzle.
+bool LegalSwizzle20(const std::array<int, 4>& want, std::array<uint8_t, 4>& full);
+
+} // namespace qc
