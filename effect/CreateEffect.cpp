@@ -4,6 +4,7 @@
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "effect/FindShaderFile.h"
+#include "effect/HostContract.h"
 #include "effect/ShaderSource.h"
 #include "pipeline/PipelineLibrary.h"
 
@@ -40,16 +41,19 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     IParameterStore* store = m_spParameterStore.get();
     UniquePropVariant value;
 
-    // "ShaderFilename" decides whenever it holds anything.
-    if (FAILED(quorvel::ReadNamedValue(store, L"ShaderFilename", value.put())) || value.empty())
-        RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"FXFile", value.put()));
+    // The first name decides whenever it holds anything.
+    static_assert(std::size(quorvel::g_effectFileParameters) == 2, "a name and its fallback");
+    if (FAILED(quorvel::ReadNamedValue(store, quorvel::g_effectFileParameters[0], value.put())) ||
+        value.empty())
+        RETURN_IF_FAILED(
+            quorvel::ReadNamedValue(store, quorvel::g_effectFileParameters[1], value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
 
     wchar_t path[MAX_PATH] = {};
     RETURN_IF_FAILED(FindShaderFile(path, value.get().bstrVal));
     value.reset();
 
-    RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"Technique", value.put()));
+    RETURN_IF_FAILED(quorvel::ReadNamedValue(store, quorvel::kTechniqueParameter, value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
     m_strTechnique = value.get().bstrVal ? value.get().bstrVal : L"";
     value.reset();
@@ -89,25 +93,9 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     }
     RETURN_HR_IF_NULL(E_POINTER, m_spEffect);
 
-    // Looked up once, in this order; a semantic the effect lacks gives null.
-    static constexpr const char* kSemantics[] = {"World",
-                                                 "View",
-                                                 "Projection",
-                                                 "WorldView",
-                                                 "WorldViewProjection",
-                                                 "Duration",
-                                                 "Time",
-                                                 "InputSize",
-                                                 "OutputSize",
-                                                 "PixelSize",
-                                                 "TextureAspect0",
-                                                 "TextureAspect1",
-                                                 "TextureAspect2",
-                                                 "TextureAspect3",
-                                                 "TextureAspect4",
-                                                 "TextureAspect5",
-                                                 "TextureAspect6",
-                                                 "TextureAspect7"};
+    // Looked up once, in the contract's order; a semantic the effect lacks
+    // gives null.
+    using quorvel::BoundSemantic;
     D3DXHANDLE* const handles[] = {&m_hWorld,
                                    &m_hView,
                                    &m_hProjection,
@@ -126,9 +114,13 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
                                    &m_hTextureAspect[5],
                                    &m_hTextureAspect[6],
                                    &m_hTextureAspect[7]};
-    static_assert(std::size(kSemantics) == std::size(handles), "one semantic per handle");
-    for (size_t i = 0; i < std::size(kSemantics); ++i)
-        *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, kSemantics[i]);
+    static_assert(std::size(quorvel::g_boundSemantics) == std::size(handles),
+                  "one semantic per handle");
+    static_assert(static_cast<int>(BoundSemantic::TextureAspect0) == 10 &&
+                      static_cast<int>(BoundSemantic::PixelSize) == 9,
+                  "handles in the contract's order");
+    for (size_t i = 0; i < std::size(handles); ++i)
+        *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, quorvel::g_boundSemantics[i]);
     return S_OK;
     COM_METHOD_END
 }

@@ -7,8 +7,8 @@ from its own DllRegisterServer, with the DLL's path replaced by the install
 folder.
 
 Usage: make_wxs.py --dll DLL --library DIR --registration FILE.json
-                   --version X.Y.Z --upgrade-code GUID --stage DIR --out FILE.wxs
-                   [--retire RELATIVE_PATH]"""
+                   --version X.Y.Z --maker NAME --product NAME --upgrade-code GUID
+                   --stage DIR --out FILE.wxs [--retire RELATIVE_PATH]"""
 import argparse
 import csv
 import hashlib
@@ -23,9 +23,6 @@ from xml.sax.saxutils import quoteattr
 # Files under library/ that build it rather than belong to it.
 HELPER_NAMES = {"CMakeLists.txt", "__pycache__"}
 HELPER_SUFFIXES = (".py", ".pyc", ".cmake", ".sh")
-
-PRODUCT_NAME = "Quorvel"
-MANUFACTURER = "Tavimark"
 
 
 def is_helper(name):
@@ -225,9 +222,9 @@ def write_wxs(args, files, registration):
     </Feature>
   </Product>
 </Wix>
-""".format(product=product_code, name=PRODUCT_NAME, version=args.version, maker=MANUFACTURER,
+""".format(product=product_code, name=args.product, version=args.version, maker=args.maker,
            upgrade=upgrade.upper(), components="\n".join(out), refs="\n".join(refs),
-           maker_guid=component_guid(upgrade, "folder:" + MANUFACTURER))
+           maker_guid=component_guid(upgrade, "folder:" + args.maker))
     tmp = args.out + ".tmp"
     with open(tmp, "w") as f:
         f.write(text)
@@ -236,8 +233,8 @@ def write_wxs(args, files, registration):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("--dll", "--library", "--registration", "--version", "--upgrade-code",
-                 "--stage", "--out"):
+    for name in ("--dll", "--library", "--registration", "--version", "--maker", "--product",
+                 "--upgrade-code", "--stage", "--out"):
         parser.add_argument(name, required=True)
     parser.add_argument("--retire")
     args = parser.parse_args()

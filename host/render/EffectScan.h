@@ -24,6 +24,10 @@ struct EffectScan {
 
 EffectScan ScanEffect(const std::string& text);
 
+// The effect file at `path` with what its includes declare merged in; false
+// when it cannot be read.
+bool ScanEffectFile(const std::wstring& path, EffectScan& scan);
+
 // Adds what an included file declares (its parameters, techniques and vertex
 // shaders; its "//!render" lines are the including file's business).
 void MergeIncluded(EffectScan& scan, const EffectScan& included);
