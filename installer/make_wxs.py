@@ -10,7 +10,6 @@ Usage: make_wxs.py --dll DLL --library DIR --registration FILE.json
                    --version X.Y.Z --maker NAME --product NAME --upgrade-code GUID
                    --stage DIR --out FILE.wxs [--retire RELATIVE_PATH]"""
 import argparse
-import csv
 import hashlib
 import json
 import os
@@ -19,6 +18,10 @@ import shutil
 import sys
 import uuid
 from xml.sax.saxutils import quoteattr
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from quorvel.library import read_index  # noqa: E402
 
 # Files under library/ that build it rather than belong to it.
 HELPER_NAMES = {"CMakeLists.txt", "__pycache__"}
@@ -42,9 +45,7 @@ def library_files(library):
 
 def check_index(library, files):
     """Every file the manifest names must be shipped."""
-    with open(os.path.join(library, "index.tsv"), newline="") as f:
-        rows = list(csv.DictReader(f, delimiter="\t"))
-    missing = sorted({r["file"] for r in rows if r["file"] not in files})
+    missing = sorted({e["file"] for e in read_index(library) if e["file"] not in files})
     if missing:
         raise SystemExit("make_wxs: index.tsv names files that are not in library/: " +
                          ", ".join(missing))

@@ -9,5 +9,6 @@ build=${QUORVEL_BUILD_DIR:-$root/build/release}
 . "$root/scripts/wine-env.sh"
 trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build"
-export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
+WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
+export WINEDLLOVERRIDES
 timeout 3600 "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null

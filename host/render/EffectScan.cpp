@@ -60,8 +60,10 @@ void ScanIncludes(const std::wstring& folder, EffectScan& scan, std::set<std::ws
         if (depth > quorvel::kMaxIncludeDepth || !seen.insert(path).second || !ReadText(path, text))
             continue;
         EffectScan included = ScanEffect(text);
+        scan.files.push_back(path);
         ScanIncludes(FolderOf(path), included, seen, depth + 1);
         MergeIncluded(scan, included);
+        scan.files.insert(scan.files.end(), included.files.begin(), included.files.end());
     }
 }
 
@@ -72,6 +74,7 @@ bool ScanEffectFile(const std::wstring& path, EffectScan& scan) {
     if (!IsFile(path) || !ReadText(path, text))
         return false;
     scan = ScanEffect(text);
+    scan.files = {path};
     std::set<std::wstring> seen = {path};
     // The effect file is depth 1, its includes 2.
     ScanIncludes(FolderOf(path), scan, seen, 2);

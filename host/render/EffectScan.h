@@ -20,6 +20,7 @@ struct EffectScan {
     std::vector<std::wstring> renderLines;
     std::vector<std::wstring> includes; // names of "#include" directives, in order
     bool vertexShader = false;          // a pass sets a vertex shader other than NULL
+    std::vector<std::wstring> files;    // full paths of the effect and every file it includes
 };
 
 EffectScan ScanEffect(const std::string& text);

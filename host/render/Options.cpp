@@ -237,6 +237,8 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
             options.check = true;
         } else if (arg == L"--registry") {
             options.registry = true;
+        } else if (arg == L"--list-files") {
+            options.listFiles = true;
         } else if (arg == L"--effect") {
             if (!next(options.effect))
                 return false;
@@ -379,6 +381,8 @@ std::wstring UsageText() {
            L"failure;\n"
            L"                       with --frames it renders those frames as well\n"
            L"  --tolerance N        largest channel difference --check accepts (default 1)\n"
+           L"  --list-files         print the effect file and every file it includes, one\n"
+           L"                       full path a line, and stop\n"
            L"  --report FILE        what the run did as JSON: frames written, verdict and\n"
            L"                       rules, declared semantics, warnings, errors\n"
            L"  --help               this text\n"

@@ -34,6 +34,7 @@ struct Options {
     bool help = false;
     bool check = false;
     bool registry = false;
+    bool listFiles = false; // print the effect's files, render nothing
     std::wstring effect;
     std::wstring technique;
     std::wstring from;

@@ -6,7 +6,38 @@
 #include "host/render/Job.h"
 #include "host/render/ToolSupport.h"
 
+#include "com/CodePage.h"
+
+#include <cstdio>
+
 namespace quorvelrender {
+
+namespace {
+
+// The effect named, else the library's crossfade beside the tool.
+std::wstring EffectPath(const Options& options, const std::wstring& toolFolder) {
+    return FullPath(options.effect.empty() ? toolFolder + L"\\library\\transitions\\crossfade.fx"
+                                           : options.effect);
+}
+
+// The files an effect uses, for watchers: on stdout, one a line.
+int ListEffectFiles(const Options& options, const std::wstring& toolFolder) {
+    const std::wstring path = EffectPath(options, toolFolder);
+    EffectScan scan;
+    if (!ScanEffectFile(path, scan)) {
+        Print(L"quorvel-render: effect file not found: " + path + L"\n");
+        return kExitInput;
+    }
+    std::wstring text;
+    for (const std::wstring& file : scan.files)
+        text += file + L"\n";
+    std::string utf8;
+    quorvel::Narrow(text, utf8, CP_UTF8);
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitRender;
+}
+
+} // namespace
 
 int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
     std::wstring text = message;
@@ -24,9 +55,7 @@ int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
 }
 
 int Job::Prepare() {
-    m_effectPath =
-        FullPath(m_options.effect.empty() ? m_toolFolder + L"\\library\\transitions\\crossfade.fx"
-                                          : m_options.effect);
+    m_effectPath = EffectPath(m_options, m_toolFolder);
     m_report.effect = m_effectPath;
     if (!ScanEffectFile(m_effectPath, m_scan))
         return Fail(kExitInput, L"effect file not found: " + m_effectPath);
@@ -161,6 +190,8 @@ int RunTool(const std::vector<std::wstring>& args, const std::wstring& toolFolde
         Print(UsageText());
         return kExitOk;
     }
+    if (options.listFiles)
+        return ListEffectFiles(options, toolFolder);
     const std::wstring reportPath = options.report.empty() ? L"" : FullPath(options.report);
     const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int code = kExitOk;

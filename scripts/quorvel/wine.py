@@ -1,7 +1,6 @@
 """The Wine environment the scripts and tools run in. The shell that starts
 Wine (scripts/wine-env.sh) asks here too:
     python3 scripts/quorvel/wine.py overrides [--stand-in]"""
-import os
 import sys
 
 # No Mono or Gecko prompts; nothing here needs them.
@@ -15,21 +14,6 @@ def overrides(stand_in=True):
     """WINEDLLOVERRIDES for our programs; `stand_in` selects the stand-in
     effect framework."""
     return BASE_OVERRIDES + (";" + STAND_IN_OVERRIDE if stand_in else "")
-
-
-def environment(stand_in=True, base=None):
-    """A copy of `base` (default os.environ) with the overrides set."""
-    env = dict(os.environ if base is None else base)
-    env["WINEDLLOVERRIDES"] = overrides(stand_in)
-    return env
-
-
-def wine64():
-    """The caller's Wine (scripts/wine-env.sh exports WINE64)."""
-    wine = os.environ.get("WINE64")
-    if not wine:
-        raise SystemExit("WINE64 is not set: start Wine with scripts/wine-env.sh first")
-    return wine
 
 
 if __name__ == "__main__":
