@@ -89,10 +89,8 @@ int Job::Check() {
     for (const ReportedSemantic& s : m_report.semantics)
         Print(L"    " + s.type + L" " + s.name + L" : " + s.semantic + L"  -- " + s.delivery +
               L"\n");
-    if (!m_gridHint.empty()) {
+    if (!m_gridHint.empty())
         Print(L"  note  " + m_gridHint + L"\n");
-        m_report.warnings.push_back(m_gridHint);
-    }
 
     rule(DeclaresFirstInput(), std::wstring(L"declares a parameter with the semantic ") +
                                    quorvel::g_inputTextureParameters[0]);

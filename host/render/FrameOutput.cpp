@@ -52,14 +52,10 @@ int Job::RenderFrames() {
     if (FAILED(hr))
         return Fail(kExitRender, L"cannot create the contact sheet", hr);
 
-    for (const std::wstring& problem : m_problems) {
+    for (const std::wstring& problem : m_problems)
         Warn(problem);
-        m_report.warnings.push_back(problem);
-    }
-    if (!m_gridHint.empty()) {
+    if (!m_gridHint.empty())
         Print(L"quorvel-render: hint: " + m_gridHint + L"\n");
-        m_report.warnings.push_back(m_gridHint);
-    }
     const std::wstring out = FullPath(m_options.out);
     m_report.outputFolder = out;
     if (!MakeFolders(out))

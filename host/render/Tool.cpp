@@ -120,6 +120,10 @@ void Job::FindProblems() {
         m_gridHint = L"the effect has a vertex shader but runs on the default 2x2 grid (one "
                      L"quad, four vertices); if it moves vertices, give it more with --grid XxY "
                      L"or a line \"//!render --grid 24x18\" in the file";
+    // Failures in a check, warnings in a render: listed as warnings either way.
+    m_report.warnings = m_problems;
+    if (!m_gridHint.empty())
+        m_report.warnings.push_back(m_gridHint);
 }
 
 // Quorvel leaves a texture slot empty, silently, when its file is missing;
