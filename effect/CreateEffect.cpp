@@ -93,32 +93,24 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     }
     RETURN_HR_IF_NULL(E_POINTER, m_spEffect);
 
-    // Looked up once, in the contract's order; a semantic the effect lacks
-    // gives null.
+    // Looked up once; a semantic the effect lacks gives null.
     using quorvel::BoundSemantic;
-    D3DXHANDLE* const handles[] = {&m_hWorld,
-                                   &m_hView,
-                                   &m_hProjection,
-                                   &m_hWorldView,
-                                   &m_hWorldViewProjection,
-                                   &m_hDuration,
-                                   &m_hTime,
-                                   &m_hInputSize,
-                                   &m_hOutputSize,
-                                   &m_hPixelSize,
-                                   &m_hTextureAspect[0],
-                                   &m_hTextureAspect[1],
-                                   &m_hTextureAspect[2],
-                                   &m_hTextureAspect[3],
-                                   &m_hTextureAspect[4],
-                                   &m_hTextureAspect[5],
-                                   &m_hTextureAspect[6],
-                                   &m_hTextureAspect[7]};
+    constexpr auto at = [](BoundSemantic semantic) { return static_cast<size_t>(semantic); };
+    D3DXHANDLE* handles[at(BoundSemantic::Count)] = {};
+    handles[at(BoundSemantic::World)] = &m_hWorld;
+    handles[at(BoundSemantic::View)] = &m_hView;
+    handles[at(BoundSemantic::Projection)] = &m_hProjection;
+    handles[at(BoundSemantic::WorldView)] = &m_hWorldView;
+    handles[at(BoundSemantic::WorldViewProjection)] = &m_hWorldViewProjection;
+    handles[at(BoundSemantic::Duration)] = &m_hDuration;
+    handles[at(BoundSemantic::Time)] = &m_hTime;
+    handles[at(BoundSemantic::InputSize)] = &m_hInputSize;
+    handles[at(BoundSemantic::OutputSize)] = &m_hOutputSize;
+    handles[at(BoundSemantic::PixelSize)] = &m_hPixelSize;
+    for (size_t slot = 0; slot < m_hTextureAspect.size(); ++slot)
+        handles[at(BoundSemantic::TextureAspect0) + slot] = &m_hTextureAspect[slot];
     static_assert(std::size(quorvel::g_boundSemantics) == std::size(handles),
                   "one semantic per handle");
-    static_assert(static_cast<int>(BoundSemantic::TextureAspect0) == 10 &&
-                      static_cast<int>(BoundSemantic::PixelSize) == 9,
-                  "handles in the contract's order");
     for (size_t i = 0; i < std::size(handles); ++i)
         *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, quorvel::g_boundSemantics[i]);
     return S_OK;
