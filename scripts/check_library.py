@@ -15,6 +15,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import LIBRARY, render  # noqa: E402
 from quorvel.library import index_problems, read_index  # noqa: E402
+from quorvel.wine import DesktopKeeper  # noqa: E402
 
 
 def main():
@@ -31,21 +32,23 @@ def main():
         failed.append("index.tsv")
     out = tempfile.mkdtemp()
     try:
-        entries = read_index()
-        for entry in entries:
-            name = entry["name"]
-            command = ["--check", "--tolerance", args.tolerance, "--size", args.size,
-                       "--effect", os.path.join(LIBRARY, entry["file"]),
-                       "--technique", entry["technique"], "--out", os.path.join(out, name)]
-            run, _ = render.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True, errors="replace")
-            ok = run.returncode == 0
-            print("check-library: %s %-12s %s %s" % ("ok   " if ok else "FAIL ", name,
-                                                     entry["file"], entry["technique"]),
-                  flush=True)
-            if not ok:
-                print("".join("    " + line + "\n" for line in run.stdout.splitlines()), end="")
-                failed.append(name)
+        # One Wine program kept open holds the desktop between the runs.
+        with DesktopKeeper():
+            entries = read_index()
+            for entry in entries:
+                name = entry["name"]
+                command = ["--check", "--tolerance", args.tolerance, "--size", args.size,
+                           "--effect", os.path.join(LIBRARY, entry["file"]),
+                           "--technique", entry["technique"], "--out", os.path.join(out, name)]
+                run, _ = render.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    text=True, errors="replace")
+                ok = run.returncode == 0
+                print("check-library: %s %-12s %s %s" % ("ok   " if ok else "FAIL ", name,
+                                                         entry["file"], entry["technique"]),
+                      flush=True)
+                if not ok:
+                    print("".join("    " + line + "\n" for line in run.stdout.splitlines()), end="")
+                    failed.append(name)
     finally:
         shutil.rmtree(out, ignore_errors=True)
     print("check-library: %d entries, %d failed%s" % (

@@ -19,6 +19,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from quorvel import LIBRARY, render  # noqa: E402
+from quorvel.wine import DesktopKeeper  # noqa: E402
 from quorvel.library import read_index  # noqa: E402
 INPUTS = (("valley", "a valley at dusk, the camera panning"),
           ("coast", "a coast at midday, clouds drifting and waves running up the beach"))
@@ -55,27 +56,6 @@ def render_entry(entry, library, gallery, args):
                                                   time.monotonic() - started), file=sys.stderr,
           flush=True)
     return verdict, text, run.returncode
-
-
-class DesktopKeeper:
-    """A Wine program left open while the entries render. Without one, Wine
-    closes its desktop after each tool run and the next run often waits
-    about ten seconds for a new one."""
-
-    def __init__(self):
-        self.process = None
-
-    def __enter__(self):
-        wine = os.environ.get("WINE64")
-        if wine and os.environ.get("QUORVEL_WINE_STARTED"):
-            self.process = subprocess.Popen([wine, "notepad"], stdin=subprocess.DEVNULL,
-                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return self
-
-    def __exit__(self, *_):
-        if self.process:
-            self.process.terminate()
-            self.process.wait()
 
 
 def encode_input(folder, out, fps):
