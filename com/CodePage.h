@@ -80,6 +80,35 @@ inline HRESULT Narrow(std::wstring_view text, std::string& narrow, UINT codePage
     return E_OUTOFMEMORY;
 }
 
+// `text` narrowed into the caller's `buffer` of `capacity` bytes, with no
+// allocation: for names and texts read every frame. `written` is the byte
+// count (a terminator only when `text` holds one); a text that does not fit
+// gives HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) and `written` 0.
+inline HRESULT NarrowInto(std::wstring_view text, char* buffer, size_t capacity, size_t& written,
+                          UINT codePage = CP_THREAD_ACP,
+                          Unspellable unspellable = Unspellable::DefaultCharacter) noexcept {
+    written = 0;
+    if (text.empty())
+        return S_OK;
+    if (text.size() > INT_MAX)
+        return E_INVALIDARG;
+    RETURN_HR_IF_NULL(E_POINTER, buffer);
+    // A zero capacity would ask the size instead of writing.
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), capacity == 0);
+    const bool flagged = TakesNarrowFlags(codePage);
+    BOOL usedDefault = FALSE;
+    const int length = ::WideCharToMultiByte(
+        codePage, flagged ? WC_NO_BEST_FIT_CHARS : 0, text.data(), static_cast<int>(text.size()),
+        buffer, static_cast<int>(capacity < INT_MAX ? capacity : INT_MAX), nullptr,
+        flagged ? &usedDefault : nullptr);
+    if (length <= 0)
+        return HResultFromLastError();
+    if (usedDefault && unspellable == Unspellable::NotFound)
+        return E_FAIL;
+    written = static_cast<size_t>(length);
+    return S_OK;
+}
+
 // A path for narrow file functions: never a different file than the one named.
 inline HRESULT NarrowPath(std::wstring_view path, std::string& narrow,
                           UINT codePage = CP_THREAD_ACP) noexcept {

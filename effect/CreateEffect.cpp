@@ -4,6 +4,7 @@
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "effect/FindShaderFile.h"
+#include "effect/HostContract.h"
 #include "effect/ShaderSource.h"
 #include "pipeline/PipelineLibrary.h"
 
@@ -40,16 +41,19 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     IParameterStore* store = m_spParameterStore.get();
     UniquePropVariant value;
 
-    // "ShaderFilename" decides whenever it holds anything.
-    if (FAILED(quorvel::ReadNamedValue(store, L"ShaderFilename", value.put())) || value.empty())
-        RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"FXFile", value.put()));
+    // The first name decides whenever it holds anything.
+    static_assert(std::size(quorvel::g_effectFileParameters) == 2, "a name and its fallback");
+    if (FAILED(quorvel::ReadNamedValue(store, quorvel::g_effectFileParameters[0], value.put())) ||
+        value.empty())
+        RETURN_IF_FAILED(
+            quorvel::ReadNamedValue(store, quorvel::g_effectFileParameters[1], value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
 
     wchar_t path[MAX_PATH] = {};
     RETURN_IF_FAILED(FindShaderFile(path, value.get().bstrVal));
     value.reset();
 
-    RETURN_IF_FAILED(quorvel::ReadNamedValue(store, L"Technique", value.put()));
+    RETURN_IF_FAILED(quorvel::ReadNamedValue(store, quorvel::kTechniqueParameter, value.put()));
     RETURN_HR_IF(E_FAIL, value.vt() != VT_BSTR);
     m_strTechnique = value.get().bstrVal ? value.get().bstrVal : L"";
     value.reset();
@@ -89,46 +93,26 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     }
     RETURN_HR_IF_NULL(E_POINTER, m_spEffect);
 
-    // Looked up once, in this order; a semantic the effect lacks gives null.
-    static constexpr const char* kSemantics[] = {"World",
-                                                 "View",
-                                                 "Projection",
-                                                 "WorldView",
-                                                 "WorldViewProjection",
-                                                 "Duration",
-                                                 "Time",
-                                                 "InputSize",
-                                                 "OutputSize",
-                                                 "PixelSize",
-                                                 "TextureAspect0",
-                                                 "TextureAspect1",
-                                                 "TextureAspect2",
-                                                 "TextureAspect3",
-                                                 "TextureAspect4",
-                                                 "TextureAspect5",
-                                                 "TextureAspect6",
-                                                 "TextureAspect7"};
-    D3DXHANDLE* const handles[] = {&m_hWorld,
-                                   &m_hView,
-                                   &m_hProjection,
-                                   &m_hWorldView,
-                                   &m_hWorldViewProjection,
-                                   &m_hDuration,
-                                   &m_hTime,
-                                   &m_hInputSize,
-                                   &m_hOutputSize,
-                                   &m_hPixelSize,
-                                   &m_hTextureAspect[0],
-                                   &m_hTextureAspect[1],
-                                   &m_hTextureAspect[2],
-                                   &m_hTextureAspect[3],
-                                   &m_hTextureAspect[4],
-                                   &m_hTextureAspect[5],
-                                   &m_hTextureAspect[6],
-                                   &m_hTextureAspect[7]};
-    static_assert(std::size(kSemantics) == std::size(handles), "one semantic per handle");
-    for (size_t i = 0; i < std::size(kSemantics); ++i)
-        *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, kSemantics[i]);
+    // Looked up once; a semantic the effect lacks gives null.
+    using quorvel::BoundSemantic;
+    constexpr auto at = [](BoundSemantic semantic) { return static_cast<size_t>(semantic); };
+    D3DXHANDLE* handles[at(BoundSemantic::Count)] = {};
+    handles[at(BoundSemantic::World)] = &m_hWorld;
+    handles[at(BoundSemantic::View)] = &m_hView;
+    handles[at(BoundSemantic::Projection)] = &m_hProjection;
+    handles[at(BoundSemantic::WorldView)] = &m_hWorldView;
+    handles[at(BoundSemantic::WorldViewProjection)] = &m_hWorldViewProjection;
+    handles[at(BoundSemantic::Duration)] = &m_hDuration;
+    handles[at(BoundSemantic::Time)] = &m_hTime;
+    handles[at(BoundSemantic::InputSize)] = &m_hInputSize;
+    handles[at(BoundSemantic::OutputSize)] = &m_hOutputSize;
+    handles[at(BoundSemantic::PixelSize)] = &m_hPixelSize;
+    for (size_t slot = 0; slot < m_hTextureAspect.size(); ++slot)
+        handles[at(BoundSemantic::TextureAspect0) + slot] = &m_hTextureAspect[slot];
+    static_assert(std::size(quorvel::g_boundSemantics) == std::size(handles),
+                  "one semantic per handle");
+    for (size_t i = 0; i < std::size(handles); ++i)
+        *handles[i] = m_spEffect->GetParameterBySemantic(nullptr, quorvel::g_boundSemantics[i]);
     return S_OK;
     COM_METHOD_END
 }

@@ -1,12 +1,14 @@
 #include "effect/FindShaderFile.h"
 
+#include "QuorvelProduct.h"
+
 #include <shlwapi.h>
 
 #include <cwchar>
 
 namespace {
 
-constexpr wchar_t kProductFolder[] = L"%ProgramFiles%\\Tavimark\\Quorvel";
+constexpr wchar_t kProductFolder[] = L"%ProgramFiles%\\" QUORVEL_MAKER L"\\" QUORVEL_PRODUCT;
 constexpr wchar_t kSharedFolder[] = L"%ProgramFiles%\\Movie Maker\\Shared";
 
 // Copies at most MAX_PATH - 1 characters; false when the source did not fit.

@@ -9,6 +9,8 @@
 // stage is one forward pass; the include scan goes on at the first byte of
 // every inserted text, as a rescan of the spliced text would.
 
+#include "effect/HostContract.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -62,7 +64,7 @@ class SourceFiles {
 // Bounds on one load: include nesting (the effect file is depth 1), files read,
 // and the size the expanded text may reach.
 struct SourceLimits {
-    std::size_t maxDepth = 16;
+    std::size_t maxDepth = kMaxIncludeDepth;
     std::size_t maxLoads = 65536;
     std::size_t maxTextSize = std::size_t{1} << 30;
 };

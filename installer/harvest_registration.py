@@ -3,7 +3,8 @@
 with regsvr32 in a scratch Wine prefix, at the path the package installs it
 to, and records what that added under HKLM\\Software\\Classes.
 
-Usage: harvest_registration.py --wine WINE64 --dll Quorvel.dll --prefix DIR --out FILE.json"""
+Usage: harvest_registration.py --wine WINE64 --dll Quorvel.dll --maker NAME --product NAME
+                               --prefix DIR --out FILE.json"""
 import argparse
 import json
 import os
@@ -16,7 +17,6 @@ import regfile  # noqa: E402
 from wineprefix import FreshPrefix  # noqa: E402
 
 ROOT = "HKEY_LOCAL_MACHINE\\Software\\Classes"
-PRODUCT_FOLDER = "C:\\Program Files\\Tavimark\\Quorvel"
 WOW = "wow6432node\\"
 
 
@@ -49,15 +49,18 @@ def main():
     parser.add_argument("--dll", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--maker", required=True)
+    parser.add_argument("--product", required=True)
     args = parser.parse_args()
+    product_folder = "C:\\Program Files\\%s\\%s" % (args.maker, args.product)
 
     name = os.path.basename(args.dll)
     with FreshPrefix(args.wine, args.prefix) as prefix:
-        target = prefix.drive_c(PRODUCT_FOLDER)
+        target = prefix.drive_c(product_folder)
         os.makedirs(target)
         shutil.copy2(args.dll, os.path.join(target, name))
         before = regfile.export(args.wine, prefix.env, ROOT, os.path.join(prefix.path, "before.reg"))
-        code, output = prefix.run(["regsvr32", "/s", PRODUCT_FOLDER + "\\" + name])
+        code, output = prefix.run(["regsvr32", "/s", product_folder + "\\" + name])
         if code != 0:
             raise SystemExit("harvest: regsvr32 failed with exit code %d\n%s" % (code, output))
         after = regfile.export(args.wine, prefix.env, ROOT, os.path.join(prefix.path, "after.reg"))
@@ -73,7 +76,7 @@ def main():
     tops = [k for k in keys if k.rpartition("\\")[0].lower() in existing]
     result = {
         "root": ROOT,
-        "folder": PRODUCT_FOLDER + "\\",
+        "folder": product_folder + "\\",
         "keys": keys,
         "tops": tops,
         "values": [[k, n, v[0], v[1]] for k, n, v in values],

@@ -7,10 +7,9 @@ from its own DllRegisterServer, with the DLL's path replaced by the install
 folder.
 
 Usage: make_wxs.py --dll DLL --library DIR --registration FILE.json
-                   --version X.Y.Z --upgrade-code GUID --stage DIR --out FILE.wxs
-                   [--retire RELATIVE_PATH]"""
+                   --version X.Y.Z --maker NAME --product NAME --upgrade-code GUID
+                   --stage DIR --out FILE.wxs [--retire RELATIVE_PATH]"""
 import argparse
-import csv
 import hashlib
 import json
 import os
@@ -20,12 +19,13 @@ import sys
 import uuid
 from xml.sax.saxutils import quoteattr
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from quorvel.library import read_index  # noqa: E402
+
 # Files under library/ that build it rather than belong to it.
 HELPER_NAMES = {"CMakeLists.txt", "__pycache__"}
 HELPER_SUFFIXES = (".py", ".pyc", ".cmake", ".sh")
-
-PRODUCT_NAME = "Quorvel"
-MANUFACTURER = "Tavimark"
 
 
 def is_helper(name):
@@ -45,9 +45,7 @@ def library_files(library):
 
 def check_index(library, files):
     """Every file the manifest names must be shipped."""
-    with open(os.path.join(library, "index.tsv"), newline="") as f:
-        rows = list(csv.DictReader(f, delimiter="\t"))
-    missing = sorted({r["file"] for r in rows if r["file"] not in files})
+    missing = sorted({e["file"] for e in read_index(library) if e["file"] not in files})
     if missing:
         raise SystemExit("make_wxs: index.tsv names files that are not in library/: " +
                          ", ".join(missing))
@@ -227,9 +225,9 @@ def write_wxs(args, files, registration):
     </Feature>
   </Product>
 </Wix>
-""".format(product=product_code, name=PRODUCT_NAME, version=args.version, maker=MANUFACTURER,
+""".format(product=product_code, name=args.product, version=args.version, maker=args.maker,
            upgrade=upgrade.upper(), components="\n".join(out), refs="\n".join(refs),
-           maker_guid=component_guid(upgrade, "folder:" + MANUFACTURER))
+           maker_guid=component_guid(upgrade, "folder:" + args.maker))
     tmp = args.out + ".tmp"
     with open(tmp, "w") as f:
         f.write(text)
@@ -238,8 +236,8 @@ def write_wxs(args, files, registration):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("--dll", "--library", "--registration", "--version", "--upgrade-code",
-                 "--stage", "--out"):
+    for name in ("--dll", "--library", "--registration", "--version", "--maker", "--product",
+                 "--upgrade-code", "--stage", "--out"):
         parser.add_argument(name, required=True)
     parser.add_argument("--retire")
     args = parser.parse_args()

@@ -2,7 +2,12 @@
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from quorvel import wine as wine_env  # noqa: E402
 
 
 def find_wineserver(wine):
@@ -28,7 +33,7 @@ class FreshPrefix:
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith("WINE") and k != "DISPLAY"}
         self.env.update(WINEPREFIX=self.path, WINEARCH="win64", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES=wine_env.overrides(stand_in=False))
         if display:
             self.env["DISPLAY"] = display
         self.started = False

@@ -1,13 +1,14 @@
 #include "render/ParseColor.h"
 
+#include "com/CodePage.h"
 #include "render/ColorText.h"
 
 namespace {
 
 std::size_t NarrowToAnsi(const wchar_t* text, std::size_t count, char* out, std::size_t capacity) {
-    const int written = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), out,
-                                              static_cast<int>(capacity), nullptr, nullptr);
-    return written > 0 ? static_cast<std::size_t>(written) : 0;
+    std::size_t written = 0;
+    return SUCCEEDED(quorvel::NarrowInto({text, count}, out, capacity, written, CP_ACP)) ? written
+                                                                                         : 0;
 }
 
 std::uint32_t SystemColor(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }

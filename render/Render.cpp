@@ -2,7 +2,7 @@
 
 #include "com/HResult.h"
 #include "com/ScopeExit.h"
-#include "effect/SemanticNames.h"
+#include "effect/HostContract.h"
 #include "render/FrameAccess.h"
 #include "render/Grid.h"
 #include "render/MediaTimeTicks.h"

@@ -1,7 +1,9 @@
 #include "transform/ShaderBase.h"
 
+#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
+#include "effect/HostContract.h"
 #include "render/ColorText.h"
 #include "render/ParseColor.h"
 
@@ -11,7 +13,6 @@ using quorvel::ComPtr;
 
 namespace {
 
-constexpr wchar_t kSemanticsGroup[] = L"Semantics";
 // A UTF-16 unit narrows to at most two bytes in a double-byte code page.
 constexpr int kNarrowNameCapacity = 2 * kParameterNameCapacity;
 
@@ -20,7 +21,7 @@ bool NameMentionsColor(const wchar_t* name) {
     const size_t length = std::wcslen(name);
     std::wmemcpy(lower, name, length + 1);
     ::CharLowerBuffW(lower, static_cast<DWORD>(length));
-    return std::wcsstr(lower, L"color") != nullptr;
+    return std::wcsstr(lower, quorvel::kColorTextWord) != nullptr;
 }
 
 // A colour text that is no colour is read as a decimal number, usually 0.
@@ -79,7 +80,8 @@ HRESULT SetValue(ID3DXEffect* effect, D3DXHANDLE handle, const wchar_t* name,
 HRESULT CShaderBase::ApplySemanticParameters(float time) {
     RETURN_HR_IF(E_POINTER, !m_spEffect || !m_spParameterStore);
     ComPtr<IParameter> parameter;
-    if (FAILED(m_spParameterStore->GetParameter(kSemanticsGroup, parameter.put())) || !parameter)
+    if (FAILED(m_spParameterStore->GetParameter(quorvel::kSemanticsGroup, parameter.put())) ||
+        !parameter)
         return S_OK;
     ComPtr<IParameterGroup> group;
     RETURN_IF_FAILED(parameter->QueryInterface(IID_IParameterGroup, group.put_void()));
@@ -105,9 +107,11 @@ HRESULT CShaderBase::ApplySemanticParameters(float time) {
         quorvel::UniquePropVariant value;
         RETURN_IF_FAILED(child->GetValue(static_cast<double>(time), value.put()));
 
+        // Narrowed with its terminator; a name that does not narrow matches nothing.
         char narrow[kNarrowNameCapacity];
-        if (::WideCharToMultiByte(CP_THREAD_ACP, 0, name, -1, narrow, kNarrowNameCapacity, nullptr,
-                                  nullptr) == 0)
+        size_t written = 0;
+        if (FAILED(quorvel::NarrowInto({name, std::wcslen(name) + 1}, narrow, kNarrowNameCapacity,
+                                       written)))
             continue;
         const D3DXHANDLE handle = m_spEffect->GetParameterBySemantic(nullptr, narrow);
         if (!handle)

@@ -7,7 +7,8 @@ build=${QUORVEL_BUILD_DIR:-$root/build/release}
 . "$root/scripts/wine-env.sh"
 trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build"
-export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
+WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
+export WINEDLLOVERRIDES
 timeout 600 "$WINE64" "$build/bin/bench_crossfade.exe"
 
 # The slowest transition beside the fastest kind at 1920x1080, in turns so a

@@ -14,16 +14,10 @@ import time
 
 from PIL import Image
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from quorvel.library import xfade_entries  # noqa: E402
 WIDTH, HEIGHT = 1920, 1080
 FFMPEG_FRAMES = 101  # progress 1 to 0 in steps of 0.01
-
-
-def read_index():
-    with open(os.path.join(ROOT, "library", "index.tsv"), encoding="utf-8") as f:
-        lines = [l.rstrip("\n") for l in f if l.strip()]
-    header = lines[0].split("\t")
-    return [dict(zip(header, l.split("\t"))) for l in lines[1:]]
 
 
 def quorvel_fps(build, entry, inputs, frames):
@@ -70,8 +64,8 @@ def main():
     build = sys.argv[1]
     only = set(sys.argv[2:])
     frames = int(os.environ.get("QUORVEL_BENCH_FRAMES", "10"))
-    entries = [e for e in read_index() if e["kind"] == "transition" and e["xfade"] != "-"
-               and (not only or e["name"] in only or e["xfade"] in only)]
+    entries = [e for e in xfade_entries()
+               if not only or e["name"] in only or e["xfade"] in only]
     images = os.path.join(build, "bin", "render", "images")
     with tempfile.TemporaryDirectory() as folder:
         inputs = []

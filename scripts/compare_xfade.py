@@ -18,31 +18,11 @@ from fractions import Fraction
 
 from PIL import Image, ImageChops
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from quorvel import ROOT, ffmpeg, render  # noqa: E402
+from quorvel.library import read_misses, xfade_entries  # noqa: E402
 BAR_DIFF = 2  # largest channel difference that always passes
 BAR_SHARE = 0.99  # else at least this share of pixels within BAR_DIFF
-
-
-def read_index(path):
-    with open(path, encoding="utf-8") as f:
-        lines = [l.rstrip("\n") for l in f if l.strip()]
-    header = lines[0].split("\t")
-    return [dict(zip(header, l.split("\t"))) for l in lines[1:]]
-
-
-def read_misses(path):
-    """name -> (reason, formula), from a TSV with a header row: name, reason
-    and optionally the entry's formula as an xfade custom expression."""
-    misses = {}
-    if path and os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            for n, line in enumerate(f):
-                line = line.rstrip("\n")
-                if n == 0 or not line.strip() or line.startswith("#"):
-                    continue
-                cells = line.split("\t") + ["", ""]
-                misses[cells[0].strip()] = (cells[1].strip(), cells[2].strip())
-    return misses
 
 
 def parse_size(text):
@@ -124,25 +104,29 @@ def ffmpeg_frames(xfade, inputs, steps, folder, expr=None):
     how = "transition=%s" % xfade if expr is None else "transition=custom:expr='%s'" % expr
     graph = ("[0:v]format=gbrp[a];[1:v]format=gbrp[b];"
              "[a][b]xfade=%s:duration=1:offset=0,format=rgb24" % how)
-    cmd = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"]
+    cmd = []
     if expr is not None:
         cmd += ["-filter_complex_threads", "1"]
     cmd += ["-loop", "1", "-framerate", str(steps), "-i", inputs[0],
             "-loop", "1", "-framerate", str(steps), "-i", inputs[1],
             "-filter_complex", graph, "-frames:v", str(steps + 1),
             "-start_number", "0", os.path.join(folder, "frame-%04d.png")]
-    return subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE)
+    return ffmpeg.popen(*cmd)
 
 
 def quorvel_frames(entry, inputs, size, steps, folder):
-    cmd = [os.path.join(ROOT, "scripts", "quorvel-render"),
-           "--effect", os.path.join(ROOT, "library", entry["file"]),
-           "--technique", entry["technique"], "--size", "%dx%d" % size,
-           "--frames", str(steps + 1), "--from", inputs[0], "--to", inputs[1],
-           "--out", folder]
-    return subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.PIPE)
+    """The render tool's frames; returns (exit code, why it failed or "")."""
+    args = ["--effect", os.path.join(ROOT, "library", entry["file"]),
+            "--technique", entry["technique"], "--size", "%dx%d" % size,
+            "--frames", str(steps + 1), "--from", inputs[0], "--to", inputs[1],
+            "--out", folder]
+    run, report = render.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    if run.returncode == 0 and (report is None or len(report["frames"]) != steps + 1):
+        return 1, "frames missing after the render"
+    if run.returncode == 0:
+        return 0, ""
+    errors = (report or {}).get("errors") or [run.stderr.decode(errors="replace").strip()]
+    return run.returncode, "; ".join(errors)[-300:]
 
 
 def fmt_time(t):
@@ -189,8 +173,7 @@ def main():
         if not os.path.exists(path):
             p.error("no image %s (build first, or give --from and --to)" % path)
 
-    entries = [e for e in read_index(os.path.join(ROOT, "library", "index.tsv"))
-               if e.get("kind") == "transition" and e.get("xfade", "-") not in ("", "-")]
+    entries = xfade_entries()
     if args.only:
         wanted = set(s.strip() for s in args.only.split(",") if s.strip())
         entries = [e for e in entries if e["name"] in wanted or e["xfade"] in wanted]
@@ -218,15 +201,15 @@ def main():
             for stale in (theirs_dir, ours_dir):
                 shutil.rmtree(stale, ignore_errors=True)
             ff = ffmpeg_frames(entry["xfade"], inputs, steps, theirs_dir)
-            q = quorvel_frames(entry, inputs, size, steps, ours_dir)
+            q_code, q_why = quorvel_frames(entry, inputs, size, steps, ours_dir)
             _, fferr = ff.communicate()
-            missing = [k for k in range(steps + 1) for d in (ours_dir, theirs_dir)
-                       if not os.path.exists(os.path.join(d, "frame-%04d.png" % k))]
-            if q.returncode == 0 and ff.returncode == 0 and missing:
-                q.returncode, q.stderr = 1, b"frames missing after the render"
-            if q.returncode != 0 or ff.returncode != 0:
-                why = ("render tool exit %d: %s" % (q.returncode, q.stderr.decode(errors="replace").strip()[-300:])
-                       if q.returncode else "ffmpeg: " + fferr.decode(errors="replace").strip()[-300:])
+            missing = [k for k in range(steps + 1)
+                       if not os.path.exists(os.path.join(theirs_dir, "frame-%04d.png" % k))]
+            if ff.returncode == 0 and missing:
+                ff.returncode, fferr = 1, b"frames missing after the render"
+            if q_code != 0 or ff.returncode != 0:
+                why = ("render tool exit %d: %s" % (q_code, q_why)
+                       if q_code else "ffmpeg: " + fferr.decode(errors="replace").strip()[-300:])
                 print("%-12s %-12s %-9s %6s  %s" % (name, entry["xfade"], tag, "-", "ERROR " + why))
                 ok = False
                 failed.setdefault(name, "error")

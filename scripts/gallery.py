@@ -8,7 +8,6 @@ serves every entry.
 Usage: gallery.py [--size WxH] [--frames N] [--fps R] [--jobs J] OUT"""
 import argparse
 import concurrent.futures
-import csv
 import html
 import os
 import re
@@ -18,18 +17,12 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-RENDER = os.path.join(HERE, "quorvel-render")
+sys.path.insert(0, HERE)
+from quorvel import LIBRARY, render  # noqa: E402
+from quorvel.wine import DesktopKeeper  # noqa: E402
+from quorvel.library import read_index  # noqa: E402
 INPUTS = (("valley", "a valley at dusk, the camera panning"),
           ("coast", "a coast at midday, clouds drifting and waves running up the beach"))
-
-
-def read_index(library):
-    with open(os.path.join(library, "index.tsv"), newline="", encoding="utf-8") as f:
-        rows = [r for r in csv.reader(f, delimiter="\t", quoting=csv.QUOTE_NONE) if r and r[0]]
-    header = rows[0]
-    return [dict(zip(header, r + [""] * (len(header) - len(r)))) for r in rows[1:]
-            if not r[0].startswith("#")]
 
 
 def slug(name):
@@ -40,7 +33,7 @@ def render_entry(entry, library, gallery, args):
     """One tool run gives the verdict, the frames and the preview."""
     name = slug(entry["name"])
     log = os.path.join(gallery, "checks", name + ".txt")
-    command = [RENDER, "--check", "--effect", os.path.join(library, entry["file"]),
+    command = ["--check", "--effect", os.path.join(library, entry["file"]),
                "--technique", entry["technique"], "--size", args.size, "--frames",
                str(args.frames), "--fps", str(args.fps),
                "--from", os.path.join(gallery, "inputs", INPUTS[0][0]),
@@ -48,36 +41,21 @@ def render_entry(entry, library, gallery, args):
                "--out", os.path.join(gallery, "frames", name),
                "--video", os.path.join(gallery, "media", name + ".gif")]
     started = time.monotonic()
-    run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                         stderr=subprocess.STDOUT, text=True, errors="replace")
+    run, report = render.run(command, os.path.join(gallery, "checks", name + ".json"),
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                             errors="replace")
     with open(log, "w", encoding="utf-8") as f:
         f.write(run.stdout)
-    verdict = {0: "passed", 1: "failed"}.get(run.returncode, "error")
+    # The verdict is the report's; a run that ended before the check or failed
+    # after it is an error.
+    verdict = (report or {}).get("verdict") or "error"
+    if run.returncode not in (0, 1):
+        verdict = "error"
+    text = render.check_text(report) if report else run.stdout
     print("gallery: %-20s check %-6s %.1f s" % (entry["name"], verdict,
                                                   time.monotonic() - started), file=sys.stderr,
           flush=True)
-    return verdict, run.stdout, run.returncode
-
-
-class DesktopKeeper:
-    """A Wine program left open while the entries render. Without one, Wine
-    closes its desktop after each tool run and the next run often waits
-    about ten seconds for a new one."""
-
-    def __init__(self):
-        self.process = None
-
-    def __enter__(self):
-        wine = os.environ.get("WINE64")
-        if wine and os.environ.get("QUORVEL_WINE_STARTED"):
-            self.process = subprocess.Popen([wine, "notepad"], stdin=subprocess.DEVNULL,
-                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return self
-
-    def __exit__(self, *_):
-        if self.process:
-            self.process.terminate()
-            self.process.wait()
+    return verdict, text, run.returncode
 
 
 def encode_input(folder, out, fps):
@@ -85,14 +63,6 @@ def encode_input(folder, out, fps):
                     os.path.join(folder, "%04d.png"), "-filter_complex",
                     "split[a][b];[a]palettegen[p];[b][p]paletteuse=dither=bayer", "-loop", "0",
                     out], check=True)
-
-
-def check_lines(log):
-    """The check's own lines, without the progress of the frames."""
-    keep = [line for line in log.splitlines()
-            if not re.match(r"(frame \d+/\d+|initialising |wrote |quorvel-render: (encoding|wrote))",
-                            line)]
-    return "\n".join(keep).strip()
 
 
 PAGE = """<!DOCTYPE html>
@@ -183,7 +153,7 @@ def write_page(gallery, entries, results, args, sheet_size):
             xfade=('<span class="tag">ffmpeg xfade %s</span>' % html.escape(xfade)
                    if xfade and xfade != "-" else ""),
             description=html.escape(entry["description"]), verdict=verdict,
-            log=html.escape(check_lines(log))))
+            log=html.escape(log.strip())))
     inputs = "\n".join(
         '<figure><img src="media/input-%s.gif" alt="%s" width="%s" height="%s">'
         "<figcaption>%s clip: %s</figcaption></figure>" % (n, html.escape(d), w, h,
@@ -207,7 +177,7 @@ def main():
     parser.add_argument("--frames", type=int, default=24)
     parser.add_argument("--fps", type=int, default=12)
     parser.add_argument("--jobs", type=int, default=int(os.environ.get("QUORVEL_GALLERY_JOBS", 2)))
-    parser.add_argument("--library", default=os.path.join(ROOT, "library"))
+    parser.add_argument("--library", default=LIBRARY)
     parser.add_argument("out")
     args = parser.parse_args()
     started = time.monotonic()
@@ -229,7 +199,6 @@ def main():
     with DesktopKeeper(), concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
         results = list(pool.map(lambda e: render_entry(e, library, gallery, args), entries))
 
-    sys.path.insert(0, HERE)
     import compose_gallery  # noqa: E402 (Pillow only where it is needed)
     folders = [os.path.join(gallery, "frames", slug(e["name"])) for e in entries]
     sheet = os.path.join(out, "gallery.png")

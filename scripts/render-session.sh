@@ -99,14 +99,15 @@ quorvel_session_start() {
   [ -n "$SESSION_DISPLAY" ] || { echo "quorvel-render: Xvfb did not start" >&2; return 1; }
   quorvel_session_write "$dir"
   quorvel_session_env "$dir"
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  WINEDLLOVERRIDES=$(quorvel_wine_overrides)
+  export WINEDLLOVERRIDES
   # Each in a session of its own, so a signal to the caller's process group
   # does not reach the services Wine leaves running.
   setsid -w "$WINESERVER" -p </dev/null >/dev/null 2>&1 8>&- 9>&-
   setsid -w "$WINE64" wineboot -i </dev/null >/dev/null 2>&1 8>&- 9>&- || return 1
   # One small render starts the desktop and loads the device libraries with
   # no caller's streams attached.
-  WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n" setsid -w "$WINE64" "$tool" --frames 1 --size 16x16 \
+  WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in) setsid -w "$WINE64" "$tool" --frames 1 --size 16x16 \
     --out "$dir/warm-up" </dev/null >/dev/null 2>&1 8>&- 9>&- || true
   # Wine ends its desktop process once no window is left on it, and the next
   # program then waits seconds for a new one; the keeper holds a hidden window

@@ -22,7 +22,7 @@ WRAPPER = os.path.join(HERE, "quorvel-render")
 IMAGE_EXTENSIONS = {".png", ".jpg", ".jpeg", ".bmp", ".tga", ".dds"}
 # The tool's options that take a value; the rest are flags.
 VALUE_OPTIONS = {"--effect", "--technique", "--from", "--to", "--size", "--frames", "--grid",
-                 "--param", "--semantic", "--out", "--tolerance", "--video", "--fps"}
+                 "--param", "--semantic", "--out", "--tolerance", "--report", "--video", "--fps"}
 EXIT_USAGE, EXIT_INPUT, EXIT_RENDER = 2, 3, 5
 
 

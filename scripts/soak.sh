@@ -23,7 +23,8 @@ build=${QUORVEL_BUILD_DIR:-$root/build/release}
 . "$root/scripts/wine-env.sh"
 trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build"
-export WINEDLLOVERRIDES="mscoree,mshtml=;d3dx9_30=n"
+WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
+export WINEDLLOVERRIDES
 soak() { timeout 7200 "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null; }
 
 # Sets the checkpoints of several runs side by side (one column group a run,

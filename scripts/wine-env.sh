@@ -7,6 +7,15 @@
 #                          made afresh), WINE64, WINESERVER
 #   quorvel_wine_stop      ends the wineserver and the X server
 #   quorvel_xvfb_start     an X server on a free display: DISPLAY, QUORVEL_XVFB_PID
+#   quorvel_wine_overrides [--stand-in]
+#                          WINEDLLOVERRIDES for our programs (scripts/quorvel/wine.py);
+#                          --stand-in selects the stand-in effect framework
+
+QUORVEL_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+quorvel_wine_overrides() {
+  python3 "$QUORVEL_SCRIPTS/quorvel/wine.py" overrides "$@"
+}
 
 quorvel_find_wine() {
   WINE64=""
@@ -54,8 +63,8 @@ quorvel_wine_start() {
   export WINEPREFIX=${2:-"$(cd "$build_dir" && pwd)/wineprefix"}
   export WINEARCH=win64
   export WINEDEBUG=${WINEDEBUG:--all}
-  # No Mono or Gecko prompts; nothing here needs them.
-  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-$(quorvel_wine_overrides)}
+  export WINEDLLOVERRIDES
   rm -rf "$WINEPREFIX"
   "$WINESERVER" -k >/dev/null 2>&1 || true
   mkdir -p "$WINEPREFIX"

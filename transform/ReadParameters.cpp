@@ -1,10 +1,9 @@
 #include "transform/ShaderBase.h"
 
-#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "com/UniqueAny.h"
-#include "effect/SemanticNames.h"
+#include "effect/HostContract.h"
 #include "pipeline/PipelineLibrary.h"
 #include "render/Grid.h"
 
@@ -34,7 +33,7 @@ HRESULT ReadGridSize(IParameterStore* store, const wchar_t* name, UniquePropVari
 }
 
 bool IsOffWord(BSTR lowered) {
-    for (const wchar_t* word : {L"0", L"false", L"zero"}) {
+    for (const wchar_t* word : quorvel::g_relaxAspectOffWords) {
         UniqueBstr candidate(::SysAllocString(word));
         if (!candidate)
             throw std::bad_alloc();
@@ -52,26 +51,24 @@ HRESULT CShaderBase::ReadParameters() {
     UniquePropVariant value;
 
     // Slot 2: the first of its three names that gives a value decides.
-    for (const wchar_t* name : {L"TextureFile", L"MaskName", L"InputTexture2"}) {
+    for (const wchar_t* name : quorvel::g_slot2TextureParameters) {
         if (SUCCEEDED(ReadValue(store, name, value)) && !value.empty()) {
-            StoreTextureFile(value.get(), 2);
+            StoreTextureFile(value.get(), quorvel::kFirstTextureFileSlot);
             break;
         }
     }
 
-    for (int slot = 3; slot < kTextureSlots; ++slot) {
-        std::wstring name;
-        RETURN_IF_FAILED(quorvel::Widen(quorvel::g_inputTextureSemantics[slot], name));
-        if (FAILED(ReadValue(store, name.c_str(), value)))
+    for (int slot = quorvel::kFirstTextureFileSlot + 1; slot < kTextureSlots; ++slot) {
+        if (FAILED(ReadValue(store, quorvel::g_inputTextureParameters[slot], value)))
             continue;
         StoreTextureFile(value.get(), slot);
     }
 
     const int oldX = m_nVerticesX;
     const int oldY = m_nVerticesY;
-    HRESULT hr = ReadGridSize(store, L"NumVerticesX", value, m_nVerticesX);
+    HRESULT hr = ReadGridSize(store, quorvel::kNumVerticesXParameter, value, m_nVerticesX);
     if (SUCCEEDED(hr))
-        hr = ReadGridSize(store, L"NumVerticesY", value, m_nVerticesY);
+        hr = ReadGridSize(store, quorvel::kNumVerticesYParameter, value, m_nVerticesY);
     // Beyond this the indices wrap and the buffer lengths can overflow; the
     // members never hold such a grid.
     if (static_cast<std::int64_t>(m_nVerticesX) * m_nVerticesY > quorvel::kMaxGridVertices) {
@@ -82,7 +79,8 @@ HRESULT CShaderBase::ReadParameters() {
     }
     RETURN_IF_FAILED(hr);
 
-    if (SUCCEEDED(ReadValue(store, L"RelaxAspect", value)) && value.vt() == VT_BSTR) {
+    if (SUCCEEDED(ReadValue(store, quorvel::kRelaxAspectParameter, value)) &&
+        value.vt() == VT_BSTR) {
         m_bRelaxAspect = true;
         const BSTR text = value.get().bstrVal;
         const UINT length = ::SysStringLen(text);

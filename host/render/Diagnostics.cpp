@@ -1,5 +1,6 @@
 #include "host/render/Diagnostics.h"
 
+#include "effect/HostContract.h"
 #include "render/ColorText.h"
 #include "render/ParseColor.h"
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 
 namespace quorvelrender {
 namespace {
@@ -139,10 +141,11 @@ Delivery DescribeDelivery(const HostParameter& semantic) {
         }
         break;
     case HostValue::Kind::String: {
-        if (Lower(semantic.name).find(L"color") == std::wstring::npos) {
+        if (Lower(semantic.name).find(quorvel::kColorTextWord) == std::wstring::npos) {
             delivery.dropped = true;
-            delivery.text = L"dropped: a text value reaches only a semantic whose name contains "
-                            L"\"color\"";
+            delivery.text = std::wstring(L"dropped: a text value reaches only a semantic whose "
+                                         L"name contains \"") +
+                            quorvel::kColorTextWord + L"\"";
             break;
         }
         std::uint32_t argb = 0;
@@ -174,19 +177,33 @@ const HostParameter* SuppliedSemantic(const Options& options, const std::wstring
     return found;
 }
 
+std::vector<std::wstring> TextureParametersOfSlot(int slot) {
+    if (slot == quorvel::kFirstTextureFileSlot)
+        return {std::begin(quorvel::g_slot2TextureParameters),
+                std::end(quorvel::g_slot2TextureParameters)};
+    if (slot > quorvel::kFirstTextureFileSlot && slot < quorvel::kTextureSlotCount)
+        return {quorvel::g_inputTextureParameters[slot]};
+    return {};
+}
+
+int TextureSlotOfSemantic(const std::wstring& semantic) {
+    for (int slot = quorvel::kFirstTextureFileSlot; slot < quorvel::kTextureSlotCount; ++slot)
+        if (EqualsIgnoringCase(semantic, quorvel::g_inputTextureParameters[slot]))
+            return slot;
+    return -1;
+}
+
 bool IsTextureParameter(const std::wstring& name) {
-    return name == L"TextureFile" || name == L"MaskName" ||
-           (name.size() == 13 && name.compare(0, 12, L"InputTexture") == 0 && name[12] >= L'2' &&
-            name[12] <= L'7');
+    for (int slot = quorvel::kFirstTextureFileSlot; slot < quorvel::kTextureSlotCount; ++slot)
+        for (const std::wstring& candidate : TextureParametersOfSlot(slot))
+            if (name == candidate)
+                return true;
+    return false;
 }
 
 std::wstring TextureForSlot(const std::vector<HostParameter>& params, int slot,
                             std::wstring& parameter) {
-    std::vector<std::wstring> names;
-    if (slot == 2)
-        names = {L"TextureFile", L"MaskName"};
-    names.push_back(L"InputTexture" + std::to_wstring(slot));
-    for (const std::wstring& name : names) {
+    for (const std::wstring& name : TextureParametersOfSlot(slot)) {
         const HostParameter* given = LastNamed(params, name);
         if (given && given->from.kind == HostValue::Kind::String && !given->from.s.empty()) {
             parameter = name;

@@ -47,6 +47,11 @@ const HostParameter* SuppliedSemantic(const Options& options, const std::wstring
 std::wstring TextureForSlot(const std::vector<HostParameter>& params, int slot,
                             std::wstring& parameter);
 
+// The host parameters that name slot `slot`'s file, the deciding one first;
+// none for the host's own inputs.
+std::vector<std::wstring> TextureParametersOfSlot(int slot);
+// The file slot (2 and up) a texture semantic names, or -1.
+int TextureSlotOfSemantic(const std::wstring& semantic);
 bool IsTextureParameter(const std::wstring& name);
 
 // The files a render (frames and sheet) or a check (its frames and

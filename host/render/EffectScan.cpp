@@ -1,26 +1,14 @@
 #include "host/render/EffectScan.h"
 
+#include "effect/HostContract.h"
+#include "host/render/ToolSupport.h"
+
 #include <cwctype>
 #include <regex>
+#include <set>
 
 namespace quorvelrender {
 namespace {
-
-constexpr const wchar_t* kBoundSemantics[] = {
-    L"InputTexture0",  L"InputTexture1",
-    L"InputTexture2",  L"InputTexture3",
-    L"InputTexture4",  L"InputTexture5",
-    L"InputTexture6",  L"InputTexture7",
-    L"Time",           L"Duration",
-    L"InputSize",      L"OutputSize",
-    L"PixelSize",      L"TextureAspect0",
-    L"TextureAspect1", L"TextureAspect2",
-    L"TextureAspect3", L"TextureAspect4",
-    L"TextureAspect5", L"TextureAspect6",
-    L"TextureAspect7", L"World",
-    L"View",           L"Projection",
-    L"WorldView",      L"WorldViewProjection",
-};
 
 std::wstring Widen(const std::string& text) {
     std::wstring wide;
@@ -38,8 +26,9 @@ std::wstring StripComments(const std::wstring& text, std::vector<std::wstring>& 
         if (text.compare(i, 2, L"//") == 0) {
             const size_t end = text.find(L'\n', i);
             const std::wstring line = text.substr(i, end == std::wstring::npos ? end : end - i);
-            if (line.compare(0, 9, L"//!render") == 0)
-                renderLines.push_back(line.substr(9));
+            const std::wstring prefix = Widen(quorvel::kRenderLinePrefix);
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                renderLines.push_back(line.substr(prefix.size()));
             i = end == std::wstring::npos ? text.size() : end;
         } else if (text.compare(i, 2, L"/*") == 0) {
             const size_t end = text.find(L"*/", i + 2);
@@ -57,7 +46,40 @@ std::wstring StripComments(const std::wstring& text, std::vector<std::wstring>& 
     return out;
 }
 
+// What the effect's included files declare counts as the effect's own; names
+// are looked for beside the including file, then in the current folder, as
+// the effect framework does.
+void ScanIncludes(const std::wstring& folder, EffectScan& scan, std::set<std::wstring>& seen,
+                  std::size_t depth) {
+    const std::vector<std::wstring> names = scan.includes;
+    for (const std::wstring& name : names) {
+        std::wstring path = FullPath(folder + L"\\" + name);
+        if (!IsFile(path))
+            path = FullPath(name);
+        std::string text;
+        if (depth > quorvel::kMaxIncludeDepth || !seen.insert(path).second || !ReadText(path, text))
+            continue;
+        EffectScan included = ScanEffect(text);
+        scan.files.push_back(path);
+        ScanIncludes(FolderOf(path), included, seen, depth + 1);
+        MergeIncluded(scan, included);
+        scan.files.insert(scan.files.end(), included.files.begin(), included.files.end());
+    }
+}
+
 } // namespace
+
+bool ScanEffectFile(const std::wstring& path, EffectScan& scan) {
+    std::string text;
+    if (!IsFile(path) || !ReadText(path, text))
+        return false;
+    scan = ScanEffect(text);
+    scan.files = {path};
+    std::set<std::wstring> seen = {path};
+    // The effect file is depth 1, its includes 2.
+    ScanIncludes(FolderOf(path), scan, seen, 2);
+    return true;
+}
 
 bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size())
@@ -69,8 +91,11 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
 }
 
 bool IsBoundSemantic(const std::wstring& semantic) {
-    for (const wchar_t* bound : kBoundSemantics)
-        if (EqualsIgnoringCase(semantic, bound))
+    for (const char* bound : quorvel::g_inputTextureSemantics)
+        if (EqualsIgnoringCase(semantic, Widen(bound)))
+            return true;
+    for (const char* bound : quorvel::g_boundSemantics)
+        if (EqualsIgnoringCase(semantic, Widen(bound)))
             return true;
     return false;
 }

@@ -20,9 +20,14 @@ struct EffectScan {
     std::vector<std::wstring> renderLines;
     std::vector<std::wstring> includes; // names of "#include" directives, in order
     bool vertexShader = false;          // a pass sets a vertex shader other than NULL
+    std::vector<std::wstring> files;    // full paths of the effect and every file it includes
 };
 
 EffectScan ScanEffect(const std::string& text);
+
+// The effect file at `path` with what its includes declare merged in; false
+// when it cannot be read.
+bool ScanEffectFile(const std::wstring& path, EffectScan& scan);
 
 // Adds what an included file declares (its parameters, techniques and vertex
 // shaders; its "//!render" lines are the including file's business).

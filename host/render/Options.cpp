@@ -1,25 +1,16 @@
 #include "host/render/Options.h"
 
+#include "effect/HostContract.h"
+#include "host/render/Diagnostics.h"
+#include "host/render/ToolSupport.h"
+
+#include <shlwapi.h>
+
 #include <cwchar>
 #include <cwctype>
 
 namespace quorvelrender {
 namespace {
-
-// Host parameters whose type the product fixes; a bare value takes that type.
-struct KnownParameter {
-    const wchar_t* name;
-    HostValue::Kind kind;
-};
-constexpr KnownParameter kKnownParameters[] = {
-    {L"ShaderFilename", HostValue::Kind::String}, {L"FXFile", HostValue::Kind::String},
-    {L"Technique", HostValue::Kind::String},      {L"TextureFile", HostValue::Kind::String},
-    {L"MaskName", HostValue::Kind::String},       {L"InputTexture2", HostValue::Kind::String},
-    {L"InputTexture3", HostValue::Kind::String},  {L"InputTexture4", HostValue::Kind::String},
-    {L"InputTexture5", HostValue::Kind::String},  {L"InputTexture6", HostValue::Kind::String},
-    {L"InputTexture7", HostValue::Kind::String},  {L"RelaxAspect", HostValue::Kind::String},
-    {L"NumVerticesX", HostValue::Kind::Int},      {L"NumVerticesY", HostValue::Kind::Int},
-};
 
 bool ParseUnsigned(const std::wstring& text, UINT limit, UINT& value) {
     if (text.empty() || text.size() > 9)
@@ -75,10 +66,12 @@ bool ParseVector(const std::wstring& text, std::vector<float>& value) {
     return !value.empty() && value.size() <= 16;
 }
 
+// Host parameters whose type the product fixes; a bare value takes that type.
 bool KindForName(const std::wstring& name, HostValue::Kind& kind) {
-    for (const auto& known : kKnownParameters) {
+    for (const quorvel::HostParameterSpec& known : quorvel::g_hostParameters) {
         if (name == known.name) {
-            kind = known.kind;
+            kind = known.type == quorvel::HostValueType::Integer ? HostValue::Kind::Int
+                                                                 : HostValue::Kind::String;
             return true;
         }
     }
@@ -89,7 +82,7 @@ bool KindForName(const std::wstring& name, HostValue::Kind& kind) {
 
 std::vector<std::wstring> HostParameterNames() {
     std::vector<std::wstring> names;
-    for (const auto& known : kKnownParameters)
+    for (const quorvel::HostParameterSpec& known : quorvel::g_hostParameters)
         names.emplace_back(known.name);
     return names;
 }
@@ -244,6 +237,8 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
             options.check = true;
         } else if (arg == L"--registry") {
             options.registry = true;
+        } else if (arg == L"--list-files") {
+            options.listFiles = true;
         } else if (arg == L"--effect") {
             if (!next(options.effect))
                 return false;
@@ -258,6 +253,9 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
                 return false;
         } else if (arg == L"--out") {
             if (!next(options.out))
+                return false;
+        } else if (arg == L"--report") {
+            if (!next(options.report))
                 return false;
         } else if (arg == L"--size") {
             if (!next(value))
@@ -315,22 +313,65 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
     return true;
 }
 
-const wchar_t* UsageText() {
-    return L"Usage: quorvel-render [options]\n"
-           L"Renders a Quorvel effect or transition through Quorvel.dll on a Direct3D 9 device.\n"
-           L"\n"
-           L"  --effect FILE        effect file (default: library\\transitions\\crossfade.fx)\n"
-           L"  --technique NAME     technique (default: the first in the file)\n"
-           L"  --from IMAGE|FOLDER  first input (PNG, JPEG, BMP; default: built-in image); a\n"
-           L"                       folder of numbered images moves: its frame k to frame k\n"
-           L"  --to IMAGE|FOLDER    second input, transitions only (default: built-in image)\n"
-           L"  --size WxH           output size (default 640x480)\n"
-           L"  --frames N           frames from Time 0 to Time 1 (default 8; with a folder\n"
-           L"                       input, its frame count, of the shorter one)\n"
-           L"  --grid XxY           vertex grid (host parameters NumVerticesX, NumVerticesY)\n"
+bool MergeEffectLines(const std::vector<std::wstring>& lines, const std::wstring& effectFolder,
+                      Options& options, std::wstring& error) {
+    Options fromFile;
+    for (const std::wstring& line : lines) {
+        const std::vector<std::wstring> args = SplitArguments(line);
+        for (size_t i = 0; i < args.size(); i += 2) {
+            if (args[i] != L"--param" && args[i] != L"--semantic" && args[i] != L"--grid") {
+                error = L"//!render allows only --param, --semantic and --grid, not " + args[i];
+                return false;
+            }
+        }
+        if (!ParseOptions(args, fromFile, error)) {
+            error = L"//!render line: " + error;
+            return false;
+        }
+    }
+    for (HostParameter& parameter : fromFile.params)
+        parameter.fromFile = true;
+    for (HostParameter& parameter : fromFile.semantics)
+        parameter.fromFile = true;
+    for (HostParameter& parameter : fromFile.params) {
+        if (IsTextureParameter(parameter.name) && parameter.from.kind == HostValue::Kind::String &&
+            ::PathIsRelativeW(parameter.from.s.c_str()))
+            parameter.from.s = FullPath(effectFolder + L"\\" + parameter.from.s);
+    }
+    // The command line comes later and so wins.
+    options.params.insert(options.params.begin(), fromFile.params.begin(), fromFile.params.end());
+    options.semantics.insert(options.semantics.begin(), fromFile.semantics.begin(),
+                             fromFile.semantics.end());
+    if (options.gridX == 0) {
+        options.gridX = fromFile.gridX;
+        options.gridY = fromFile.gridY;
+    }
+    return true;
+}
+
+std::wstring UsageText() {
+    using namespace quorvel;
+    return std::wstring(
+               L"Usage: quorvel-render [options]\n"
+               L"Renders a Quorvel effect or transition through Quorvel.dll on a Direct3D 9 "
+               L"device.\n"
+               L"\n"
+               L"  --effect FILE        effect file (default: library\\transitions\\crossfade.fx)\n"
+               L"  --technique NAME     technique (default: the first in the file)\n"
+               L"  --from IMAGE|FOLDER  first input (PNG, JPEG, BMP; default: built-in image); a\n"
+               L"                       folder of numbered images moves: its frame k to frame k\n"
+               L"  --to IMAGE|FOLDER    second input, transitions only (default: built-in image)\n"
+               L"  --size WxH           output size (default 640x480)\n"
+               L"  --frames N           frames from Time 0 to Time 1 (default 8; with a folder\n"
+               L"                       input, its frame count, of the shorter one)\n"
+               L"  --grid XxY           vertex grid (host parameters ") +
+           kNumVerticesXParameter + L", " + kNumVerticesYParameter +
+           L")\n"
            L"  --param NAME=VALUE   host parameter; NAME:TYPE=VALUE with TYPE int, float,\n"
            L"                       bool, string or vector (1,2,3) fixes the type\n"
-           L"  --semantic NAME=VALUE  child of the host's \"Semantics\" group; FROM..TO\n"
+           L"  --semantic NAME=VALUE  child of the host's \"" +
+           kSemanticsGroup +
+           L"\" group; FROM..TO\n"
            L"                       keyframes a float or vector from Time 0 to Time 1\n"
            L"  --out DIR            output folder (default out): frame-0000.png ... sheet.png\n"
            L"  --registry           create the objects through the registry (CoCreateInstance)\n"
@@ -340,6 +381,10 @@ const wchar_t* UsageText() {
            L"failure;\n"
            L"                       with --frames it renders those frames as well\n"
            L"  --tolerance N        largest channel difference --check accepts (default 1)\n"
+           L"  --list-files         print the effect file and every file it includes, one\n"
+           L"                       full path a line, and stop\n"
+           L"  --report FILE        what the run did as JSON: frames written, verdict and\n"
+           L"                       rules, declared semantics, warnings, errors\n"
            L"  --help               this text\n"
            L"\n"
            L"An effect file may give default options in lines \"//!render OPTIONS\";\n"

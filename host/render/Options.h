@@ -34,6 +34,7 @@ struct Options {
     bool help = false;
     bool check = false;
     bool registry = false;
+    bool listFiles = false; // print the effect's files, render nothing
     std::wstring effect;
     std::wstring technique;
     std::wstring from;
@@ -45,6 +46,7 @@ struct Options {
     UINT gridX = 0;           // 0: leave the product's default
     UINT gridY = 0;
     std::wstring out = L"out";
+    std::wstring report; // --report FILE: what the run did, as JSON
     UINT tolerance = 1;
     std::vector<HostParameter> params;
     std::vector<HostParameter> semantics;
@@ -71,9 +73,15 @@ bool ParseAssignment(const std::wstring& text, bool allowRange, HostParameter& p
 // The host parameters Quorvel reads by name ("Semantics" aside).
 std::vector<std::wstring> HostParameterNames();
 
+std::wstring UsageText();
+
 // Options an effect file gives for previews in lines "//!render ARGS".
 std::vector<std::wstring> SplitArguments(const std::wstring& line);
 
-const wchar_t* UsageText();
+// Options from an effect's "//!render" lines, put before the command line's
+// so that the command line wins; file names there are taken relative to the
+// effect's folder.
+bool MergeEffectLines(const std::vector<std::wstring>& lines, const std::wstring& effectFolder,
+                      Options& options, std::wstring& error);
 
 } // namespace quorvelrender

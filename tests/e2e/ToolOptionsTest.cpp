@@ -5,6 +5,7 @@
 #include "host/render/HResultText.h"
 #include "host/render/InputSequence.h"
 #include "host/render/Options.h"
+#include "host/render/Report.h"
 
 #include <d3d9.h>
 
@@ -358,6 +359,41 @@ TEST(Diagnostics, HResultsAreDescribedInWords) {
             << std::string(text.begin(), text.end());
         EXPECT_GT(text.size(), 12u);
     }
+}
+
+// The report is read by scripts with a JSON parser: every text escaped, UTF-8,
+// no verdict or sheet without a check or a render; written whole or not at all.
+TEST(Report, JsonEscapesEveryTextAndIsWrittenWhole) {
+    Report report;
+    report.effect = L"C:\\fx\\\"q\"\u00e9.fx";
+    report.errors = {L"line\none\ttab\x01"};
+    std::string json = ReportJson(report);
+    EXPECT_NE(json.find(std::string(R"("effect": "C:\\fx\\\"q\")") + "\xc3\xa9.fx\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("errors": ["line\u000aone\u0009tab\u0001"])"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("verdict": null)"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("sheet": null)"), std::string::npos) << json;
+
+    report.verdict = L"failed";
+    report.rules = {{true, L"renders at Time 0"}, {false, L"Time 1"}};
+    report.frames = {L"frame-0000.png"};
+    json = ReportJson(report);
+    EXPECT_NE(json.find(R"("verdict": "failed")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"({"ok": false, "text": "Time 1"})"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("frames": ["frame-0000.png"])"), std::string::npos) << json;
+
+    wchar_t folder[MAX_PATH];
+    ASSERT_NE(::GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path = std::wstring(folder) + L"quorvel-report-test.json";
+    ASSERT_TRUE(WriteReport(report, path));
+    EXPECT_EQ(::GetFileAttributesW((path + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileW(path.c_str());
+    // A folder that does not exist: no report, no partial file left behind.
+    const std::wstring nowhere = std::wstring(folder) + L"no-such-folder\\report.json";
+    EXPECT_FALSE(WriteReport(report, nowhere));
+    EXPECT_EQ(::GetFileAttributesW((nowhere + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Colour text, the two colour tables and the tick arithmetic.
 
+#include "com/CodePage.h"
 #include "render/ColorText.h"
 #include "render/MediaTimeTicks.h"
 #include "render/ParseColor.h"
@@ -217,6 +218,47 @@ TEST(ParseColor, DoubleByteNarrowingStaysInBounds) {
         if (c.result == quorvel::ColorTextResult::Ok) {
             EXPECT_EQ(argb, c.argb);
         }
+    }
+}
+
+// The per-frame narrowing: never past the caller's buffer, never a look-alike,
+// and a text that does not fit gives nothing rather than a part.
+TEST(NarrowInto, StaysInTheCallersBuffer) {
+    const struct {
+        const wchar_t* text;
+        UINT codePage;
+        quorvel::Unspellable unspellable;
+        size_t capacity;
+        HRESULT hr;
+        std::string narrow;
+    } cases[] = {
+        {L"Amount", 1252, quorvel::Unspellable::DefaultCharacter, 6, S_OK, "Amount"},
+        {L"Amount", 1252, quorvel::Unspellable::DefaultCharacter, 5,
+         HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), ""},
+        {L"Amount", 1252, quorvel::Unspellable::DefaultCharacter, 0,
+         HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), ""},
+        {L"", 1252, quorvel::Unspellable::DefaultCharacter, 0, S_OK, ""},
+        {L"\u0100mount", 1252, quorvel::Unspellable::DefaultCharacter, 6, S_OK, "?mount"},
+        {L"\u0100mount", 1252, quorvel::Unspellable::NotFound, 6, E_FAIL, ""},
+        {L"\x65e5\x672c", 932, quorvel::Unspellable::DefaultCharacter, 4, S_OK, "\x93\xfa\x96\x7b"},
+        {L"\x65e5\x672c", 932, quorvel::Unspellable::DefaultCharacter, 3,
+         HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), ""},
+        {L"\u00e9", CP_UTF8, quorvel::Unspellable::DefaultCharacter, 2, S_OK, "\xc3\xa9"},
+    };
+    for (const auto& c : cases) {
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        size_t written = 99;
+        EXPECT_EQ(
+            quorvel::NarrowInto(c.text, buffer, c.capacity, written, c.codePage, c.unspellable),
+            c.hr)
+            << c.narrow << " in " << c.capacity;
+        if (c.hr != E_FAIL) {
+            EXPECT_EQ(std::string(buffer, written), c.narrow) << c.capacity;
+        }
+        EXPECT_EQ(std::string(buffer + c.capacity, sizeof buffer - c.capacity),
+                  std::string(sizeof buffer - c.capacity, '#'))
+            << "past the buffer of " << c.capacity;
     }
 }
 

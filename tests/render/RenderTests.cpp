@@ -597,6 +597,33 @@ TEST_F(RenderTest, SemanticsGroupAbsentOrMisshaped) {
     }
 }
 
+// A child's name narrows in the thread's code page with no best fit: a
+// look-alike never reaches another semantic ("\u0100mount" is not "Amount"),
+// and what the code page spells reaches its own.
+TEST_F(RenderTest, SemanticNamesNarrowWithoutBestFit) {
+    const LCID saved = ::GetThreadLocale();
+    ASSERT_TRUE(
+        ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
+    const struct {
+        const wchar_t* child;
+        const char* declared;
+        size_t sets;
+    } cases[] = {
+        {L"\u0100mount", "Amount", 0},
+        {L"\uFF21mount", "Amount", 0},
+        {L"\u0424\u044D\u0439\u0434", "\xD4\xFD\xE9\xE4", 1},
+    };
+    for (const auto& c : cases) {
+        Scene scene(64, 48);
+        scene.store->Parameter(L"Semantics")->AddChild(c.child)->SetFloat(0.5f);
+        scene.effect->Declare(c.declared);
+        CallLog::Get().Reset();
+        EXPECT_EQ(scene.shader.ApplySemanticParameters(0), S_OK) << c.declared;
+        EXPECT_EQ(SetsOf(c.declared).size(), c.sets) << c.declared;
+    }
+    ::SetThreadLocale(saved);
+}
+
 // Fails every faultable call of one frame in turn.
 void SweepFrame(bool steadyState) {
     // Calls whose failure the frame deliberately ignores.

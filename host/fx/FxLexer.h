@@ -1,0 +1,42 @@
+#pragma once
+
+// The effect text as tokens: comments and blanks dropped, "#include"
+// directives followed through the opener, asm { } blocks kept whole. Used
+// by the parser only.
+
+#include "host/fx/FxSyntax.h"
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace fx {
+
+enum class TokenKind { Identifier, Number, String, Punct, Asm, End };
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    std::string text;
+    double number = 0;
+    Position position;
+};
+
+// Thrown inside the parser only; ParseEffect turns it into a message.
+struct SyntaxError {
+    std::string message;
+};
+
+[[noreturn]] inline void Fail(const Position& position, const char* code, const std::string& text) {
+    throw SyntaxError{FormatError(position, code, text)};
+}
+
+inline bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+inline bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+inline bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The tokens of `text` and of every file it includes, in order; throws
+// SyntaxError.
+void Tokenize(const std::string& text, const std::string& fileName, const IncludeOpener& opener,
+              std::vector<Token>& tokens);
+
+} // namespace fx
