@@ -1,0 +1,206 @@
+// HLSL effects: compile statements reach the shader compiler through its
+// process, and what the compiled shader reads is set from the parameters.
+// A stand-in compiler (hlsl/stub-fxc.sh) answers with a fixed shader, so
+// these cases test the framework's side alone.
+
+#include "tests/fx/FxTestDevice.h"
+
+#include "tests/support/TestSupport.h"
+
+namespace fxtest {
+namespace {
+
+using quorvel::ComPtr;
+using testing_support::ScopedEnvironment;
+using testing_support::ScratchFolder;
+using testing_support::WriteFileBytes;
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+const std::wstring kStub = Wide(QUORVEL_TEST_SOURCE_DIR "/hlsl/stub-fxc.sh");
+
+// The stub reads Tint (c2) and Input (s1).
+const char kDeclarations[] = R"(
+texture InputTexture : InputTexture0;
+sampler2D Input = sampler_state {
+    Texture = <InputTexture>;
+    MinFilter = POINT; MagFilter = POINT;
+};
+float4 Tint < string UIName = "tint"; > = float4(1, 0.5, 0.25, 1);
+struct Unused { float4 colour : COLOR0; };
+static const float Weights[2] = { 0.25, 0.75 };
+float4 Main(float2 uv : TEXCOORD0, uniform float scale = 1) : COLOR0 {
+    return tex2D(Input, uv) * Tint * scale;
+}
+)";
+
+D3DCOLOR White(UINT, UINT) { return 0xFFFFFFFF; }
+
+// Folders the framework leaves in the temporary folder for this process.
+size_t ScratchFoldersLeft() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring pattern =
+        std::wstring(temp) + L"quorvel-fx-" + std::to_wstring(GetCurrentProcessId()) + L"-*";
+    WIN32_FIND_DATAW found{};
+    HANDLE h = FindFirstFileW(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    size_t n = 1;
+    while (FindNextFileW(h, &found))
+        ++n;
+    FindClose(h);
+    return n;
+}
+
+struct StubCase {
+    const char* name;
+    const char* effect; // after kDeclarations
+    D3DCOLOR expected;
+};
+
+const StubCase kStubCases[] = {
+    {"compile in a pass", "technique T { pass { PixelShader = compile ps_2_0 Main(); } }",
+     0xFFFF8040},
+    {"a literal argument", "technique T { pass { PixelShader = compile ps_2_0 Main(0.5); } }",
+     0xFF804020},
+    {"a shader variable shared by two passes",
+     "PixelShader Shade = compile ps_2_0 Main();\n"
+     "technique T { pass A { PixelShader = <Shade>; } pass B { PixelShader = (Shade); } }",
+     0xFFFF8040},
+};
+
+class FxHlslStub : public FxDeviceTest, public ::testing::WithParamInterface<StubCase> {};
+
+TEST_P(FxHlslStub, BindsTheParametersTheShaderReads) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", kStub.c_str());
+    ComPtr<ID3DXEffect> effect = Compile(std::string(kDeclarations) + GetParam().effect);
+    ASSERT_TRUE(effect);
+    EXPECT_EQ(ScratchFoldersLeft(), 0u);
+    ComPtr<IDirect3DTexture9> input = MakeTexture(White);
+    ASSERT_EQ(effect->SetTexture("InputTexture", input.get()), D3D_OK);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), GetParam().expected, 1));
+    // A new value reaches the shader at the next pass.
+    const D3DXVECTOR4 green(0, 1, 0, 1);
+    ASSERT_EQ(effect->SetVector("Tint", &green), D3D_OK);
+    Draw(effect.get());
+    const D3DCOLOR scaled = GetParam().expected == 0xFF804020 ? 0xFF008000 : 0xFF00FF00;
+    EXPECT_TRUE(InteriorIs(ReadBack(), scaled, 1));
+    effect = nullptr;
+    EXPECT_REF(input.get(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FxHlslStub, ::testing::ValuesIn(kStubCases),
+                         [](const ::testing::TestParamInfo<StubCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name) {
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             }
+                             return name;
+                         });
+
+// CommitChanges inside a pass sets the compiled shader's constants anew.
+TEST_F(FxDeviceTest, CommitChangesReachesACompiledShader) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", kStub.c_str());
+    ComPtr<ID3DXEffect> effect =
+        Compile(std::string(kDeclarations) + "technique T { pass { PixelShader = compile ps_2_0 "
+                                             "Main(); } }");
+    ASSERT_TRUE(effect);
+    ComPtr<IDirect3DTexture9> input = MakeTexture(White);
+    ASSERT_EQ(effect->SetTexture("InputTexture", input.get()), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    const D3DXVECTOR4 blue(0, 0, 1, 1);
+    ASSERT_EQ(effect->SetVector("Tint", &blue), D3D_OK);
+    ASSERT_EQ(effect->CommitChanges(), D3D_OK);
+    float c2[4] = {};
+    ASSERT_EQ(m_spDevice->GetPixelShaderConstantF(2, c2, 1), D3D_OK);
+    EXPECT_EQ(c2[2], 1.0f);
+    EXPECT_EQ(c2[0], 0.0f);
+    ComPtr<IDirect3DBaseTexture9> bound;
+    ASSERT_EQ(m_spDevice->GetTexture(1, bound.put()), D3D_OK);
+    EXPECT_EQ(bound.get(), input.get());
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+}
+
+struct FailureCase {
+    const char* name;
+    const wchar_t* compiler;
+    const char* effect;
+    const char* message;
+};
+
+const FailureCase kFailureCases[] = {
+    {"missing compiler", L"/nonexistent/quorvel-fxc",
+     "technique T {\n  pass { PixelShader = compile ps_2_0 Main(); }\n}",
+     "memory(14,39): error X3000: cannot compile HLSL: the shader compiler "
+     "'/nonexistent/quorvel-fxc' was not found or cannot run"},
+    {"a folder for a compiler", L"/tmp",
+     "technique T { pass { PixelShader = compile ps_2_0 Main(); } }",
+     "memory(13,51): error X3000: cannot compile HLSL: the shader compiler '/tmp' was not found"},
+    {"a compiler that fails without a word", L"/bin/false",
+     "technique T { pass { PixelShader = compile ps_2_0 Main(); } }",
+     "memory(13,51): error X3000: cannot compile HLSL: the shader compiler failed with status 1"},
+    {"an error at its place", kStub.c_str(),
+     "float4 Other() : COLOR {\n    return FAIL_HERE;\n}\n"
+     "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
+     "memory(14,12): error X3004: undeclared identifier 'FAIL_HERE'"},
+};
+
+class FxHlslFailure : public FxDeviceTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FxHlslFailure, FailsTheEffectWithAMessage) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", GetParam().compiler);
+    HRESULT hr = S_OK;
+    std::string messages;
+    ComPtr<ID3DXEffect> effect =
+        Compile(std::string(kDeclarations) + GetParam().effect, &hr, &messages);
+    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_FALSE(effect);
+    EXPECT_NE(messages.find(GetParam().message), std::string::npos) << messages;
+    EXPECT_EQ(ScratchFoldersLeft(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FxHlslFailure, ::testing::ValuesIn(kFailureCases),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name) {
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             }
+                             return name;
+                         });
+
+// HLSL shared through an include: the compiler's message names the included
+// file and the line there.
+TEST_F(FxDeviceTest, CompilerMessagesNameTheIncludedFile) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", kStub.c_str());
+    ScratchFolder folder;
+    ASSERT_TRUE(
+        WriteFileBytes(folder / L"shared.fxh",
+                       "// shared\nfloat4 Shade(float4 c) {\n    return c * FAIL_HERE;\n}\n"));
+    ASSERT_TRUE(WriteFileBytes(folder / L"main.fx",
+                               std::string(kDeclarations) +
+                                   "#include \"shared.fxh\"\n"
+                                   "float4 Entry(float2 uv : TEXCOORD0) : COLOR { return "
+                                   "Shade(tex2D(Input, uv)); }\n"
+                                   "technique T { pass { PixelShader = compile ps_2_0 Entry(); } "
+                                   "}\n"));
+    ComPtr<ID3DXEffect> effect;
+    ComPtr<ID3DXBuffer> errors;
+    const std::wstring main = folder / L"main.fx";
+    EXPECT_EQ(D3DXCreateEffectFromFileW(m_spDevice.get(), main.c_str(), nullptr, nullptr, 0,
+                                        nullptr, effect.put(), errors.put()),
+              E_FAIL);
+    const std::string text = MessagesText(errors.get());
+    EXPECT_NE(text.find("shared.fxh(3,16): error X3004: undeclared identifier 'FAIL_HERE'"),
+              std::string::npos)
+        << text;
+}
+
+} // namespace
+} // namespace fxtest
