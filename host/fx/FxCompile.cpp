@@ -84,6 +84,16 @@ std::string PlaceCompilerMessages(const std::string& messages, const HlslSource&
                 continue;
             }
         }
+        // "name: error Xnnnn: text", an error with no place.
+        const size_t unplaced = line.find(": error X");
+        if (unplaced != std::string::npos) {
+            const std::string rest = line.substr(unplaced + 8);
+            const size_t colon = rest.find(": ");
+            if (colon != std::string::npos) {
+                out += FormatError(at, rest.substr(0, colon).c_str(), rest.substr(colon + 2));
+                continue;
+            }
+        }
         out += FormatError(at, "X3000", line);
     }
     return out;

@@ -1,11 +1,14 @@
 // HLSL effects: compile statements reach the shader compiler through its
 // process, and what the compiled shader reads is set from the parameters.
-// A stand-in compiler (hlsl/stub-fxc.sh) answers with a fixed shader, so
-// these cases test the framework's side alone.
+// A stand-in compiler (hlsl/stub-fxc.sh) answers with a fixed shader, which
+// tests the framework's side alone; the same cases run through the real
+// compiler, found with no configuration from the build tree.
 
 #include "tests/fx/FxTestDevice.h"
 
 #include "tests/support/TestSupport.h"
+
+#include <tuple>
 
 namespace fxtest {
 namespace {
@@ -30,7 +33,7 @@ float4 Tint < string UIName = "tint"; > = float4(1, 0.5, 0.25, 1);
 struct Unused { float4 colour : COLOR0; };
 static const float Weights[2] = { 0.25, 0.75 };
 float4 Main(float2 uv : TEXCOORD0, uniform float scale = 1) : COLOR0 {
-    return tex2D(Input, uv) * Tint * scale;
+    return tex2D(Input, uv) * Tint * float4(scale, scale, scale, 1);
 }
 )";
 
@@ -70,35 +73,43 @@ const StubCase kStubCases[] = {
      0xFFFF8040},
 };
 
-class FxHlslStub : public FxDeviceTest, public ::testing::WithParamInterface<StubCase> {};
+// The compiler named by QUORVEL_FXC; null for the one the build made.
+using CompilerCase = std::tuple<StubCase, const wchar_t*>;
+
+class FxHlslStub : public FxDeviceTest, public ::testing::WithParamInterface<CompilerCase> {
+  protected:
+    const StubCase& Case() const { return std::get<0>(GetParam()); }
+};
 
 TEST_P(FxHlslStub, BindsTheParametersTheShaderReads) {
-    ScopedEnvironment compiler(L"QUORVEL_FXC", kStub.c_str());
-    ComPtr<ID3DXEffect> effect = Compile(std::string(kDeclarations) + GetParam().effect);
+    ScopedEnvironment compiler(L"QUORVEL_FXC", std::get<1>(GetParam()));
+    ComPtr<ID3DXEffect> effect = Compile(std::string(kDeclarations) + Case().effect);
     ASSERT_TRUE(effect);
     EXPECT_EQ(ScratchFoldersLeft(), 0u);
     ComPtr<IDirect3DTexture9> input = MakeTexture(White);
     ASSERT_EQ(effect->SetTexture("InputTexture", input.get()), D3D_OK);
     Draw(effect.get());
-    EXPECT_TRUE(InteriorIs(ReadBack(), GetParam().expected, 1));
+    EXPECT_TRUE(InteriorIs(ReadBack(), Case().expected, 1));
     // A new value reaches the shader at the next pass.
     const D3DXVECTOR4 green(0, 1, 0, 1);
     ASSERT_EQ(effect->SetVector("Tint", &green), D3D_OK);
     Draw(effect.get());
-    const D3DCOLOR scaled = GetParam().expected == 0xFF804020 ? 0xFF008000 : 0xFF00FF00;
+    const D3DCOLOR scaled = Case().expected == 0xFF804020 ? 0xFF008000 : 0xFF00FF00;
     EXPECT_TRUE(InteriorIs(ReadBack(), scaled, 1));
     effect = nullptr;
     EXPECT_REF(input.get(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FxHlslStub, ::testing::ValuesIn(kStubCases),
-                         [](const ::testing::TestParamInfo<StubCase>& info) {
-                             std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Cases, FxHlslStub,
+                         ::testing::Combine(::testing::ValuesIn(kStubCases),
+                                            ::testing::Values(kStub.c_str(), nullptr)),
+                         [](const ::testing::TestParamInfo<CompilerCase>& info) {
+                             std::string name = std::get<0>(info.param).name;
                              for (char& ch : name) {
                                  if (!isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';
                              }
-                             return name;
+                             return name + (std::get<1>(info.param) ? "_stub" : "_compiler");
                          });
 
 // CommitChanges inside a pass sets the compiled shader's constants anew.
@@ -149,6 +160,15 @@ const FailureCase kFailureCases[] = {
      "float4 Other() : COLOR {\n    return FAIL_HERE;\n}\n"
      "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
      "memory(14,12): error X3004: undeclared identifier 'FAIL_HERE'"},
+    {"the compiler's error at its place", nullptr,
+     "float4 Other(float2 uv : TEXCOORD0) : COLOR {\n    return Tint * Missing;\n}\n"
+     "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
+     "memory(14,19): error X3004: undeclared identifier 'Missing'"},
+    {"the compiler refusing what the backend lacks", nullptr,
+     "float4 Other(float4 colour : COLOR0) : COLOR {\n    return colour;\n}\n"
+     "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
+     "memory(16,51): error X3000: Other: 'colour : COLOR0': pixel shaders here read one input, "
+     "TEXCOORD0"},
 };
 
 class FxHlslFailure : public FxDeviceTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -200,6 +220,35 @@ TEST_F(FxDeviceTest, CompilerMessagesNameTheIncludedFile) {
     EXPECT_NE(text.find("shared.fxh(3,16): error X3004: undeclared identifier 'FAIL_HERE'"),
               std::string::npos)
         << text;
+}
+
+// Shared HLSL from an include, compiled and drawn.
+TEST_F(FxDeviceTest, IncludedHlslRendersThroughTheCompiler) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ScratchFolder folder;
+    ASSERT_TRUE(WriteFileBytes(folder / L"shared.fxh",
+                               "static const float3 Luma = float3(0.25, 0.5, 0.25);\n"
+                               "float4 Grey(float4 c) { float y = dot(c.rgb, Luma); return "
+                               "float4(y, y, y, c.a); }\n"));
+    ASSERT_TRUE(WriteFileBytes(folder / L"main.fx",
+                               std::string(kDeclarations) +
+                                   "#include \"shared.fxh\"\n"
+                                   "float4 Entry(float2 uv : TEXCOORD0) : COLOR { return "
+                                   "Grey(tex2D(Input, uv)) * Tint; }\n"
+                                   "technique T { pass { PixelShader = compile ps_2_0 Entry(); } "
+                                   "}\n"));
+    ComPtr<ID3DXEffect> effect;
+    ComPtr<ID3DXBuffer> errors;
+    const std::wstring main = folder / L"main.fx";
+    ASSERT_EQ(D3DXCreateEffectFromFileW(m_spDevice.get(), main.c_str(), nullptr, nullptr, 0,
+                                        nullptr, effect.put(), errors.put()),
+              S_OK)
+        << MessagesText(errors.get());
+    // Red (1, 0, 0) is 0.25 grey, times Tint (1, 0.5, 0.25, 1).
+    ComPtr<IDirect3DTexture9> input = MakeTexture([](UINT, UINT) { return 0xFFFF0000; });
+    ASSERT_EQ(effect->SetTexture("InputTexture", input.get()), D3D_OK);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0xFF402010, 1));
 }
 
 } // namespace
