@@ -222,6 +222,40 @@ TEST_F(FxDeviceTest, CompilerMessagesNameTheIncludedFile) {
         << text;
 }
 
+// Matrices reach the shader in D3DX's register layout, whichever way they
+// are declared and multiplied: the colour is a row of the product.
+TEST_F(FxDeviceTest, MatricesReachTheShaderAsSet) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+float4x4 M;
+row_major float4x4 R;
+static const float4 V = float4(0.1, 0.2, 0.3, 0.4);
+float4 RowTimesM() : COLOR0 { return mul(V, M); }
+float4 RowTimesR() : COLOR0 { return mul(V, R); }
+float4 MTimesColumn() : COLOR0 { return mul(M, V); }
+technique A { pass { PixelShader = compile ps_2_0 RowTimesM(); } }
+technique B { pass { PixelShader = compile ps_2_0 RowTimesR(); } }
+technique C { pass { PixelShader = compile ps_2_0 MTimesColumn(); } }
+)");
+    ASSERT_TRUE(effect);
+    // Half the identity, and 1 at row 0, column 1: V x that is (0.05, 0.2,
+    // 0.15, 0.2); that x V is (0.25, 0.1, 0.15, 0.2).
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    m *= 0.5f;
+    m.m[0][1] = 1;
+    ASSERT_EQ(effect->SetMatrix("M", &m), D3D_OK);
+    ASSERT_EQ(effect->SetMatrix("R", &m), D3D_OK);
+    const std::pair<const char*, D3DCOLOR> cases[] = {
+        {"A", 0x330D3326}, {"B", 0x330D3326}, {"C", 0x33401A26}};
+    for (const auto& [technique, expected] : cases) {
+        SCOPED_TRACE(technique);
+        ASSERT_EQ(effect->SetTechnique(technique), D3D_OK);
+        Draw(effect.get());
+        EXPECT_TRUE(InteriorIs(ReadBack(), expected, 1));
+    }
+}
+
 // Shared HLSL from an include, compiled and drawn.
 TEST_F(FxDeviceTest, IncludedHlslRendersThroughTheCompiler) {
     ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
