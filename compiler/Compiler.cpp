@@ -32,13 +32,26 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
             throw LimitError(e.line, e.column, e.what());
         throw;
     }
+    // Both orders of computing; the one that fits in fewer slots and
+    // registers wins.
     MachineShader machine;
-    try {
-        machine = Select(builder, read.color, profile, firstFreeConstant);
-        AllocateRegisters(machine);
-    } catch (const CompileError& e) {
-        throw LimitError(e.line, e.column, e.what());
+    bool found = false;
+    std::string failure;
+    for (bool programOrder : {false, true}) {
+        try {
+            MachineShader m = Select(builder, read.color, profile, firstFreeConstant, programOrder);
+            AllocateRegisters(m);
+            if (!found || m.code.size() < machine.code.size() ||
+                (m.code.size() == machine.code.size() &&
+                 TemporariesUsed(m) < TemporariesUsed(machine)))
+                machine = std::move(m);
+            found = true;
+        } catch (const CompileError& e) {
+            failure = e.what();
+        }
     }
+    if (!found)
+        throw LimitError(0, 1, failure);
     usesSize = false;
     for (const Value& v : builder.values())
         usesSize = usesSize || (v.op == Op::Uniform && v.slot == kSizeRegister);

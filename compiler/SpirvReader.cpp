@@ -594,10 +594,24 @@ class Reader {
         return n;
     }
 
+    // --- Control flow -----------------------------------------------------------
+    // Blocks run in a topological order under the predicate of the paths that
+    // reach them; a loop runs its body again and again under the predicate of
+    // the iterations still going, until that is known to be false.
+
+    struct Loop {
+        size_t header;
+        uint32_t merge;
+        std::set<size_t> body;       // the header and every block before the merge
+        std::set<uint32_t> escaping; // ids of the body used after it
+    };
+
+    static uint64_t Key(uint32_t from, uint32_t to) { return (uint64_t(from) << 32) | to; }
+
     void flatten(std::vector<Block>& blocks) {
-        std::unordered_map<uint32_t, size_t> at;
+        blocks_ = &blocks;
         for (size_t i = 0; i < blocks.size(); ++i)
-            at[blocks[i].label] = i;
+            at_[blocks[i].label] = i;
         for (Block& blk : blocks) {
             const auto& w = blk.terminator.w;
             switch (blk.terminator.op) {
@@ -615,100 +629,246 @@ class Reader {
             default:
                 break;
             }
-            for (const Instruction& ins : blk.body)
-                if (ins.op == OpLoopMerge)
-                    throw CompileError(0, 1,
-                                       "a loop could not be unrolled: give it a constant count "
-                                       "(at most a few hundred iterations)");
         }
-        // Topological order from the entry.
-        std::vector<size_t> order;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            for (const Instruction& ins : blocks[i].body)
+                if (ins.op == OpLoopMerge)
+                    findLoop(i, ins.w[0]);
+        // Topological order without the back edges.
         std::vector<int> state(blocks.size(), 0);
         std::function<void(size_t)> visit = [&](size_t i) {
             state[i] = 1;
             for (uint32_t s : blocks[i].successors) {
-                const size_t k = at.at(s);
+                const size_t k = at_.at(s);
+                if (loops_.count(k) && loops_[k].body.count(i))
+                    continue; // back edge
                 if (state[k] == 1)
-                    throw CompileError(0, 1, "a loop could not be unrolled");
+                    throw CompileError(0, 1, "irreducible control flow");
                 if (state[k] == 0)
                     visit(k);
             }
             state[i] = 2;
-            order.push_back(i);
+            order_.push_back(i);
         };
         visit(0);
-        std::reverse(order.begin(), order.end());
-
-        std::unordered_map<uint64_t, int> edge;
-        std::unordered_map<uint32_t, int> pred;
-        auto key = [](uint32_t from, uint32_t to) { return (uint64_t(from) << 32) | to; };
-        pred[blocks[0].label] = b_.constant(1);
-        for (size_t i : order) {
-            Block& blk = blocks[i];
-            auto p = pred.find(blk.label);
-            if (p == pred.end())
-                continue;
-            const int here = p->second;
-            if (b_.isConstEqual(here, 0))
-                continue;
-            for (const Instruction& ins : blk.body)
-                execute(ins, here, edge, key, blk.label);
-            const auto& w = blk.terminator.w;
-            auto addEdge = [&](uint32_t to, int cond) {
-                const int e = And(b_, here, cond);
-                auto& slot = edge[key(blk.label, to)];
-                slot = e;
-                auto q = pred.find(to);
-                if (q == pred.end())
-                    pred[to] = e;
-                else
-                    q->second = Or(b_, q->second, e);
-            };
-            switch (blk.terminator.op) {
-            case OpBranch:
-                addEdge(w[0], b_.constant(1));
-                break;
-            case OpBranchConditional: {
-                const int c = scalar(w[0]);
-                if (w[1] == w[2]) {
-                    addEdge(w[1], b_.constant(1));
-                } else {
-                    addEdge(w[1], c);
-                    addEdge(w[2], Not(b_, c));
-                }
-                break;
-            }
-            case OpSwitch: {
-                const int sel = scalar(w[0]);
-                int none = b_.constant(1);
-                std::map<uint32_t, int> conds;
-                for (size_t k = 2; k + 1 < w.size(); k += 2) {
-                    const int hit =
-                        Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
-                    auto c = conds.find(w[k + 1]);
-                    conds[w[k + 1]] = c == conds.end() ? hit : Or(b_, c->second, hit);
-                    none = And(b_, none, Not(b_, hit));
-                }
-                auto d = conds.find(w[1]);
-                conds[w[1]] = d == conds.end() ? none : Or(b_, d->second, none);
-                for (auto& [to, c] : conds)
-                    addEdge(to, c);
-                break;
-            }
-            case OpKill:
-                unsupported("discard");
-            default:
-                break;
-            }
-        }
+        std::reverse(order_.begin(), order_.end());
+        pred_[blocks[0].label] = b_.constant(1);
+        std::set<size_t> all;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            all.insert(i);
+        walk(all, SIZE_MAX);
         for (auto& [id, v] : variables_)
             if (v.storage == Output)
                 color_ = v.value.value;
     }
 
-    template <class Key>
-    void execute(const Instruction& ins, int here, std::unordered_map<uint64_t, int>& edge, Key key,
-                 uint32_t label) {
+    void findLoop(size_t header, uint32_t merge) {
+        Loop loop;
+        loop.header = header;
+        loop.merge = merge;
+        std::vector<size_t> work{header};
+        while (!work.empty()) {
+            const size_t i = work.back();
+            work.pop_back();
+            if (!loop.body.insert(i).second)
+                continue;
+            for (uint32_t s : (*blocks_)[i].successors)
+                if (s != merge && at_.at(s) != header)
+                    work.push_back(at_.at(s));
+        }
+        std::set<uint32_t> defined;
+        for (size_t i : loop.body)
+            for (const Instruction& ins : (*blocks_)[i].body)
+                if (resultTypes_.count(ins.w.size() > 1 ? ins.w[1] : 0) && ins.w.size() > 1)
+                    defined.insert(ins.w[1]);
+        for (size_t i = 0; i < blocks_->size(); ++i) {
+            if (loop.body.count(i))
+                continue;
+            const Block& blk = (*blocks_)[i];
+            auto scan = [&](const Instruction& ins) {
+                for (uint32_t w : ins.w)
+                    if (defined.count(w))
+                        loop.escaping.insert(w);
+            };
+            for (const Instruction& ins : blk.body)
+                scan(ins);
+            scan(blk.terminator);
+        }
+        loops_[header] = std::move(loop);
+    }
+
+    // Runs the blocks of `region` in order; `self` is the loop header whose
+    // body this is (run as a plain block), every other header a loop.
+    void walk(const std::set<size_t>& region, size_t self) {
+        std::set<size_t> consumed;
+        for (size_t i : order_) {
+            if (!region.count(i) || consumed.count(i))
+                continue;
+            if (i != self && loops_.count(i)) {
+                const Loop& loop = loops_.at(i);
+                consumed.insert(loop.body.begin(), loop.body.end());
+                runLoop(loop);
+                continue;
+            }
+            runBlock(i);
+        }
+    }
+
+    void runLoop(const Loop& loop) {
+        const uint32_t headerLabel = (*blocks_)[loop.header].label;
+        auto entry = pred_.find(headerLabel);
+        if (entry == pred_.end() || b_.isConstEqual(entry->second, 0))
+            return;
+        int running = entry->second;
+        std::map<uint32_t, Node> exitValues;
+        for (int iteration = 0;; ++iteration) {
+            if (iteration == kMaxIterations)
+                throw CompileError(0, 1,
+                                   "a loop could not be unrolled: it does not end within " +
+                                       std::to_string(kMaxIterations) +
+                                       " iterations (its count must be a constant)");
+            for (size_t i : loop.body)
+                pred_.erase((*blocks_)[i].label);
+            pred_[headerLabel] = running;
+            loopStack_.push_back(LoopState{&loop, b_.constant(0), b_.constant(0), iteration});
+            walk(loop.body, loop.header);
+            const LoopState state = loopStack_.back();
+            loopStack_.pop_back();
+            if (!b_.isConstEqual(state.exits, 0))
+                for (uint32_t id : loop.escaping) {
+                    auto v = values_.find(id);
+                    if (v == values_.end())
+                        continue;
+                    auto e = exitValues.find(id);
+                    if (e == exitValues.end())
+                        exitValues[id] = v->second;
+                    else
+                        e->second = selectNode(state.exits, v->second, e->second);
+                }
+            running = state.again;
+            if (b_.isConstEqual(running, 0))
+                break;
+        }
+        for (auto& [id, v] : exitValues)
+            values_[id] = v;
+    }
+
+    void runBlock(size_t index) {
+        Block& blk = (*blocks_)[index];
+        auto p = pred_.find(blk.label);
+        if (p == pred_.end() || b_.isConstEqual(p->second, 0))
+            return;
+        const int here = p->second;
+        // Phis read the values of the edge they came by, all at once.
+        std::vector<std::pair<uint32_t, Node>> phis;
+        for (const Instruction& ins : blk.body)
+            if (ins.op == OpPhi)
+                phis.push_back({ins.w[1], phi(ins, blk.label, index)});
+        for (auto& [id, n] : phis)
+            values_[id] = n;
+        for (const Instruction& ins : blk.body)
+            if (ins.op != OpPhi)
+                execute(ins, here);
+        const auto& w = blk.terminator.w;
+        auto addEdge = [&](uint32_t to, int cond) {
+            const int e = And(b_, here, cond);
+            if (b_.isConstEqual(e, 0))
+                return;
+            const uint64_t k = Key(blk.label, to);
+            if (!loopStack_.empty()) {
+                LoopState& loop = loopStack_.back();
+                const size_t target = at_.at(to);
+                if (target == loop.loop->header) {
+                    loop.again = Or(b_, loop.again, e);
+                    backEdge_[to] = blk.label;
+                    return;
+                }
+                if (!loop.loop->body.count(target)) {
+                    loop.exits = Or(b_, loop.exits, e);
+                    auto old = edge_.find(k);
+                    edge_[k] =
+                        old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
+                } else {
+                    edge_[k] = e;
+                }
+            } else {
+                edge_[k] = e;
+            }
+            auto q = pred_.find(to);
+            if (q == pred_.end())
+                pred_[to] = e;
+            else
+                q->second = Or(b_, q->second, e);
+        };
+        switch (blk.terminator.op) {
+        case OpBranch:
+            addEdge(w[0], b_.constant(1));
+            break;
+        case OpBranchConditional: {
+            const int c = scalar(w[0]);
+            if (w[1] == w[2]) {
+                addEdge(w[1], b_.constant(1));
+            } else {
+                addEdge(w[1], c);
+                addEdge(w[2], Not(b_, c));
+            }
+            break;
+        }
+        case OpSwitch: {
+            const int sel = scalar(w[0]);
+            int none = b_.constant(1);
+            std::map<uint32_t, int> conds;
+            for (size_t k = 2; k + 1 < w.size(); k += 2) {
+                const int hit =
+                    Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
+                auto c = conds.find(w[k + 1]);
+                conds[w[k + 1]] = c == conds.end() ? hit : Or(b_, c->second, hit);
+                none = And(b_, none, Not(b_, hit));
+            }
+            auto d = conds.find(w[1]);
+            conds[w[1]] = d == conds.end() ? none : Or(b_, d->second, none);
+            for (auto& [to, c] : conds)
+                addEdge(to, c);
+            break;
+        }
+        case OpKill:
+            unsupported("discard");
+        default:
+            break;
+        }
+    }
+
+    Node phi(const Instruction& ins, uint32_t label, size_t index) {
+        const auto& w = ins.w;
+        auto loop = loops_.find(index);
+        if (loop != loops_.end()) {
+            // A loop header: the entry's value first, then the back edge's.
+            const bool first = !loopStack_.empty() && loopStack_.back().loop == &loop->second &&
+                               loopStack_.back().iteration == 0;
+            for (size_t i = 2; i + 1 < w.size(); i += 2) {
+                const bool fromBody = loop->second.body.count(at_.at(w[i + 1])) != 0;
+                if (fromBody != first)
+                    return value(w[i]);
+            }
+            return zero(w[0]);
+        }
+        Node r;
+        bool any = false;
+        for (size_t i = 2; i + 1 < w.size(); i += 2) {
+            auto e = edge_.find(Key(w[i + 1], label));
+            if (e == edge_.end() || b_.isConstEqual(e->second, 0))
+                continue;
+            if (!any) {
+                r = value(w[i]);
+                any = true;
+            } else {
+                r = selectNode(e->second, value(w[i]), r);
+            }
+        }
+        return any ? r : zero(w[0]);
+    }
+
+    void execute(const Instruction& ins, int here) {
         const auto& w = ins.w;
         auto set = [&](Node n) { values_[w[1]] = std::move(n); };
         auto f = [&](size_t i) { return scalar(w[i]); };
@@ -716,6 +876,7 @@ class Reader {
         case OpLine:
         case OpNoLine:
         case OpSelectionMerge:
+        case OpLoopMerge:
             return;
         case OpVariable: {
             const Type& p = types_.at(w[0]);
@@ -739,25 +900,6 @@ class Reader {
             if (v.storage == UniformConstant || v.storage == Input)
                 throw CompileError(0, 1, "a uniform or input is written");
             storeAt(v.value, v.type, p.path, 0, value(w[1]), here);
-            return;
-        }
-        case OpPhi: {
-            Node r;
-            bool first = true;
-            for (size_t i = 2; i + 1 < w.size(); i += 2) {
-                auto e = edge.find(key(w[i + 1], label));
-                if (e == edge.end() || b_.isConstEqual(e->second, 0))
-                    continue;
-                if (first) {
-                    r = value(w[i]);
-                    first = false;
-                } else {
-                    r = selectNode(e->second, value(w[i]), r);
-                }
-            }
-            if (first)
-                r = zero(w[0]);
-            set(r);
             return;
         }
         case OpCopyObject:
@@ -1195,6 +1337,22 @@ class Reader {
     std::unordered_map<uint32_t, Variable> variables_;
     std::unordered_map<uint32_t, Pointer> pointers_;
     int color_ = -1;
+
+    static constexpr int kMaxIterations = 1024;
+    struct LoopState {
+        const Loop* loop;
+        int exits; // iterations leaving the loop in this pass
+        int again; // iterations going round again
+        int iteration;
+    };
+    std::vector<Block>* blocks_ = nullptr;
+    std::unordered_map<uint32_t, size_t> at_;
+    std::map<size_t, Loop> loops_;
+    std::vector<size_t> order_;
+    std::unordered_map<uint32_t, int> pred_;
+    std::unordered_map<uint64_t, int> edge_;
+    std::unordered_map<uint32_t, uint32_t> backEdge_;
+    std::vector<LoopState> loopStack_;
 };
 
 // Result types of every instruction that has one, for composite extraction.

@@ -222,6 +222,12 @@ std::vector<UniformDecl> ReadUniforms(const std::string& source) {
                 if (names.size() == 1 && eq != std::string::npos && comment[eq] == '=' &&
                     u.kind != UniformKind::Sampler) {
                     u.defaultText = comment.substr(eq + 1);
+                    // A remark after the value: "= 0.3; // why".
+                    const size_t remark = u.defaultText.find("//");
+                    if (remark != std::string::npos)
+                        u.defaultText.erase(remark);
+                    while (!u.defaultText.empty() && u.defaultText[0] == ' ')
+                        u.defaultText.erase(0, 1);
                     while (!u.defaultText.empty() &&
                            std::isspace(static_cast<unsigned char>(u.defaultText.back())))
                         u.defaultText.pop_back();
