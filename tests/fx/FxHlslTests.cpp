@@ -256,6 +256,32 @@ technique C { pass { PixelShader = compile ps_2_0 MTimesColumn(); } }
     }
 }
 
+// A compiled vertex shader's matrix goes to the vertex constants in D3DX's
+// layout: mul(position, WorldViewProjection) with the translation in the
+// last row moves the quad, half its size, to the right half.
+TEST_F(FxDeviceTest, CompiledVertexShaderTakesItsMatrix) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", kStub.c_str());
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+float4x4 WorldViewProjection : WorldViewProjection;
+float4 Transform(float4 p : POSITION) : POSITION { return mul(p, WorldViewProjection); }
+technique T { pass {
+    VertexShader = compile vs_2_0 Transform();
+    PixelShader = asm { ps_2_0 def c0, 1, 1, 1, 1 mov oC0, c0 };
+} }
+)");
+    ASSERT_TRUE(effect);
+    D3DXMATRIX m;
+    D3DXMatrixScaling(&m, 0.5f, 0.5f, 1);
+    m.m[3][0] = 0.5f;
+    ASSERT_EQ(effect->SetMatrix("WorldViewProjection", &m), D3D_OK);
+    DrawClipSpaceQuad(effect.get());
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    EXPECT_EQ(pixels[32 * kSize + 48], 0xFFFFFFFFu);
+    EXPECT_EQ(pixels[32 * kSize + 16], 0xFF000000u);
+    EXPECT_EQ(pixels[4 * kSize + 48], 0xFF000000u);
+}
+
 // Shared HLSL from an include, compiled and drawn.
 TEST_F(FxDeviceTest, IncludedHlslRendersThroughTheCompiler) {
     ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
