@@ -281,10 +281,9 @@ class GlobalSplitter {
             if (m.transpose) {
                 const Type& t = m_types.at(m.type);
                 if (t.kind != kOpTypeMatrix || m_types.at(t.element).count != t.count)
-                    throw CompileError(0, 1,
-                                       "'" + m.name +
-                                           "': a column_major matrix global must be square here; "
-                                           "declare it row_major");
+                    m.refused = "'" + m.name +
+                                "': a column_major matrix global must be square here; declare it "
+                                "row_major";
             }
             m_members.push_back(m);
         }
@@ -305,6 +304,9 @@ class GlobalSplitter {
             if ((ins.op == kOpAccessChain || ins.op == kOpInBoundsAccessChain) &&
                 ins.w[2] == m_block) {
                 const Member& m = m_members.at(ConstantIndex(ins.w[3]));
+                // Refused only where the shader reads it.
+                if (!m.refused.empty())
+                    throw CompileError(0, 1, m.refused);
                 if (ins.w.size() == 4) {
                     m_alias[ins.w[1]] = m.var;
                     continue;
@@ -356,6 +358,7 @@ class GlobalSplitter {
         uint32_t var = 0;
         uint32_t storage = 0;
         bool transpose = false;
+        std::string refused; // why the backend cannot read it
     };
 
     void Scan(std::map<std::string, std::string>& semantics) {
@@ -512,9 +515,9 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     }
     if (arguments.size() > uniforms.size() || literals.size() < uniforms.size())
         throw CompileError(0, 1,
-                           "'" + entry + "' has " + std::to_string(uniforms.size()) +
-                               " uniform parameters; compile gives " +
-                               std::to_string(arguments.size()) + " arguments");
+                           "'" + entry + "' takes " + std::to_string(uniforms.size()) +
+                               " uniform parameter(s); compile gives " +
+                               std::to_string(arguments.size()) + " argument(s)");
 
     glslang::TShader shader(EShLangFragment);
     const char* strings[] = {source.c_str()};

@@ -169,6 +169,17 @@ const FailureCase kFailureCases[] = {
      "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
      "memory(16,51): error X3000: Other: 'colour : COLOR0': pixel shaders here read one input, "
      "TEXCOORD0"},
+    {"more literal arguments than uniform parameters", nullptr,
+     "technique T { pass { PixelShader = compile ps_2_0 Main(1, 2); } }",
+     "memory(13,51): error X3000: Main: 'Main' takes 1 uniform parameter(s); compile gives 2 "
+     "argument(s)"},
+    {"a matrix the backend cannot read, where it is read", nullptr,
+     "float3x4 N;\nfloat4 Other(float2 uv : TEXCOORD0) : COLOR { return float4(mul(N, "
+     "float4(uv, 0, 1)), 1); }\n"
+     "technique T { pass { PixelShader = compile ps_2_0 Main(); }\n"
+     "              pass { PixelShader = compile ps_2_0 Other(); } }",
+     "memory(16,51): error X3000: Other: 'N': a column_major matrix global must be square here; "
+     "declare it row_major"},
 };
 
 class FxHlslFailure : public FxDeviceTest, public ::testing::WithParamInterface<FailureCase> {};
