@@ -763,7 +763,7 @@ class Reader {
         std::vector<std::pair<uint32_t, Node>> phis;
         for (const Instruction& ins : blk.body)
             if (ins.op == OpPhi)
-                phis.push_back({ins.w[1], phi(ins, blk.label, index)});
+                phis.push_back({ins.w[1], phi(ins, blk.label, index, here)});
         for (auto& [id, n] : phis)
             values_[id] = n;
         for (const Instruction& ins : blk.body)
@@ -838,7 +838,7 @@ class Reader {
         }
     }
 
-    Node phi(const Instruction& ins, uint32_t label, size_t index) {
+    Node phi(const Instruction& ins, uint32_t label, size_t index, int here) {
         const auto& w = ins.w;
         auto loop = loops_.find(index);
         if (loop != loops_.end()) {
@@ -862,7 +862,12 @@ class Reader {
                 r = value(w[i]);
                 any = true;
             } else {
-                r = selectNode(e->second, value(w[i]), r);
+                // Inside this block its own predicate holds: p c selects as c.
+                int cond = e->second;
+                const Value& cv = b_.at(cond);
+                if (cv.op == Op::Mul && (cv.args[0] == here || cv.args[1] == here))
+                    cond = cv.args[cv.args[0] == here ? 1 : 0];
+                r = selectNode(cond, value(w[i]), r);
             }
         }
         return any ? r : zero(w[0]);
