@@ -13,6 +13,7 @@
 #include "compiler/Compiler.h"
 #include "compiler/Diagnostics.h"
 #include "compiler/EffectWriter.h"
+#include "compiler/HlslMain.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ int Fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (qc::IsHlslRequest(argc, argv))
+        return qc::HlslMain(argc, argv);
     std::string input, output, name;
     std::optional<qc::Profile> profile;
     bool asmOnly = false;

@@ -1,9 +1,11 @@
 // The stand-in effect framework's parser on arbitrary text: it must fail
 // cleanly, never crash. Includes are served from the input itself, so
 // directives, nesting and cycles are all reachable. The same bytes go through
-// the asm text preparation and, read as a token stream, the shader checks.
+// the asm text preparation and, read as a token stream, the shader checks;
+// and, as the HLSL compiler's answer or messages, through their readers.
 
 #include "host/fx/FxAsmText.h"
+#include "host/fx/FxCompile.h"
 #include "host/fx/FxShaderCheck.h"
 #include "host/fx/FxSyntax.h"
 
@@ -57,6 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string messages;
     if (!fx::ParseEffect(text, "fuzz.fx", opener, effect, messages) && messages.empty())
         __builtin_trap(); // a failure always says why
+    // Every line of the HLSL kept for the compiler knows its place.
+    if (effect.hlsl.lines.size() != static_cast<std::size_t>(std::count(
+                                        effect.hlsl.text.begin(), effect.hlsl.text.end(), '\n')))
+        __builtin_trap();
+
+    // The same bytes as the compiler's answer and as its messages.
+    fx::CompiledHlsl compiled;
+    std::string error;
+    if (!fx::ReadCompiledHlsl(input, compiled, error) && error.empty())
+        __builtin_trap();
+    fx::PlaceCompilerMessages(input, effect.hlsl, fx::Position{"fuzz.fx", 2, 5});
 
     // The words of the input behind a ps_2_0 or vs_3_0 version token.
     std::vector<std::uint32_t> raw(1 + size / 4);

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "com/HResult.h"
+#include "com/ScopeExit.h"
 #include "host/fx/FxAsmText.h"
+#include "host/fx/FxCompileProcess.h"
 #include "host/fx/FxObject.h"
 #include "host/fx/FxShaderCheck.h"
 
@@ -103,13 +105,79 @@ bool CFxEffect::BuildSamplerState(const fx::State& s, PassOp& op, std::string& m
     return true;
 }
 
+HRESULT CFxEffect::CompileShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
+                                 std::string& messages) {
+    if ((value.profile[0] == 'p') != pixel) {
+        messages += fx::FormatError(value.position, "X3000",
+                                    "a " + std::string(pixel ? "pixel" : "vertex") +
+                                        " shader cannot be compiled for " + value.profile);
+        return E_FAIL;
+    }
+    std::string key = value.profile + " " + value.text;
+    for (const std::string& a : value.arguments)
+        key += " " + a;
+    const auto known = m_compiled.find(key);
+    if (known != m_compiled.end()) {
+        shader = known->second;
+        return S_OK;
+    }
+    fx::CompiledHlsl compiled;
+    if (!m_pHlsl || !CompileHlsl(*m_pHlsl, value, compiled, messages))
+        return E_FAIL;
+    for (const fx::ShaderConstant& c : compiled.constants) {
+        ShaderBinding b;
+        b.param = ParamByName(c.name);
+        b.set = c.set;
+        b.index = static_cast<UINT>(c.index);
+        b.count = static_cast<UINT>(c.count);
+        const bool fits =
+            b.param && (c.set == 'S' ? b.param->type == D3DXPT_SAMPLER : b.param->Numeric());
+        if (!fits) {
+            messages += fx::FormatError(value.position, "X3000",
+                                        "the compiled shader reads '" + c.name +
+                                            "', which is no parameter of its kind");
+            return E_FAIL;
+        }
+        shader.bindings.push_back(b);
+    }
+    // The compiler's assembly goes the way of an asm { } block, checks and all.
+    fx::StateValue assembly;
+    assembly.kind = fx::StateValue::Kind::Asm;
+    assembly.text = compiled.assembly;
+    assembly.position = value.position;
+    RETURN_IF_FAILED(AssembleShader(assembly, pixel, shader, messages));
+    m_compiled.emplace(key, shader);
+    return S_OK;
+}
+
+void CFxEffect::AddBindingOps(const ShaderData& shader, bool pixel, std::vector<PassOp>& ops) {
+    for (const ShaderBinding& b : shader.bindings) {
+        PassOp op;
+        op.param = b.param;
+        op.index = b.index;
+        if (b.set == 'S') {
+            op.kind = OpKind::Sampler;
+            if (!pixel)
+                op.index += D3DVERTEXTEXTURESAMPLER0;
+        } else {
+            op.kind = OpKind::Constant;
+            op.pixel = pixel;
+            op.constantType = b.set;
+            op.registers = b.count;
+        }
+        ops.push_back(std::move(op));
+    }
+}
+
 HRESULT CFxEffect::AssembleShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
                                   std::string& messages) {
     if (value.kind == fx::StateValue::Kind::Null)
         return S_OK;
+    if (value.kind == fx::StateValue::Kind::Compile)
+        return CompileShader(value, pixel, shader, messages);
     if (value.kind != fx::StateValue::Kind::Asm) {
-        messages +=
-            fx::FormatError(value.position, "X3000", "a shader state takes asm { ... } or NULL");
+        messages += fx::FormatError(value.position, "X3000",
+                                    "a shader state takes asm { ... }, compile or NULL");
         return E_FAIL;
     }
     // The text as the assembler underneath reads it; what it cannot read
@@ -189,6 +257,7 @@ HRESULT CFxEffect::CheckShaderPair(const fx::Pass& decl, const PassData& pass,
 HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& messages) {
     pass.name = decl.name;
     for (const fx::State& s : decl.states) {
+        std::vector<PassOp> bindings;
         PassOp op;
         op.index = s.index < 0 ? 0 : static_cast<DWORD>(s.index);
         const std::string& n = s.name;
@@ -224,6 +293,7 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
             op.pixelShader = shader.pixel;
             op.vertexShader = shader.vertex;
             (pixel ? pass.pixelCode : pass.vertexCode) = shader.code;
+            AddBindingOps(shader, pixel, bindings);
         } else if (fx::EqualsNoCase(n, "Texture")) {
             op.kind = OpKind::Texture;
             if (s.value.kind != fx::StateValue::Kind::Null &&
@@ -296,11 +366,18 @@ HRESULT CFxEffect::BuildPass(const fx::Pass& decl, PassData& pass, std::string& 
                 return fail(s.value.position, "invalid shader constant size");
         }
         pass.ops.push_back(std::move(op));
+        for (PassOp& b : bindings)
+            pass.ops.push_back(std::move(b));
     }
     return CheckShaderPair(decl, pass, messages);
 }
 
 HRESULT CFxEffect::Build(const fx::Effect& effect, std::string& messages) {
+    m_pHlsl = &effect.hlsl;
+    auto done = quorvel::MakeScopeExit([this] {
+        m_pHlsl = nullptr;
+        m_compiled.clear();
+    });
     for (const fx::Parameter& decl : effect.parameters)
         RETURN_IF_FAILED(BuildParameter(decl, messages));
     for (const fx::Technique& tdecl : effect.techniques) {

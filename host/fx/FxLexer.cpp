@@ -13,13 +13,15 @@ constexpr size_t kMaxIncludedBytes = 64 * 1024 * 1024;
 
 class Lexer {
   public:
-    Lexer(const IncludeOpener& opener, std::vector<Token>& tokens)
-        : m_opener(opener), m_tokens(tokens) {}
+    Lexer(const IncludeOpener& opener, std::vector<Token>& tokens, std::deque<std::string>& sources)
+        : m_opener(opener), m_tokens(tokens), m_sources(sources) {}
 
     void Run(const std::string& whole, const std::string& file, int depth) {
         // The text ends at its first zero byte, as for a C string: callers
         // often count the terminator in the length.
-        const std::string text = whole.substr(0, whole.find('\0'));
+        const size_t source = m_sources.size();
+        m_sources.push_back(whole.substr(0, whole.find('\0')));
+        const std::string& text = m_sources.back();
         Source s{text, file, 0, 1, 1};
         bool lineStart = true;
         while (s.pos < s.text.size()) {
@@ -60,6 +62,8 @@ class Lexer {
             lineStart = false;
             Token token;
             token.position = Here(s);
+            token.source = source;
+            token.offset = s.pos;
             if (IsIdentStart(c)) {
                 while (s.pos < s.text.size() && IsIdentChar(s.text[s.pos])) {
                     token.text += s.text[s.pos];
@@ -80,7 +84,7 @@ class Lexer {
                     Fail(token.position, "X3000", "unterminated string");
                 Advance(s);
                 token.kind = TokenKind::String;
-            } else if (std::string("{}()[]<>;=,:-+*/.|").find(c) != std::string::npos) {
+            } else if (std::string("{}()[]<>;=,:-+*/.|!?%^~&").find(c) != std::string::npos) {
                 token.kind = TokenKind::Punct;
                 token.text = std::string(1, c);
                 Advance(s);
@@ -88,6 +92,7 @@ class Lexer {
                 Fail(token.position, "X3000",
                      "syntax error: unexpected character 0x" + Hex(static_cast<unsigned char>(c)));
             }
+            token.end = s.pos;
             m_tokens.push_back(std::move(token));
         }
     }
@@ -232,14 +237,16 @@ class Lexer {
 
     const IncludeOpener& m_opener;
     std::vector<Token>& m_tokens;
+    // A deque: a text being read stays in place while includes are added.
+    std::deque<std::string>& m_sources;
     size_t m_includedBytes = 0;
 };
 
 } // namespace
 
 void Tokenize(const std::string& text, const std::string& fileName, const IncludeOpener& opener,
-              std::vector<Token>& tokens) {
-    Lexer(opener, tokens).Run(text, fileName, 0);
+              std::vector<Token>& tokens, std::deque<std::string>& sources) {
+    Lexer(opener, tokens, sources).Run(text, fileName, 0);
 }
 
 } // namespace fx

@@ -7,6 +7,7 @@
 #include "host/fx/FxSyntax.h"
 
 #include <cctype>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct Token {
     std::string text;
     double number = 0;
     Position position;
+    // Where the token lies in its source text, for HLSL kept as written.
+    size_t source = 0;
+    size_t offset = 0;
+    size_t end = 0;
 };
 
 // Thrown inside the parser only; ParseEffect turns it into a message.
@@ -34,9 +39,9 @@ inline bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char
 inline bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 inline bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
-// The tokens of `text` and of every file it includes, in order; throws
-// SyntaxError.
+// The tokens of `text` and of every file it includes, in order, and each
+// text read (a token's `source` indexes it); throws SyntaxError.
 void Tokenize(const std::string& text, const std::string& fileName, const IncludeOpener& opener,
-              std::vector<Token>& tokens);
+              std::vector<Token>& tokens, std::deque<std::string>& sources);
 
 } // namespace fx

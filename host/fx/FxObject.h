@@ -8,6 +8,7 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -22,11 +23,24 @@ namespace fxhost {
 
 using quorvel::ComPtr;
 
-// An assembled shader: its code and the device's shader object.
+struct ParamData;
+
+// A parameter a compiled shader reads, and the registers it goes to: 'F',
+// 'I' or 'B' constants, or 'S' a sampler.
+struct ShaderBinding {
+    ParamData* param = nullptr;
+    char set = 'F';
+    UINT index = 0;
+    UINT count = 1;
+};
+
+// An assembled shader: its code and the device's shader object; a shader
+// compiled from HLSL also has its constant table.
 struct ShaderData {
     ComPtr<ID3DXBuffer> code;
     ComPtr<IDirect3DPixelShader9> pixel;
     ComPtr<IDirect3DVertexShader9> vertex;
+    std::vector<ShaderBinding> bindings;
 };
 
 struct ParamData {
@@ -290,6 +304,10 @@ class CFxEffect final : public ID3DXEffect {
     bool BuildSamplerState(const fx::State& s, PassOp& op, std::string& messages) const;
     HRESULT AssembleShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
                            std::string& messages);
+    HRESULT CompileShader(const fx::StateValue& value, bool pixel, ShaderData& shader,
+                          std::string& messages);
+    // The pass ops that set what a compiled shader reads from the parameters.
+    static void AddBindingOps(const ShaderData& shader, bool pixel, std::vector<PassOp>& ops);
     HRESULT CheckShaderPair(const fx::Pass& decl, const PassData& pass, std::string& messages);
     ParamData* ParamByName(const std::string& name) const {
         for (const auto& p : m_params) {
@@ -312,6 +330,10 @@ class CFxEffect final : public ID3DXEffect {
     bool m_bBegun = false;
     PassData* m_pActivePass = nullptr;
     ComPtr<IDirect3DStateBlock9> m_spSavedState;
+    // While building: the effect's HLSL, and each compile statement's shader
+    // by profile, entry and arguments, so that passes share one compile.
+    const fx::HlslSource* m_pHlsl = nullptr;
+    std::map<std::string, ShaderData> m_compiled;
 };
 
 } // namespace fxhost

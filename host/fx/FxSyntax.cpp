@@ -2,8 +2,10 @@
 
 #include "host/fx/FxLexer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -12,19 +14,117 @@ namespace {
 
 class Parser {
   public:
-    Parser(const std::vector<Token>& tokens, const std::string& fileName)
-        : m_tokens(tokens), m_fileName(fileName) {}
+    Parser(const std::vector<Token>& tokens, const std::deque<std::string>& sources,
+           const std::string& fileName)
+        : m_tokens(tokens), m_sources(sources), m_fileName(fileName) {}
 
     void Run(Effect& effect) {
         while (!AtEnd()) {
-            if (IsWord("technique"))
+            if (IsWord("technique")) {
                 effect.techniques.push_back(ParseTechnique());
-            else
+            } else if (HlslItemAhead()) {
+                HlslItem(effect.hlsl);
+            } else {
                 effect.parameters.push_back(ParseParameter(effect));
+                DeclareParameter(effect.parameters.back(), effect.hlsl);
+            }
         }
     }
 
   private:
+    // HLSL the shader compiler reads as written: structures, statics,
+    // typedefs and functions ("float4 Main(...)", "Output VS(...)").
+    bool HlslItemAhead() const {
+        if (IsWord("struct") || IsWord("static") || IsWord("typedef") || IsWord("inline") ||
+            IsWord("void"))
+            return true;
+        size_t i = m_pos;
+        while (i < m_tokens.size() && m_tokens[i].kind == TokenKind::Identifier &&
+               (m_tokens[i].text == "row_major" || m_tokens[i].text == "column_major" ||
+                m_tokens[i].text == "const" || m_tokens[i].text == "uniform"))
+            ++i;
+        return i + 2 < m_tokens.size() && m_tokens[i].kind == TokenKind::Identifier &&
+               m_tokens[i + 1].kind == TokenKind::Identifier && m_tokens[i + 2].text == "(";
+    }
+
+    // One top-level HLSL item: up to its ';' or the '}' that closes its body.
+    void HlslItem(HlslSource& hlsl) {
+        const size_t first = m_pos;
+        const bool structure = IsWord("struct");
+        std::string function;
+        int depth = 0;
+        bool body = false;
+        for (;;) {
+            if (AtEnd())
+                Unexpected();
+            const Token& t = Current();
+            if (!body && depth == 0 && function.empty() && t.text == "(" && m_pos > first &&
+                m_tokens[m_pos - 1].kind == TokenKind::Identifier)
+                function = m_tokens[m_pos - 1].text;
+            if (t.kind == TokenKind::Punct && (t.text == "{" || t.text == "(" || t.text == "[")) {
+                if (t.text == "{" && depth == 0)
+                    body = true;
+                ++depth;
+            } else if (t.kind == TokenKind::Punct &&
+                       (t.text == "}" || t.text == ")" || t.text == "]")) {
+                if (depth == 0)
+                    Unexpected();
+                --depth;
+                if (depth == 0 && t.text == "}" && !structure && !function.empty()) {
+                    ++m_pos;
+                    break;
+                }
+            } else if (t.kind == TokenKind::Punct && t.text == ";" && depth == 0) {
+                ++m_pos;
+                break;
+            }
+            ++m_pos;
+        }
+        if (!function.empty() && body)
+            hlsl.functions.push_back(function);
+        Keep(hlsl, first, m_pos);
+    }
+
+    // Tokens [first, last) as written, each run from one file on lines of
+    // its own that start at the run's column.
+    void Keep(HlslSource& hlsl, size_t first, size_t last) const {
+        while (first < last) {
+            size_t end = first + 1;
+            while (end < last && m_tokens[end].source == m_tokens[first].source)
+                ++end;
+            const Token& a = m_tokens[first];
+            const std::string& text = m_sources[a.source];
+            const std::string run = text.substr(a.offset, m_tokens[end - 1].end - a.offset);
+            AddLines(hlsl, a.position,
+                     std::string(static_cast<size_t>(a.position.column - 1), ' ') + run);
+            first = end;
+        }
+    }
+
+    static void AddLines(HlslSource& hlsl, const Position& at, const std::string& text) {
+        Position line = at;
+        line.column = 1;
+        hlsl.lines.push_back(line);
+        for (char c : text) {
+            hlsl.text += c;
+            if (c == '\n') {
+                ++line.line;
+                hlsl.lines.push_back(line);
+            }
+        }
+        hlsl.text += '\n';
+    }
+
+    // A numeric or sampler parameter as a global of the shaders.
+    static void DeclareParameter(const Parameter& p, HlslSource& hlsl) {
+        if (p.kind != ParamKind::Float && p.kind != ParamKind::Int && p.kind != ParamKind::Bool &&
+            p.kind != ParamKind::Sampler)
+            return;
+        std::string text = p.rowMajor ? "row_major " : "";
+        text += p.typeName + " " + p.name + ";";
+        AddLines(hlsl, p.position, text);
+    }
+
     const Token& Current() const { return m_tokens[m_pos]; }
     bool AtEnd() const { return m_pos >= m_tokens.size(); }
     Position Where() const {
@@ -141,15 +241,9 @@ class Parser {
         }
         p.position = Where();
         const std::string type = ExpectIdentifier();
-        if (!ParseType(type, p)) {
-            // "void main(...)", "struct S { ... }": HLSL, not a parameter.
-            const bool function = m_pos + 1 < m_tokens.size() &&
-                                  m_tokens[m_pos].kind == TokenKind::Identifier &&
-                                  m_tokens[m_pos + 1].text == "(";
-            if (function || type == "struct" || type == "void")
-                Fail(p.position, "X3000", kHlslMessage);
+        if (!ParseType(type, p))
             Fail(p.position, "X3000", "unsupported type '" + type + "'");
-        }
+        p.typeName = type;
         if (majorGiven && p.rows == 1)
             p.rowMajor = false;
         const Position namePosition = Where();
@@ -158,8 +252,6 @@ class Parser {
             if (other.name == p.name)
                 Fail(namePosition, "X3003", "redefinition of '" + p.name + "'");
         }
-        if (IsPunct('('))
-            Fail(p.position, "X3000", kHlslMessage);
         if (IsPunct('['))
             Fail(Where(), "X3000", "arrays are not supported");
         if (Accept(':')) {
@@ -189,8 +281,9 @@ class Parser {
             Fail(at, "X3000", "texture initialisers are not supported");
         if (p.kind == ParamKind::PixelShader || p.kind == ParamKind::VertexShader) {
             p.shader = ParseStateValue(effect);
-            if (p.shader.kind != StateValue::Kind::Asm && p.shader.kind != StateValue::Kind::Null)
-                Fail(at, "X3000", "a shader variable takes asm { ... } or NULL");
+            if (p.shader.kind != StateValue::Kind::Asm && p.shader.kind != StateValue::Kind::Null &&
+                p.shader.kind != StateValue::Kind::Compile)
+                Fail(at, "X3000", "a shader variable takes asm { ... }, compile or NULL");
             return;
         }
         if (p.kind == ParamKind::String) {
@@ -286,8 +379,10 @@ class Parser {
             ++m_pos;
             return v;
         }
-        if (t.kind == TokenKind::Identifier && t.text == "compile")
-            Fail(v.position, "X3000", kHlslMessage);
+        if (t.kind == TokenKind::Identifier && t.text == "compile") {
+            ParseCompile(effect, v);
+            return v;
+        }
         if (t.kind == TokenKind::Identifier && EqualsNoCase(t.text, "NULL")) {
             v.kind = StateValue::Kind::Null;
             ++m_pos;
@@ -317,6 +412,37 @@ class Parser {
         v.kind = StateValue::Kind::Numbers;
         v.numbers = ParseNumbers();
         return v;
+    }
+
+    // "compile PROFILE Entry(literal, ...)": the entry is a function above.
+    void ParseCompile(const Effect& effect, StateValue& v) {
+        ++m_pos;
+        const Position profileAt = Where();
+        v.profile = ExpectIdentifier();
+        static const char* const profiles[] = {"ps_2_0", "ps_3_0", "vs_2_0", "vs_3_0"};
+        if (std::find(std::begin(profiles), std::end(profiles), v.profile) == std::end(profiles))
+            Fail(profileAt, "X3000",
+                 "unsupported profile '" + v.profile + "': ps_2_0, ps_3_0, vs_2_0 or vs_3_0");
+        v.position = Where();
+        v.text = ExpectIdentifier();
+        const auto& functions = effect.hlsl.functions;
+        if (std::find(functions.begin(), functions.end(), v.text) == functions.end())
+            Fail(v.position, "X3004", "undeclared identifier '" + v.text + "'");
+        Expect('(');
+        while (!Accept(')')) {
+            if (!v.arguments.empty())
+                Expect(',');
+            std::string sign;
+            if (Accept('-'))
+                sign = "-";
+            else
+                Accept('+');
+            if (AtEnd() || (Current().kind != TokenKind::Number &&
+                            !(sign.empty() && (IsWord("true") || IsWord("false")))))
+                Fail(Where(), "X3000", "compile takes literal arguments only");
+            v.arguments.push_back(sign + m_tokens[m_pos++].text);
+        }
+        v.kind = StateValue::Kind::Compile;
     }
 
     static void CheckDeclared(const Effect& effect, const StateValue& v) {
@@ -361,15 +487,20 @@ class Parser {
 
   private:
     const std::vector<Token>& m_tokens;
+    const std::deque<std::string>& m_sources;
     const std::string& m_fileName;
     size_t m_pos = 0;
 };
 
 } // namespace
 
-const char* const kHlslMessage =
-    "HLSL functions are not supported: this framework runs assembly shaders only (asm { }); "
-    "compile HLSL on Windows with the DirectX SDK's fxc or with D3DX itself";
+Position PlaceInHlsl(const HlslSource& hlsl, int line, int column) {
+    if (line < 1 || static_cast<size_t>(line) > hlsl.lines.size())
+        return Position{};
+    Position at = hlsl.lines[static_cast<size_t>(line - 1)];
+    at.column = column < 1 ? 1 : column;
+    return at;
+}
 
 std::string FormatError(const Position& position, const char* code, const std::string& text) {
     return position.file + "(" + std::to_string(position.line) + "," +
@@ -392,8 +523,9 @@ bool ParseEffect(const std::string& text, const std::string& fileName,
     effect = Effect{};
     try {
         std::vector<Token> tokens;
-        Tokenize(text, fileName, openInclude, tokens);
-        Parser parser(tokens, fileName);
+        std::deque<std::string> sources;
+        Tokenize(text, fileName, openInclude, tokens, sources);
+        Parser parser(tokens, sources, fileName);
         parser.m_effect = &effect;
         parser.Run(effect);
     } catch (const SyntaxError& error) {

@@ -19,10 +19,14 @@ enum class ParamKind { Float, Int, Bool, Texture, Sampler, String, PixelShader, 
 
 // The right-hand side of a state assignment.
 struct StateValue {
-    enum class Kind { Numbers, Identifier, Reference, Asm, Null };
+    enum class Kind { Numbers, Identifier, Reference, Asm, Null, Compile };
     Kind kind = Kind::Null;
     std::vector<double> numbers;
-    std::string text; // identifier, referenced parameter, or assembly source
+    // Identifier, referenced parameter, assembly source, or the entry point
+    // of "compile PROFILE Entry(args)".
+    std::string text;
+    std::string profile;                // compile: "ps_2_0", "vs_3_0"...
+    std::vector<std::string> arguments; // compile: literal arguments as written
     Position position;
 };
 
@@ -43,7 +47,8 @@ struct Parameter {
     std::vector<double> initial; // empty when not initialised
     std::string text;            // a string's initialiser
     std::vector<State> samplerStates;
-    StateValue shader; // a shader variable's asm { } block, or Null
+    StateValue shader;    // a shader variable's asm { }, compile or Null
+    std::string typeName; // as written, for the HLSL declaration
     Position position;
 };
 
@@ -59,10 +64,24 @@ struct Technique {
     Position position;
 };
 
+// The HLSL of an effect as the shader compiler reads it: functions, structs
+// and statics as written, and a declaration for each numeric or sampler
+// parameter, in the order of the file. Line n of `text` comes from
+// `lines[n - 1]` (a column stays the same).
+struct HlslSource {
+    std::string text;
+    std::vector<Position> lines;
+    std::vector<std::string> functions; // names of the functions defined
+};
+
 struct Effect {
     std::vector<Parameter> parameters;
     std::vector<Technique> techniques;
+    HlslSource hlsl;
 };
+
+// The place in the effect of line `line`, column `column` of `hlsl.text`.
+Position PlaceInHlsl(const HlslSource& hlsl, int line, int column);
 
 // Opens an included file. `includer` is the display name of the file holding
 // the directive. On success fills `text` and `displayName` (used in messages
@@ -77,9 +96,6 @@ bool ParseEffect(const std::string& text, const std::string& fileName,
 
 // "file(line,col): error Xcode: text" as the messages buffer carries it.
 std::string FormatError(const Position& position, const char* code, const std::string& text);
-
-// The message for HLSL in an effect: this framework runs assembly only.
-extern const char* const kHlslMessage;
 
 // Case-insensitive ASCII comparison, as D3DX matches semantics and state names.
 bool EqualsNoCase(const std::string& a, const std::string& b);

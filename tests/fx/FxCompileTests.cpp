@@ -199,7 +199,7 @@ const SyntaxCase kSyntaxCases[] = {
     {"float4 v = {1, 2};", "memory(1,12): error X3017"},
     {"/* open", "memory(1,1): error X3000: unterminated comment"},
     {"technique T { pass { PixelShader = compile ps_2_0 main(); } }",
-     "memory(1,36): error X3000: HLSL functions are not supported"},
+     "memory(1,51): error X3004: undeclared identifier 'main'"},
     {"technique T { pass { PixelShader = asm { ps_2_0 mov oC0, q7 }; } }",
      "memory(1,41): error X5000: shader assembly failed"},
     {"technique T {", "memory(1,14): error X3000: syntax error: unexpected end of file"},

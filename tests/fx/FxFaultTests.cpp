@@ -8,6 +8,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <climits>
+#include <cstring>
+#include <string>
 
 namespace fxtest {
 namespace {
@@ -44,16 +46,40 @@ technique T {
 }
 )";
 
-TEST_F(FxDeviceTest, EveryFailingDeviceCallIsPassedBack) {
+// The same through a shader compiled from HLSL (the stand-in compiler): its
+// constant and sampler bindings are device calls of their own.
+const char kHlslEffect[] = R"(
+texture Picture : InputTexture0;
+sampler2D Input = sampler_state { Texture = <Picture>; MinFilter = POINT; };
+float4 Tint = float4(1, 0, 0, 1);
+float4 Main(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(Input, uv) * Tint; }
+technique T {
+    pass A { PixelShader = compile ps_2_0 Main(0.5); }
+    pass B { PixelShader = compile ps_2_0 Main(0.5); }
+}
+)";
+
+struct FaultCase {
+    const char* text;
+    const wchar_t* compiler;
+};
+
+class FxFaults : public FxDeviceTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FxFaults, EveryFailingDeviceCallIsPassedBack) {
+    testing_support::ScopedEnvironment compiler(L"QUORVEL_FXC", GetParam().compiler);
+    const char* const kEffect = GetParam().text;
     FaultDevice fault(m_spDevice.get());
     ComPtr<IDirect3DTexture9> input = MakeTexture([](UINT, UINT) { return 0xFF808080; });
     ASSERT_TRUE(input);
     auto run = [&]() -> HRESULT {
         ComPtr<ID3DXEffect> effect;
         ComPtr<ID3DXBuffer> messages;
-        RETURN_IF_FAILED(D3DXCreateEffect(&fault, kBusyEffect, sizeof kBusyEffect - 1, nullptr,
-                                          nullptr, 0, nullptr, effect.put(), messages.put()));
-        RETURN_IF_FAILED(effect->SetTexture("Input", input.get()));
+        RETURN_IF_FAILED(D3DXCreateEffect(&fault, kEffect, static_cast<UINT>(strlen(kEffect)),
+                                          nullptr, nullptr, 0, nullptr, effect.put(),
+                                          messages.put()));
+        RETURN_IF_FAILED(effect->SetTexture(
+            effect->GetParameterBySemantic(nullptr, "InputTexture0"), input.get()));
         UINT passes = 0;
         RETURN_IF_FAILED(effect->Begin(&passes, 0));
         for (UINT p = 0; p < passes; ++p) {
@@ -86,6 +112,13 @@ TEST_F(FxDeviceTest, EveryFailingDeviceCallIsPassedBack) {
     m_spDevice->SetTexture(0, nullptr);
     m_spDevice->SetTexture(1, nullptr);
 }
+
+const std::string kStubPath = QUORVEL_TEST_SOURCE_DIR "/hlsl/stub-fxc.sh";
+const std::wstring kStub(kStubPath.begin(), kStubPath.end());
+
+INSTANTIATE_TEST_SUITE_P(Effects, FxFaults,
+                         ::testing::Values(FaultCase{kBusyEffect, nullptr},
+                                           FaultCase{kHlslEffect, kStub.c_str()}));
 
 } // namespace
 } // namespace fxtest

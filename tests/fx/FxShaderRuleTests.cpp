@@ -380,13 +380,28 @@ TEST_F(FxDeviceTest, ShaderRulesHoldAsOnWindows) {
 // file, what is standard compiles.
 const RuleCase kDialectCases[] = {
     {"HLSL function", "float a;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return 0; }\n",
-     "memory(2,1): error X3000: HLSL functions are not supported: this framework runs assembly "
-     "shaders only (asm { }); compile HLSL on Windows with the DirectX SDK's fxc or with D3DX "
-     "itself"},
-    {"HLSL structure", "struct Output { float4 p : POSITION; };",
-     "memory(1,1): error X3000: HLSL functions are not supported"},
+     nullptr},
+    {"HLSL structure", "struct Output { float4 p : POSITION; };", nullptr},
     {"compiled shader variable", "VertexShader vs = compile vs_2_0 main();",
-     "memory(1,19): error X3000: HLSL functions are not supported"},
+     "memory(1,34): error X3004: undeclared identifier 'main'"},
+    {"HLSL statics, typedefs and a prototype",
+     "static const float k[2] = { 0.5, float(1) };\ntypedef float4 colour;\n"
+     "static float3 v = float3(1, 2, 3);\ncolour f(float x);\n"
+     "inline float g(float x) { if (x > 0 && !(x >= 1)) { return x % 2; } return -x; }\n",
+     nullptr},
+    {"HLSL function left open", "float4 main() : COLOR {\n  return 0;\n",
+     "memory(2,12): error X3000: syntax error: unexpected end of file"},
+    {"compile with an unknown profile",
+     "float4 main() : COLOR { return 0; }\nPixelShader p = compile ps_1_1 main();",
+     "memory(2,25): error X3000: unsupported profile 'ps_1_1': ps_2_0, ps_3_0, vs_2_0 or vs_3_0"},
+    {"compile with an argument that is no literal",
+     "float4 main(uniform float k) : COLOR { return k; }\nfloat a;\n"
+     "PixelShader p = compile ps_2_0 main(a);",
+     "memory(3,37): error X3000: compile takes literal arguments only"},
+    {"pixel shader compiled for a vertex profile",
+     "float4 main() : COLOR { return 0; }\n"
+     "technique T { pass { PixelShader = compile vs_2_0 main(); } }",
+     "memory(2,51): error X3000: a pixel shader cannot be compiled for vs_2_0"},
     {"assembler error on its line",
      "technique T { pass { PixelShader = asm {\nps_2_0\n\nmov oC0, q7\n}; } }\n",
      "memory(4,1): error X5001: Unexpected input"},

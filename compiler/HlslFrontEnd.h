@@ -1,0 +1,38 @@
+#pragma once
+
+// The HLSL front end: one entry point of a Direct3D 9 style HLSL source
+// (sampler2D, tex2D, COLOR0, TEXCOORD0) through glslang and SPIRV-Tools into
+// the SPIR-V the backend reads, with each global the shader uses given a
+// register as D3DX lays them out.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compiler/Machine.h"
+#include "compiler/SpirvReader.h"
+
+namespace qc {
+
+// A global the compiled shader reads: constant registers (floats) or a
+// sampler.
+struct HlslConstant {
+    std::string name;
+    bool sampler = false;
+    int index = 0;
+    int count = 1;
+};
+
+struct HlslShader {
+    std::vector<uint32_t> spirv; // optimised
+    ShaderInterface io;
+    std::vector<HlslConstant> constants;
+    int firstFreeConstant = 0;
+};
+
+// `arguments`: literals for the entry's uniform parameters, in order.
+// Throws CompileError with the place in `source` of the first error.
+HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
+                              const std::vector<std::string>& arguments);
+
+} // namespace qc

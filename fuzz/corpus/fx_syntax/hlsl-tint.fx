@@ -1,0 +1,36 @@
+// Tint in HLSL: the picture's brightness in "TintColor", mixed with the
+// original by "TintAmount".
+//!render --semantic TintColor=teal --semantic TintAmount=0.0..1.0
+texture Input : InputTexture0;
+float4 Tint : TintColor = { 1.0, 0.5, 0.2, 1.0 };
+float Amount : TintAmount = 0.75;
+
+sampler2D InputSampler = sampler_state
+{
+    Texture = <Input>;
+    MinFilter = Point;
+    MagFilter = Point;
+    AddressU = Clamp;
+    AddressV = Clamp;
+};
+
+static const float3 Luma = float3(0.299, 0.587, 0.114);
+
+float4 TintMain(float2 uv : TEXCOORD0) : COLOR0
+{
+    float4 c = tex2D(InputSampler, uv);
+    float y = dot(c.rgb, Luma) * 2.0;
+    float4 tinted = saturate(y * Tint);
+    float4 r = lerp(c, tinted, Amount);
+    r.a = c.a;
+    return r;
+}
+
+technique Tint
+{
+    pass P0
+    {
+        VertexShader = NULL;
+        PixelShader = compile ps_2_0 TintMain();
+    }
+}
