@@ -100,6 +100,22 @@ grep -q sincos "$work/wave.fx" || fail "the guide's example was not found"
 out=$("$wrapper" --check --effect "$work/wave.fx" --size 96x72 --out "$work/wave" 2>&1) ||
   fail "the guide's example fails its check: $out"
 
+# A GL transition is compiled first: it passes its check and leaves nothing
+# beside it; one that does not compile fails as an effect does, at its line.
+mkdir -p "$work/glsl"
+printf '%s\n' 'uniform float lift; // = 0.1' 'vec4 transition(vec2 uv) {' \
+  '  vec2 up = vec2(uv.x, uv.y - lift * (1.0 - progress));' \
+  '  return mix(getFromColor(uv), getToColor(up), progress);' '}' >"$work/glsl/rise.glsl"
+out=$("$wrapper" --check --effect "$work/glsl/rise.glsl" --size 64x48 --out "$work/glsl/out" 2>&1) ||
+  fail "a GL transition fails its check: $out"
+left=$(ls -A "$work/glsl" | tr '\n' ' ')
+[ "$left" = "out rise.glsl " ] || fail "compiling left files: $left"
+printf '%s\n' 'vec4 transition(vec2 uv) {' '  return getToColor(uv) * progres;' '}' >"$work/glsl/typo.glsl"
+status=0
+out=$("$wrapper" --effect "$work/glsl/typo.glsl" --out "$work/glsl/out2" 2>&1) || status=$?
+{ [ "$status" = 4 ] && grep -q "typo.glsl(2,.*progres" <<<"$out"; } ||
+  fail "a GLSL error gave exit $status: $out"
+
 # --stop-session waits for a render that is running, then ends everything.
 xvfb=$(sed -n 's/^xvfb=//p' "$work/session/state")
 "$wrapper" --effect "$iris" --size 160x120 --frames 6 --out "$work/d" 2>"$work/d.log" &
