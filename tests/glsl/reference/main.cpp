@@ -113,7 +113,7 @@ struct Declared {
 // `uniform TYPE NAME; // = VALUE` lines of the transition, in the format's convention.
 std::map<std::string, Declared> DeclaredUniforms(const std::string& source) {
     static const std::regex line(
-        R"(^\s*uniform\s+(\w+)\s+(\w+)\s*;[ \t]*(?://[ \t]*=[ \t]*([^\r\n]*))?)",
+        R"(^\s*uniform\s+(?:(?:lowp|mediump|highp)\s+)?(\w+)\s+(\w+)\s*;[ \t]*(?://[ \t]*=[ \t]*([^\r\n]*))?)",
         std::regex::multiline);
     std::map<std::string, Declared> uniforms;
     for (auto it = std::sregex_iterator(source.begin(), source.end(), line);
