@@ -123,7 +123,8 @@ std::map<std::string, Declared> DeclaredUniforms(const std::string& source) {
 }
 
 // GLSL 1.20 has no precision qualifiers; the format's files written for
-// WebGL often carry one, which changes nothing on desktop GL.
+// WebGL often carry them, which changes nothing on desktop GL. Qualifiers on
+// declarations are defined away in the prologue, statements removed here.
 std::string WithoutPrecision(const std::string& source) {
     static const std::regex precision(R"(\bprecision\s+(lowp|mediump|highp)\s+\w+\s*;)");
     return std::regex_replace(source, precision, "");
@@ -140,6 +141,9 @@ void main() {
 
 // What the format gives every transition; the source follows at its own line 1.
 const char* const kFragmentPrologue = R"(#version 120
+#define lowp
+#define mediump
+#define highp
 uniform sampler2D from;
 uniform sampler2D to;
 uniform float progress;
