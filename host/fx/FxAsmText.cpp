@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/fx/ShaderOpcodes.h"
+
 namespace fx {
 namespace {
 
@@ -170,24 +172,8 @@ std::vector<AsmInstruction> ListInstructions(const std::string& text) {
         std::string lower;
         for (char ch : word)
             lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        const std::string base = lower.substr(0, lower.find_first_of("_."));
-        static const char* const kMnemonics[] = {
-            "abs",      "add",     "break", "breakc", "breakp", "call",    "callnz", "cmp",
-            "crs",      "dcl",     "def",   "defb",   "defi",   "dp2add",  "dp3",    "dp4",
-            "dst",      "dsx",     "dsy",   "else",   "endif",  "endloop", "endrep", "exp",
-            "expp",     "frc",     "if",    "label",  "lit",    "log",     "logp",   "loop",
-            "lrp",      "m3x2",    "m3x3",  "m3x4",   "m4x3",   "m4x4",    "mad",    "max",
-            "min",      "mov",     "mova",  "mul",    "nop",    "nrm",     "pow",    "rcp",
-            "rep",      "ret",     "rsq",   "setp",   "sge",    "sgn",     "sincos", "slt",
-            "sub",      "texkill", "texld", "texldb", "texldd", "texldl",  "texldp", "phase",
-            "texcoord", "tex",     "bem",   "cnd"};
-        bool mnemonic = false;
-        for (const char* m : kMnemonics) {
-            if (base == m) {
-                mnemonic = true;
-                break;
-            }
-        }
+        // Any instruction of the table, with its modifiers ("mov_sat", "if_gt").
+        const bool mnemonic = FindOpcode(lower.substr(0, lower.find('.'))) != nullptr;
         if (mnemonic) {
             if (!list.empty() && list.back().end > i - word.size())
                 list.back().end = i - word.size();

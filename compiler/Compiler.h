@@ -1,0 +1,49 @@
+#pragma once
+
+// The whole compile of a GL transition: front end, reading, selection,
+// register allocation, encoding and the runtime's own checks, for a chosen
+// profile or the smallest that fits.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compiler/Machine.h"
+#include "compiler/Transition.h"
+
+namespace qc {
+
+// Constant registers the effect binds.
+constexpr int kProgressRegister = 0;
+constexpr int kSizeRegister = 1;
+constexpr int kFirstUniformRegister = 2;
+// Samplers: the two inputs, then the author's textures.
+constexpr int kFirstUserSampler = 2;
+constexpr int kLastUserSampler = 7;
+
+struct CompiledShader {
+    Profile profile = Profile::Ps20;
+    std::vector<uint32_t> tokens;
+    std::string text;
+    int arithmeticSlots = 0;
+    int textureSlots = 0;
+    int temporaries = 0;
+};
+
+struct BoundUniform {
+    UniformDecl decl;
+    int reg = -1;     // first constant register, floats
+    int sampler = -1; // sampler2D
+};
+
+struct CompiledTransition {
+    CompiledShader shader;
+    std::vector<BoundUniform> uniforms;
+    bool usesSize = false;
+};
+
+// Throws CompileError.
+CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile);
+
+} // namespace qc

@@ -1,0 +1,23 @@
+#pragma once
+
+// The GLSL front end: wraps a GL transition as the format defines it, parses
+// it with glslang into SPIR-V and optimises that with SPIRV-Tools (inlining,
+// loop unrolling, folding, dead code, if-conversion).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qc {
+
+// The names the wrapper gives the interface, for the SPIR-V reader.
+constexpr const char* kFromSampler = "qv_from";
+constexpr const char* kToSampler = "qv_to";
+constexpr const char* kSizeUniform = "qv_size";
+constexpr const char* kProgressUniform = "progress";
+
+// The optimised SPIR-V of a transition. Throws CompileError with the place
+// in `source` of the first error.
+std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source);
+
+} // namespace qc

@@ -1,0 +1,121 @@
+#pragma once
+
+// The compiler's intermediate form: one straight-line list of operations on
+// vectors of one to four floats, in static single assignment. Front ends
+// flatten control flow into selects before building it; each operation is
+// close to one Direct3D 9 instruction so that selection stays simple, and the
+// builder folds constants and shares equal operations as it goes.
+//
+// Booleans are floats 0 or 1; integers are floats holding whole numbers.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace qc {
+
+enum class Op : uint8_t {
+    Const,   // imm
+    Uniform, // a shader constant: slot = register, comps = where in it
+    Input,   // the interpolated texture coordinate (x, y)
+    Add,
+    Mul,
+    Mad, // a * b + c
+    Neg,
+    Abs,
+    Min,
+    Max,
+    Sat, // clamp to [0, 1]
+    Cmp, // a >= 0 ? b : c, per component
+    Lrp, // a * b + (1 - a) * c
+    Frc, // x - floor(x)
+    Rcp, // per component; 1/0 is the largest float, never inf here
+    Rsq, // 1 / sqrt(|x|)
+    Exp2,
+    Log2,   // of |x|
+    Pow,    // |a| ^ b
+    SinCos, // (cos x, sin x) of a scalar in [-pi, pi]
+    Dp2,
+    Dp3,
+    Dp4,
+    Nrm,     // normalize a 3-vector
+    Shuffle, // comps pick from args[0]
+    Concat,  // args joined in order
+    Tex,     // sample sampler `slot` at args[0].xy
+    TexBias, // sample with args[1] as level-of-detail bias
+    Dsx,
+    Dsy,
+};
+
+const char* OpName(Op op);
+
+struct Value {
+    Op op;
+    uint8_t width = 1;
+    std::array<uint8_t, 4> comps{0, 1, 2, 3};
+    int slot = 0;
+    std::vector<int> args;
+    std::array<float, 4> imm{0, 0, 0, 0};
+};
+
+// The function being built, and the folding/sharing builder over it.
+class Builder {
+  public:
+    const std::vector<Value>& values() const { return values_; }
+    const Value& at(int id) const { return values_[id]; }
+    int width(int id) const { return values_[id].width; }
+    bool isConst(int id) const { return values_[id].op == Op::Const; }
+    // The constant's component i (scalars repeat x).
+    float constAt(int id, int i) const;
+    bool isConstEqual(int id, float v) const;
+
+    int constant(float x) { return constant({x, x, x, x}, 1); }
+    int constant(std::array<float, 4> v, int width);
+    int uniform(int reg, int width, std::array<uint8_t, 4> comps = {0, 1, 2, 3});
+    int input();
+    int tex(int sampler, int coord);
+    int texBias(int sampler, int coord, int bias);
+
+    int add(int a, int b);
+    int sub(int a, int b) { return add(a, neg(b)); }
+    int mul(int a, int b);
+    int mad(int a, int b, int c);
+    int neg(int a);
+    int abs(int a);
+    int min(int a, int b);
+    int max(int a, int b);
+    int sat(int a);
+    int cmp(int c, int a, int b);
+    int lrp(int t, int a, int b);
+    int frc(int a);
+    int rcp(int a);
+    int rsq(int a);
+    int exp2(int a);
+    int log2(int a);
+    int pow(int a, int b);
+    int sinCos(int a);
+    int dot(int a, int b);
+    int nrm(int a);
+    int dsx(int a);
+    int dsy(int a);
+    int shuffle(int a, std::initializer_list<int> comps);
+    int shuffle(int a, const std::vector<int>& comps);
+    int component(int a, int i) { return shuffle(a, {i}); }
+    int concat(const std::vector<int>& parts);
+    // A scalar repeated to `width` components; anything else unchanged.
+    int splat(int a, int width);
+
+    // How many operations read each value.
+    std::vector<int> useCounts(const std::vector<int>& roots) const;
+
+  private:
+    int make(Value v);
+    int fold(Value& v);
+    std::vector<Value> values_;
+    std::map<std::tuple<int, int, int, int, std::vector<int>, std::array<float, 4>>, int> shared_;
+};
+
+} // namespace qc

@@ -1,0 +1,83 @@
+#pragma once
+
+// Direct3D 9 instructions before register allocation: temporaries are
+// virtual registers, each placed later at a register and a first component.
+// A value of one component may sit in any component; wider values start at x
+// so that the restricted swizzles of ps_2_0 reach them.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/fx/ShaderOpcodes.h"
+#include "host/fx/ShaderTokens.h"
+
+namespace qc {
+
+enum class Profile { Ps20, Ps30 };
+
+const char* ProfileName(Profile p);
+fx::Profile CheckProfile(Profile p);
+
+struct ProfileLimits {
+    int temps;
+    int constants;
+    int arithmeticSlots;
+    int textureSlots; // 0: shared with arithmetic
+};
+ProfileLimits LimitsOf(Profile p);
+
+enum class File : uint8_t { Temp, Const, Input, Sampler, ColorOut };
+
+struct MOperand {
+    File file = File::Temp;
+    int index = 0; // virtual register for Temp, else the register number
+    // Sources: the component each lane reads, relative to the register's
+    // first component. Destinations: unused.
+    std::array<uint8_t, 4> swizzle{0, 1, 2, 3};
+    bool neg = false;
+    bool abs = false;
+    int width = 4; // components of the value read (for whole reads)
+};
+
+// How sources line up with the destination.
+enum class Lanes : uint8_t {
+    PerComponent, // lane k of the destination reads lane k of the swizzle
+    Whole,        // read as written, whatever the destination (dp3, texld)
+    Replicate,    // one component (rcp, sincos)
+};
+
+struct MInst {
+    fx::Opcode op = fx::Opcode::Mov;
+    uint32_t control = 0;
+    MOperand dst;
+    uint8_t mask = 0xF; // relative to the destination's first component
+    bool sat = false;
+    Lanes lanes = Lanes::PerComponent;
+    std::vector<MOperand> src;
+    std::string comment;
+};
+
+struct VirtualReg {
+    int width = 1;
+    // Placement.
+    int reg = -1;
+    int offset = 0;
+};
+
+struct ConstDef {
+    int reg;
+    std::array<float, 4> value;
+};
+
+struct MachineShader {
+    Profile profile = Profile::Ps20;
+    std::vector<MInst> code;
+    std::vector<VirtualReg> vregs;
+    std::vector<ConstDef> defs;
+    std::vector<int> samplers; // declared
+    bool usesInput = false;
+};
+
+} // namespace qc

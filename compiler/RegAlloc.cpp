@@ -1,0 +1,103 @@
+#include "compiler/RegAlloc.h"
+
+#include <algorithm>
+
+#include "compiler/Diagnostics.h"
+
+namespace qc {
+
+namespace {
+
+// Instructions whose destination must not share a register with a source:
+// the hardware reads and writes them in steps.
+bool NeedsDistinctDestination(fx::Opcode op) {
+    return op == fx::Opcode::SinCos || op == fx::Opcode::Nrm || op == fx::Opcode::Lrp ||
+           op == fx::Opcode::Tex;
+}
+
+} // namespace
+
+void AllocateRegisters(MachineShader& shader) {
+    const int count = static_cast<int>(shader.vregs.size());
+    std::vector<int> first(count, -1), last(count, -1);
+    for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
+        const MInst& m = shader.code[i];
+        for (const MOperand& s : m.src)
+            if (s.file == File::Temp)
+                last[s.index] = i;
+        if (m.dst.file == File::Temp && first[m.dst.index] < 0)
+            first[m.dst.index] = i;
+    }
+    const int temps = LimitsOf(shader.profile).temps;
+    std::vector<uint8_t> busy(temps, 0); // components in use, per register
+    std::vector<std::vector<int>> endingAt(shader.code.size());
+    for (int v = 0; v < count; ++v)
+        if (first[v] >= 0)
+            endingAt[std::max(last[v], first[v])].push_back(v);
+
+    auto release = [&](int v) {
+        VirtualReg& r = shader.vregs[v];
+        busy[r.reg] &= uint8_t(~(((1 << r.width) - 1) << r.offset));
+    };
+    for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
+        const MInst& m = shader.code[i];
+        const bool distinct = NeedsDistinctDestination(m.op);
+        // Sources read for the last time free their components for this
+        // instruction's destination, unless the hardware forbids the overlap.
+        if (!distinct)
+            for (int v : endingAt[i])
+                if (v != m.dst.index || m.dst.file != File::Temp)
+                    release(v);
+        if (m.dst.file == File::Temp && first[m.dst.index] == i) {
+            VirtualReg& r = shader.vregs[m.dst.index];
+            const uint8_t lanes = uint8_t((1 << r.width) - 1);
+            int best = -1, bestOffset = 0, bestScore = -1;
+            for (int reg = 0; reg < temps; ++reg) {
+                const int maxOffset = r.width == 1 ? 3 : 0;
+                for (int off = 0; off <= maxOffset; ++off) {
+                    if (busy[reg] & (lanes << off))
+                        continue;
+                    bool clash = false;
+                    if (distinct)
+                        for (const MOperand& s : m.src)
+                            clash =
+                                clash || (s.file == File::Temp && shader.vregs[s.index].reg == reg);
+                    if (clash)
+                        continue;
+                    // Pack: prefer the fullest register that still fits.
+                    const int score = __builtin_popcount(busy[reg]);
+                    if (score > bestScore) {
+                        best = reg;
+                        bestOffset = off;
+                        bestScore = score;
+                    }
+                    break;
+                }
+            }
+            if (best < 0)
+                throw CompileError(0, 1,
+                                   std::string("the shader needs more than ") +
+                                       std::to_string(temps) + " temporary registers (" +
+                                       ProfileName(shader.profile) + ")");
+            r.reg = best;
+            r.offset = bestOffset;
+            busy[best] |= uint8_t(lanes << bestOffset);
+        }
+        for (int v : endingAt[i]) {
+            if (!distinct && !(v == m.dst.index && m.dst.file == File::Temp))
+                continue;
+            if (v == m.dst.index && m.dst.file == File::Temp && last[v] > i)
+                continue;
+            release(v);
+        }
+    }
+}
+
+int TemporariesUsed(const MachineShader& shader) {
+    int n = 0;
+    for (const VirtualReg& r : shader.vregs)
+        n = std::max(n, r.reg + 1);
+    return n;
+}
+
+} // namespace qc

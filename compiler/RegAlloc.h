@@ -1,0 +1,17 @@
+#pragma once
+
+// Register allocation for straight-line code: each virtual register gets a
+// temporary and a first component for the span from its first write to its
+// last read; one-component values pack into free components of any
+// register. Throws CompileError when the profile's temporaries run out.
+
+#include "compiler/Machine.h"
+
+namespace qc {
+
+void AllocateRegisters(MachineShader& shader);
+
+// Temporaries the allocated shader uses.
+int TemporariesUsed(const MachineShader& shader);
+
+} // namespace qc

@@ -1,0 +1,645 @@
+#include "compiler/Select.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "compiler/Diagnostics.h"
+
+namespace qc {
+
+const char* ProfileName(Profile p) { return p == Profile::Ps20 ? "ps_2_0" : "ps_3_0"; }
+
+fx::Profile CheckProfile(Profile p) {
+    return p == Profile::Ps20 ? fx::Profile::Ps20 : fx::Profile::Ps30;
+}
+
+ProfileLimits LimitsOf(Profile p) {
+    if (p == Profile::Ps20)
+        return {12, 32, 64, 32};
+    return {32, 224, 512, 0};
+}
+
+bool LegalSwizzle20(const std::array<int, 4>& want, std::array<uint8_t, 4>& full) {
+    static const uint8_t allowed[][4] = {{0, 1, 2, 3}, {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2},
+                                         {3, 3, 3, 3}, {1, 2, 0, 3}, {2, 0, 1, 3}, {3, 2, 1, 0}};
+    for (const auto& s : allowed) {
+        bool ok = true;
+        for (int k = 0; k < 4 && ok; ++k)
+            ok = want[k] < 0 || want[k] == s[k];
+        if (ok) {
+            for (int k = 0; k < 4; ++k)
+                full[k] = s[k];
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// Where a value is: a register, the component each of its components sits
+// in, and the source modifiers a reader applies.
+struct Loc {
+    File file = File::Temp;
+    int index = -1;
+    std::array<uint8_t, 4> comps{0, 1, 2, 3};
+    int width = 1;
+    bool neg = false;
+    bool abs = false;
+};
+
+struct Target {
+    int concat = -1;
+    int lane = 0;
+};
+
+class Selector {
+  public:
+    Selector(const Builder& b, Profile profile, int firstConst)
+        : b_(b), profile_(profile), firstConst_(firstConst) {
+        out_.profile = profile;
+    }
+
+    MachineShader run(int color) {
+        const std::vector<Value>& values = b_.values();
+        uses_ = b_.useCounts({color});
+        loc_.assign(values.size(), Loc{});
+        done_.assign(values.size(), 0);
+        target_.assign(values.size(), Target{});
+        for (size_t id = 0; id < values.size(); ++id) {
+            const Value& v = values[id];
+            if (v.op != Op::Concat || uses_[id] == 0)
+                continue;
+            int lane = 0;
+            for (int p : v.args) {
+                const int w = b_.width(p);
+                const bool once = std::count(v.args.begin(), v.args.end(), p) == 1;
+                if (once && uses_[p] == 1 && writesTemp(p) &&
+                    (w == 1 || lane == 0 || profile_ == Profile::Ps30))
+                    target_[p] = Target{static_cast<int>(id), lane};
+                lane += w;
+            }
+        }
+        Loc c = get(color);
+        if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
+              out_.vregs[c.index].width == 4))
+            c = materialize(c, 4);
+        MInst mov;
+        mov.op = fx::Opcode::Mov;
+        mov.dst.file = File::ColorOut;
+        mov.dst.index = 0;
+        mov.src.push_back(operand(c, Lanes::PerComponent, 0));
+        out_.code.push_back(mov);
+        return std::move(out_);
+    }
+
+  private:
+    static bool isIdentity(const Loc& l) {
+        for (int k = 0; k < l.width; ++k)
+            if (l.comps[k] != k)
+                return false;
+        return true;
+    }
+
+    // Operations whose result an instruction writes to a fresh temporary.
+    bool writesTemp(int id) const {
+        switch (b_.at(id).op) {
+        case Op::Const:
+        case Op::Uniform:
+        case Op::Input:
+        case Op::Shuffle:
+        case Op::Concat:
+        case Op::Neg:
+        case Op::Tex:
+        case Op::TexBias:
+        case Op::SinCos:
+        case Op::Nrm:
+            return false;
+        case Op::Abs:
+            return profile_ == Profile::Ps20;
+        case Op::Sat: {
+            const int a = b_.at(id).args[0];
+            return true || a >= 0;
+        }
+        default:
+            return true;
+        }
+    }
+
+    int newReg(int width) {
+        VirtualReg r;
+        r.width = width;
+        out_.vregs.push_back(r);
+        return static_cast<int>(out_.vregs.size()) - 1;
+    }
+
+    Loc get(int id) {
+        if (!done_[id]) {
+            loc_[id] = compute(id, id, false);
+            done_[id] = 1;
+        }
+        return loc_[id];
+    }
+
+    // --- Constants -------------------------------------------------------------
+    struct Pool {
+        int reg;
+        std::array<float, 4> value;
+        uint8_t used;
+    };
+
+    static bool Same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+    int addPool() {
+        const int reg = firstConst_ + static_cast<int>(pool_.size());
+        if (reg >= LimitsOf(profile_).constants)
+            throw CompileError(0, 1,
+                               std::string("too many constants for ") + ProfileName(profile_) +
+                                   " (c0-c" + std::to_string(LimitsOf(profile_).constants - 1) +
+                                   ")");
+        pool_.push_back(Pool{reg, {0, 0, 0, 0}, 0});
+        return static_cast<int>(pool_.size()) - 1;
+    }
+
+    Loc scalarConst(float x, int width) {
+        Loc l;
+        l.file = File::Const;
+        l.width = width;
+        for (Pool& p : pool_)
+            for (int k = 0; k < 4; ++k)
+                if ((p.used >> k & 1) && Same(p.value[k], x)) {
+                    l.index = p.reg;
+                    l.comps = {uint8_t(k), uint8_t(k), uint8_t(k), uint8_t(k)};
+                    return l;
+                }
+        int best = -1, bestUsed = -1;
+        for (size_t i = 0; i < pool_.size(); ++i) {
+            const int used = __builtin_popcount(pool_[i].used);
+            if (used < 4 && used > bestUsed) {
+                best = static_cast<int>(i);
+                bestUsed = used;
+            }
+        }
+        if (best < 0)
+            best = addPool();
+        Pool& p = pool_[best];
+        int k = 0;
+        while (p.used >> k & 1)
+            ++k;
+        p.used |= uint8_t(1 << k);
+        p.value[k] = x;
+        l.index = p.reg;
+        l.comps = {uint8_t(k), uint8_t(k), uint8_t(k), uint8_t(k)};
+        return l;
+    }
+
+    Loc vectorConst(const std::array<float, 4>& v, int n) {
+        bool splat = true;
+        for (int k = 1; k < n; ++k)
+            splat = splat && Same(v[k], v[0]);
+        if (splat)
+            return scalarConst(v[0], n);
+        Loc l;
+        l.file = File::Const;
+        l.width = n;
+        for (Pool& p : pool_) {
+            bool match = true;
+            for (int k = 0; k < n && match; ++k)
+                match = (p.used >> k & 1) ? Same(p.value[k], v[k]) : false;
+            if (match) {
+                l.index = p.reg;
+                return l;
+            }
+        }
+        // Lanes 0..n-1 free, or holding the same numbers.
+        for (Pool& p : pool_) {
+            bool fits = true;
+            for (int k = 0; k < n && fits; ++k)
+                fits = !(p.used >> k & 1) || Same(p.value[k], v[k]);
+            if (fits) {
+                for (int k = 0; k < n; ++k) {
+                    p.value[k] = v[k];
+                    p.used |= uint8_t(1 << k);
+                }
+                l.index = p.reg;
+                return l;
+            }
+        }
+        Pool& p = pool_[addPool()];
+        for (int k = 0; k < n; ++k) {
+            p.value[k] = v[k];
+            p.used |= uint8_t(1 << k);
+        }
+        l.index = p.reg;
+        return l;
+    }
+
+    // --- Operands --------------------------------------------------------------
+    MOperand operand(const Loc& l, Lanes lanes, int lane) {
+        MOperand o;
+        o.file = l.file;
+        o.index = l.index;
+        o.neg = l.neg;
+        o.abs = l.abs;
+        o.width = l.width;
+        switch (lanes) {
+        case Lanes::PerComponent:
+            for (int k = 0; k < 4; ++k)
+                o.swizzle[k] = l.comps[std::min(std::max(k - lane, 0), l.width - 1)];
+            break;
+        case Lanes::Whole:
+            for (int k = 0; k < 4; ++k)
+                o.swizzle[k] = l.comps[std::min(k, l.width - 1)];
+            break;
+        case Lanes::Replicate:
+            o.swizzle.fill(l.comps[0]);
+            break;
+        }
+        return o;
+    }
+
+    // Whether ps_2_0 can read `l` for lanes [lane, lane + count) as `lanes`.
+    bool readable(const Loc& l, Lanes lanes, int lane, int count, bool dstScalar) {
+        if (profile_ == Profile::Ps30 || lanes == Lanes::Replicate)
+            return true;
+        if (l.file == File::Temp && out_.vregs[l.index].width == 1)
+            return true; // one component, read replicated
+        if (lanes == Lanes::PerComponent && dstScalar)
+            return true;
+        std::array<int, 4> want{-1, -1, -1, -1};
+        for (int k = 0; k < count; ++k) {
+            const int j = lanes == Lanes::PerComponent ? lane + k : k;
+            want[j] = l.comps[std::min(k, l.width - 1)];
+        }
+        std::array<uint8_t, 4> full;
+        return LegalSwizzle20(want, full);
+    }
+
+    // A copy of `l` in a fresh temporary, components in order from x.
+    Loc materialize(const Loc& l, int width) {
+        Loc r;
+        r.file = File::Temp;
+        r.width = width;
+        r.index = newReg(width);
+        const uint8_t all = uint8_t((1 << width) - 1);
+        Loc src = l;
+        if (src.width < width) {
+            for (int k = src.width; k < width; ++k)
+                src.comps[k] = src.comps[src.width - 1];
+            src.width = width;
+        }
+        if (readable(src, Lanes::PerComponent, 0, width, width == 1)) {
+            MInst m;
+            m.op = fx::Opcode::Mov;
+            m.dst.index = r.index;
+            m.mask = all;
+            m.src.push_back(operand(src, Lanes::PerComponent, 0));
+            out_.code.push_back(m);
+            return r;
+        }
+        // One move a component it reads, replicated into the lanes wanting it.
+        std::map<int, uint8_t> byComp;
+        for (int k = 0; k < width; ++k)
+            byComp[src.comps[k]] |= uint8_t(1 << k);
+        for (auto& [comp, mask] : byComp) {
+            MInst m;
+            m.op = fx::Opcode::Mov;
+            m.dst.index = r.index;
+            m.mask = mask;
+            Loc one = src;
+            one.comps.fill(uint8_t(comp));
+            m.src.push_back(operand(one, Lanes::Replicate, 0));
+            out_.code.push_back(m);
+        }
+        return r;
+    }
+
+    // Emits `op` writing `width` components for value `forId` (into its
+    // concatenation's register when it has one), applying the profile's
+    // operand rules to `srcs`.
+    Loc emit(fx::Opcode op, int width, std::vector<Loc> srcs, std::vector<Lanes> lanes, int forId,
+             bool sat, uint32_t control = 0, int fixedDst = -1, uint8_t fixedMask = 0,
+             int fixedLane = 0) {
+        int dstReg, lane = 0;
+        if (fixedDst >= 0) {
+            dstReg = fixedDst;
+            lane = fixedLane;
+        } else if (forId >= 0 && target_[forId].concat >= 0) {
+            const Target t = target_[forId];
+            dstReg = concatReg(t.concat);
+            lane = t.lane;
+        } else {
+            dstReg = newReg(width);
+        }
+        const bool dstScalar = out_.vregs[dstReg].width == 1;
+        // At most two different constant registers an instruction.
+        std::vector<int> consts;
+        for (size_t i = 0; i < srcs.size(); ++i) {
+            if (srcs[i].file != File::Const)
+                continue;
+            if (std::find(consts.begin(), consts.end(), srcs[i].index) == consts.end()) {
+                if (consts.size() == 2)
+                    srcs[i] = materialize(srcs[i], srcs[i].width);
+                else
+                    consts.push_back(srcs[i].index);
+            }
+        }
+        MInst m;
+        m.op = op;
+        m.control = control;
+        m.dst.index = dstReg;
+        m.mask = fixedMask ? fixedMask : uint8_t(((1 << width) - 1) << lane);
+        m.sat = sat;
+        m.lanes = lanes.empty() ? Lanes::PerComponent : lanes[0];
+        for (size_t i = 0; i < srcs.size(); ++i) {
+            const Lanes ln = i < lanes.size() ? lanes[i]
+                             : lanes.empty()  ? Lanes::PerComponent
+                                              : lanes.back();
+            Loc s = srcs[i];
+            if (s.file == File::Sampler) {
+                MOperand o;
+                o.file = File::Sampler;
+                o.index = s.index;
+                m.src.push_back(o);
+                continue;
+            }
+            if (s.abs && profile_ == Profile::Ps20)
+                s = materialize(s, s.width);
+            const int count = ln == Lanes::PerComponent ? width : s.width;
+            if (!readable(s, ln, lane, count, dstScalar))
+                s = materialize(s, s.width);
+            m.src.push_back(operand(s, ln, lane));
+        }
+        out_.code.push_back(m);
+        Loc r;
+        r.file = File::Temp;
+        r.index = dstReg;
+        r.width = width;
+        for (int k = 0; k < 4; ++k)
+            r.comps[k] = uint8_t(std::min(lane + k, 3));
+        return r;
+    }
+
+    // Copies `s` into lanes [lane, lane + w) of `reg`, one move a component
+    // where ps_2_0 cannot shift the lanes in one.
+    void moveInto(int reg, int lane, const Loc& s, int w) {
+        if (readable(s, Lanes::PerComponent, lane, w, false) &&
+            !(s.abs && profile_ == Profile::Ps20)) {
+            emit(fx::Opcode::Mov, w, {s}, {Lanes::PerComponent}, -1, false, 0, reg,
+                 uint8_t(((1 << w) - 1) << lane), lane);
+            return;
+        }
+        Loc src = s;
+        if (src.abs && profile_ == Profile::Ps20)
+            src = materialize(src, src.width);
+        std::map<int, uint8_t> byComp;
+        for (int k = 0; k < w; ++k)
+            byComp[src.comps[k]] |= uint8_t(1 << (lane + k));
+        for (auto& [comp, mask] : byComp) {
+            Loc one = src;
+            one.comps.fill(uint8_t(comp));
+            one.width = 1;
+            emit(fx::Opcode::Mov, 1, {one}, {Lanes::Replicate}, -1, false, 0, reg, mask);
+        }
+    }
+
+    std::map<int, int> concatRegs_;
+    int concatReg(int concat) {
+        auto f = concatRegs_.find(concat);
+        if (f != concatRegs_.end())
+            return f->second;
+        const int r = newReg(b_.width(concat));
+        concatRegs_[concat] = r;
+        return r;
+    }
+
+    // One scalar instruction a component.
+    Loc perComponent(fx::Opcode op, const std::vector<int>& args, int forId, bool sat) {
+        const int n = b_.width(args[0]);
+        std::vector<Loc> in;
+        for (int a : args)
+            in.push_back(get(a));
+        int dstReg, lane = 0;
+        if (target_[forId].concat >= 0) {
+            dstReg = concatReg(target_[forId].concat);
+            lane = target_[forId].lane;
+        } else {
+            dstReg = newReg(n);
+        }
+        for (int k = 0; k < n; ++k) {
+            std::vector<Loc> srcs;
+            for (Loc l : in) {
+                l.comps.fill(l.comps[std::min(k, l.width - 1)]);
+                l.width = 1;
+                srcs.push_back(l);
+            }
+            emit(op, 1, srcs, {Lanes::Replicate}, -1, sat, 0, dstReg, uint8_t(1 << (lane + k)));
+        }
+        Loc r;
+        r.index = dstReg;
+        r.width = n;
+        for (int k = 0; k < 4; ++k)
+            r.comps[k] = uint8_t(std::min(lane + k, 3));
+        return r;
+    }
+
+    bool fusible(int id) const { return uses_[id] == 1 && !done_[id] && target_[id].concat < 0; }
+
+    Loc compute(int id, int forId, bool sat) {
+        const Value& v = b_.at(id);
+        const int n = v.width;
+        auto a = [&](int i) { return get(v.args[i]); };
+        using O = fx::Opcode;
+        const std::vector<Lanes> per{Lanes::PerComponent};
+        switch (v.op) {
+        case Op::Const:
+            return vectorConst(v.imm, n);
+        case Op::Uniform: {
+            Loc l;
+            l.file = File::Const;
+            l.index = v.slot;
+            l.width = n;
+            l.comps = v.comps;
+            return l;
+        }
+        case Op::Input: {
+            out_.usesInput = true;
+            Loc l;
+            l.file = File::Input;
+            l.index = 0;
+            l.width = 2;
+            return l;
+        }
+        case Op::Shuffle: {
+            Loc s = a(0), r = s;
+            r.width = n;
+            for (int k = 0; k < n; ++k)
+                r.comps[k] = s.comps[std::min<int>(v.comps[k], s.width - 1)];
+            return r;
+        }
+        case Op::Neg: {
+            Loc s = a(0);
+            s.neg = !s.neg;
+            return s;
+        }
+        case Op::Abs:
+            if (profile_ == Profile::Ps30) {
+                Loc s = a(0);
+                s.abs = true;
+                s.neg = false;
+                return s;
+            }
+            return emit(O::Abs, n, {a(0)}, per, forId, sat);
+        case Op::Sat: {
+            const int x = v.args[0];
+            if (fusible(x) && writesTemp(x) && b_.at(x).op != Op::Sat) {
+                Loc r = compute(x, forId, true);
+                done_[x] = 1;
+                loc_[x] = r;
+                return r;
+            }
+            return emit(O::Mov, n, {a(0)}, per, forId, true);
+        }
+        case Op::Concat: {
+            const int reg = concatReg(id);
+            int lane = 0;
+            for (int p : v.args) {
+                const int w = b_.width(p);
+                Loc s = get(p);
+                if (target_[p].concat != id)
+                    moveInto(reg, lane, s, w);
+                lane += w;
+            }
+            Loc r;
+            r.index = reg;
+            r.width = n;
+            return r;
+        }
+        case Op::Add: {
+            for (int s = 0; s < 2; ++s) {
+                const int m = v.args[s];
+                if (b_.at(m).op == Op::Mul && fusible(m)) {
+                    const Value& mv = b_.at(m);
+                    return emit(O::Mad, n, {get(mv.args[0]), get(mv.args[1]), a(1 - s)}, per, forId,
+                                sat);
+                }
+            }
+            return emit(O::Add, n, {a(0), a(1)}, per, forId, sat);
+        }
+        case Op::Mul:
+            return emit(O::Mul, n, {a(0), a(1)}, per, forId, sat);
+        case Op::Mad:
+            return emit(O::Mad, n, {a(0), a(1), a(2)}, per, forId, sat);
+        case Op::Min:
+            return emit(O::Min, n, {a(0), a(1)}, per, forId, sat);
+        case Op::Max:
+            return emit(O::Max, n, {a(0), a(1)}, per, forId, sat);
+        case Op::Cmp:
+            return emit(O::Cmp, n, {a(0), a(1), a(2)}, per, forId, sat);
+        case Op::Lrp:
+            return emit(O::Lrp, n, {a(0), a(1), a(2)}, per, forId, sat);
+        case Op::Frc:
+            return emit(O::Frc, n, {a(0)}, per, forId, sat);
+        case Op::Dsx:
+            return emit(O::Dsx, n, {a(0)}, per, forId, sat);
+        case Op::Dsy:
+            return emit(O::Dsy, n, {a(0)}, per, forId, sat);
+        case Op::Rcp:
+            return perComponent(O::Rcp, v.args, forId, sat);
+        case Op::Rsq:
+            return perComponent(O::Rsq, v.args, forId, sat);
+        case Op::Exp2:
+            return perComponent(O::Exp, v.args, forId, sat);
+        case Op::Log2:
+            return perComponent(O::Log, v.args, forId, sat);
+        case Op::Pow:
+            return perComponent(O::Pow, v.args, forId, sat);
+        case Op::SinCos: {
+            Loc x = a(0);
+            x.width = 1;
+            std::vector<Loc> srcs{x};
+            std::vector<Lanes> lanes{Lanes::Replicate};
+            if (profile_ == Profile::Ps20) {
+                srcs.push_back(vectorConst(
+                    {-1.5500992e-006f, -2.1701389e-005f, 0.0026041667f, 0.00026041668f}, 4));
+                srcs.push_back(vectorConst({-0.020833334f, -0.12500000f, 1.0f, 0.50000000f}, 4));
+                lanes = {Lanes::Replicate, Lanes::Whole, Lanes::Whole};
+            }
+            const int reg = newReg(2);
+            return emit(O::SinCos, 2, srcs, lanes, -1, sat, 0, reg, 0x3);
+        }
+        case Op::Dp2: {
+            Loc zero = scalarConst(0.0f, 1);
+            return emit(O::Dp2Add, 1, {a(0), a(1), zero},
+                        {Lanes::Whole, Lanes::Whole, Lanes::Replicate}, forId, sat);
+        }
+        case Op::Dp3:
+            return emit(O::Dp3, 1, {a(0), a(1)}, {Lanes::Whole}, forId, sat);
+        case Op::Dp4:
+            return emit(O::Dp4, 1, {a(0), a(1)}, {Lanes::Whole}, forId, sat);
+        case Op::Nrm: {
+            Loc x = a(0);
+            if (profile_ == Profile::Ps20 && !(x.file == File::Temp && isIdentity(x)))
+                x = materialize(x, 3);
+            return emit(O::Nrm, 3, {x}, {Lanes::Whole}, -1, sat);
+        }
+        case Op::Tex:
+        case Op::TexBias: {
+            Loc c = a(0);
+            const bool plain = (c.file == File::Input || c.file == File::Temp) && isIdentity(c) &&
+                               !c.neg && !c.abs &&
+                               (c.file == File::Input || out_.vregs[c.index].width >= 2);
+            if (v.op == Op::TexBias) {
+                // texldb reads the bias from the coordinate's w.
+                const int reg = newReg(4);
+                emit(O::Mov, 2, {c}, {Lanes::PerComponent}, -1, false, 0, reg, 0x3);
+                Loc bias = a(1);
+                emit(O::Mov, 1, {bias}, {Lanes::Replicate}, -1, false, 0, reg, 0x8);
+                c = Loc{};
+                c.index = reg;
+                c.width = 4;
+            } else if (!plain) {
+                c = materialize(c, 2);
+            }
+            if (std::find(out_.samplers.begin(), out_.samplers.end(), v.slot) ==
+                out_.samplers.end())
+                out_.samplers.push_back(v.slot);
+            Loc s;
+            s.file = File::Sampler;
+            s.index = v.slot;
+            s.width = 4;
+            return emit(O::Tex, 4, {c, s}, {Lanes::Whole}, -1, false,
+                        v.op == Op::TexBias ? fx::kTexLdBias : 0, newReg(4), 0xF);
+        }
+        }
+        throw CompileError(0, 1, std::string("cannot select ") + OpName(v.op));
+    }
+
+    const Builder& b_;
+    Profile profile_;
+    int firstConst_;
+    MachineShader out_;
+    std::vector<int> uses_;
+    std::vector<Loc> loc_;
+    std::vector<char> done_;
+    std::vector<Target> target_;
+    std::vector<Pool> pool_;
+
+  public:
+    void finishConstants(MachineShader& shader) {
+        for (const Pool& p : pool_)
+            shader.defs.push_back(ConstDef{p.reg, p.value});
+    }
+};
+
+} // namespace
+
+MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant) {
+    Selector s(builder, profile, firstFreeConstant);
+    MachineShader shader = s.run(color);
+    s.finishConstants(shader);
+    return shader;
+}
+
+} // namespace qc
