@@ -117,9 +117,15 @@ def tool(build, name):
     return os.path.join(build, "native", name)
 
 
-def compile_fx(build, source, fx):
-    return subprocess.run([tool(build, "quorvel-fxc"), source, "-o", fx],
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+def compile_fx(build, source, fx, textures=None):
+    """quorvel-fxc; each texture file is copied beside the effect, which
+    names it relative to itself."""
+    cmd = [tool(build, "quorvel-fxc"), source, "-o", fx]
+    for name, path in sorted((textures or {}).items()):
+        copy = os.path.join(os.path.dirname(fx), name + os.path.splitext(path)[1])
+        shutil.copyfile(path, copy)
+        cmd += ["--texture", "%s=%s" % (name, os.path.basename(copy))]
+    return subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE)
 
 
@@ -173,16 +179,16 @@ def compare_one(args, source, inputs_by_size, values, frames):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     fx = os.path.join(work, name + ".fx")
-    c = compile_fx(args.build, source, fx)
-    if c.returncode != 0 or not os.path.exists(fx):
-        result.why = "does not compile: " + last_lines(c.stderr)
-        return result
-    result.compiled = True
     textures = textures_of(source)
     missing = [p for p in textures.values() if not os.path.exists(p)]
     if missing:
         result.why = "no texture file " + ", ".join(missing)
         return result
+    c = compile_fx(args.build, source, fx, textures)
+    if c.returncode != 0 or not os.path.exists(fx):
+        result.why = "does not compile: " + last_lines(c.stderr)
+        return result
+    result.compiled = True
     rendered = True
     matched = True
     for size, inputs in inputs_by_size:
@@ -237,6 +243,8 @@ def main():
     p.add_argument("--expected-failures", default=os.path.join(ROOT, "tests", "glsl",
                                                                 "expected-failures.tsv"),
                    help="names that may miss, with the reason (default tests/glsl/expected-failures.tsv)")
+    p.add_argument("--one-size", action="store_true",
+                   help="each transition at one of the sizes in turn, not at all of them")
     p.add_argument("--jobs", type=int, default=2, help="transitions at once (default 2)")
     p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-glsl"),
                    help="working folder (default out/compare-glsl)")
@@ -288,8 +296,10 @@ def main():
     started = time.time()
     results = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        futures = [pool.submit(compare_one, args, s, inputs_by_size, values, frames)
-                   for s in sources]
+        futures = [pool.submit(compare_one, args, s,
+                               [inputs_by_size[i % len(inputs_by_size)]] if args.one_size
+                               else inputs_by_size, values, frames)
+                   for i, s in enumerate(sources)]
         for future in futures:
             result = future.result()
             results.append(result)

@@ -251,7 +251,7 @@ class Generator:
             self.loop_vars.append(var)
             self.scope.append({})
             body = self.statements(r.randint(1, 2), depth - 1, nest - 1)
-            if r.random() < 0.3:
+            if r.random() < 0.15:
                 body.append(Break(self.condition(1)))
             self.scope.pop()
             self.loop_vars.pop()
@@ -426,6 +426,17 @@ def variants(program):
                     return False
                 stmts[si:si + 1] = s.otherwise
             yield cloned(other)
+    text = program.text()
+    for ui, (_, name, _) in enumerate(program.uniforms):
+        if text.count(name) == 1:
+            def drop_uniform(p, ui=ui):
+                del p.uniforms[ui]
+            yield cloned(drop_uniform)
+    for fi, (name, _) in enumerate(program.functions):
+        if text.count(name + "(") == 1:
+            def drop_function(p, fi=fi):
+                del p.functions[fi]
+            yield cloned(drop_function)
     for fi in range(len(program.functions)):
         def constant_function(p, fi=fi):
             name, e = p.functions[fi]
