@@ -110,15 +110,17 @@ struct Declared {
     std::string defaultText;
 };
 
-// `uniform TYPE NAME; // = VALUE` lines of the transition, in the format's convention.
+// `uniform TYPE NAME; // = VALUE` lines of the transition, in the format's
+// convention, or with the default in a block comment before the semicolon.
 std::map<std::string, Declared> DeclaredUniforms(const std::string& source) {
     static const std::regex line(
-        R"(^\s*uniform\s+(?:(?:lowp|mediump|highp)\s+)?(\w+)\s+(\w+)\s*;[ \t]*(?://[ \t]*=[ \t]*([^\r\n]*))?)",
+        R"(^\s*uniform\s+(?:(?:lowp|mediump|highp)\s+)?(\w+)\s+(\w+)\s*(?:/\*\s*=\s*([^*]*?)\s*\*/\s*)?;[ \t]*(?://[ \t]*=[ \t]*([^\r\n]*))?)",
         std::regex::multiline);
     std::map<std::string, Declared> uniforms;
     for (auto it = std::sregex_iterator(source.begin(), source.end(), line);
          it != std::sregex_iterator(); ++it)
-        uniforms[(*it)[2].str()] = Declared{(*it)[1].str(), (*it)[3].str()};
+        uniforms[(*it)[2].str()] =
+            Declared{(*it)[1].str(), (*it)[3].matched ? (*it)[3].str() : (*it)[4].str()};
     return uniforms;
 }
 
