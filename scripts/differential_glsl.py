@@ -13,7 +13,6 @@ import concurrent.futures
 import os
 import re
 import shutil
-import subprocess
 import sys
 import threading
 import time
