@@ -145,6 +145,17 @@ def render_quorvel(fx, inputs, size, frames, folder):
                             stderr=subprocess.PIPE)
 
 
+def render_quorvel_retried(fx, inputs, size, frames, folder):
+    """The render tool once more when a Wine process dies under it (a
+    killed process on a loaded machine is not the effect's fault)."""
+    q = render_quorvel(fx, inputs, size, frames, folder)
+    _, err = q.communicate()
+    if q.returncode != 0 and b"Killed" in err:
+        q = render_quorvel(fx, inputs, size, frames, folder)
+        _, err = q.communicate()
+    return q, err
+
+
 def render_reference(build, source, inputs, size, values, folder, textures):
     os.makedirs(folder, exist_ok=True)
     cmd = [tool(build, "glsl-reference"), source, "--from", inputs[0], "--to", inputs[1],
@@ -195,9 +206,8 @@ def compare_one(args, source, inputs_by_size, values, frames):
         tag = "%dx%d" % size
         ours_dir = os.path.join(work, tag, "quorvel")
         ref_dir = os.path.join(work, tag, "reference")
-        q = render_quorvel(fx, inputs, size, frames, ours_dir)
         r = render_reference(args.build, source, inputs, size, values, ref_dir, textures)
-        _, qerr = q.communicate()
+        q, qerr = render_quorvel_retried(fx, inputs, size, frames, ours_dir)
         _, rerr = r.communicate()
         if r.returncode != 0:
             result.why = "reference: " + last_lines(rerr)

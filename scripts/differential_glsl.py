@@ -43,8 +43,8 @@ def verdict(args, text, work):
     if c.returncode != 0 or not os.path.exists(fx):
         return "rejected", compare_glsl.last_lines(c.stderr)
     ours_dir = os.path.join(work, "quorvel")
-    q = compare_glsl.render_quorvel(fx, args.inputs, args.size_pair, args.frames, ours_dir)
-    _, qerr = q.communicate()
+    q, qerr = compare_glsl.render_quorvel_retried(fx, args.inputs, args.size_pair, args.frames,
+                                                  ours_dir)
     if q.returncode != 0:
         return "rejected", "render tool: " + compare_glsl.last_lines(qerr)
     worst = None
