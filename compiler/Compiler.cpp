@@ -1,5 +1,7 @@
 #include "compiler/Compiler.h"
 
+#include <algorithm>
+
 #include "compiler/Diagnostics.h"
 #include "compiler/Emit.h"
 #include "compiler/FrontEnd.h"
@@ -32,13 +34,26 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
             throw LimitError(e.line, e.column, e.what());
         throw;
     }
+    // Both orders of computing; the one that fits in fewer slots and
+    // registers wins.
     MachineShader machine;
-    try {
-        machine = Select(builder, read.color, profile, firstFreeConstant);
-        AllocateRegisters(machine);
-    } catch (const CompileError& e) {
-        throw LimitError(e.line, e.column, e.what());
+    bool found = false;
+    std::string failure;
+    for (bool programOrder : {false, true}) {
+        try {
+            MachineShader m = Select(builder, read.color, profile, firstFreeConstant, programOrder);
+            AllocateRegisters(m);
+            if (!found || m.code.size() < machine.code.size() ||
+                (m.code.size() == machine.code.size() &&
+                 TemporariesUsed(m) < TemporariesUsed(machine)))
+                machine = std::move(m);
+            found = true;
+        } catch (const CompileError& e) {
+            failure = e.what();
+        }
     }
+    if (!found)
+        throw LimitError(0, 1, failure);
     usesSize = false;
     for (const Value& v : builder.values())
         usesSize = usesSize || (v.op == Op::Uniform && v.slot == kSizeRegister);
@@ -49,6 +64,7 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
     out.arithmeticSlots = slots.arithmetic;
     out.textureSlots = slots.texture;
     out.temporaries = TemporariesUsed(machine);
+    out.filtered = machine.filtered;
     const ProfileLimits limits = LimitsOf(profile);
     if (limits.textureSlots > 0) {
         if (slots.arithmetic > limits.arithmeticSlots)
@@ -90,6 +106,7 @@ CompiledTransition CompileTransition(const std::string& source, std::optional<Pr
     io.uniformRegisters["qv_size"] = kSizeRegister;
     io.samplers["qv_from"] = 0;
     io.samplers["qv_to"] = 1;
+    io.sourceLines = 1 + static_cast<int>(std::count(source.begin(), source.end(), '\n'));
     int reg = kFirstUniformRegister, sampler = kFirstUserSampler;
     for (const UniformDecl& u : ReadUniforms(source)) {
         BoundUniform b;

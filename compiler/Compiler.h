@@ -29,6 +29,7 @@ struct CompiledShader {
     int arithmeticSlots = 0;
     int textureSlots = 0;
     int temporaries = 0;
+    std::vector<int> filtered; // samplers that need linear filtering
 };
 
 struct BoundUniform {

@@ -1,5 +1,8 @@
 #include "compiler/EffectWriter.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -31,9 +34,35 @@ std::string Initialiser(const UniformDecl& u) {
     return s + " }";
 }
 
-const char kSamplerStates[] =
-    "    MinFilter = Linear;\n    MagFilter = Linear;\n    MipFilter = None;\n"
-    "    AddressU = Clamp;\n    AddressV = Clamp;\n";
+// Semantics Quorvel sets itself, matched without regard to case.
+bool IsHostSemantic(const std::string& name) {
+    std::string n;
+    for (char c : name)
+        n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const char* const fixed[] = {
+        "time",  "inputsize", "duration",   "outputsize", "pixelsize",
+        "world", "view",      "projection", "worldview",  "worldviewprojection"};
+    for (const char* f : fixed)
+        if (n == f)
+            return true;
+    for (const char* prefix : {"inputtexture", "textureaspect"})
+        if (n.rfind(prefix, 0) == 0 && n.size() == std::strlen(prefix) + 1 &&
+            std::isdigit(static_cast<unsigned char>(n.back())))
+            return true;
+    return false;
+}
+
+// The format samples linearly with clamped edges. A sampler read only at
+// the coordinate each pixel gets lands on texel centres, where point
+// sampling gives the same colour exactly and linear filtering on some
+// devices a level or two off: that one samples by points.
+std::string SamplerStates(const CompiledShader& s, int sampler) {
+    const bool linear =
+        std::find(s.filtered.begin(), s.filtered.end(), sampler) != s.filtered.end();
+    const char* filter = linear ? "Linear" : "Point";
+    return std::string("    MinFilter = ") + filter + ";\n    MagFilter = " + filter +
+           ";\n    MipFilter = None;\n    AddressU = Clamp;\n    AddressV = Clamp;\n";
+}
 
 const char kVertexShader3[] = R"(        VertexShader = asm
         {
@@ -90,16 +119,24 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
             o << "texture " << name << " : InputTexture" << u.sampler << ";\n";
             o << "sampler " << paramName(name + "Sampler") << " = sampler_state\n{\n    Texture = <"
               << name << ">;\n"
-              << kSamplerStates << "};\n";
+              << SamplerStates(s, u.sampler) << "};\n";
         } else {
-            o << FloatType(u.decl) << " " << name << " : " << u.decl.name << " = "
+            // The semantic is the uniform's name, unless Quorvel binds that
+            // semantic itself: then the host's value would replace the default.
+            std::string semantic = u.decl.name;
+            if (IsHostSemantic(semantic)) {
+                semantic = "Uniform_" + semantic;
+                o << "// (its semantic is " << semantic << ": " << u.decl.name
+                  << " is one Quorvel binds itself)\n";
+            }
+            o << FloatType(u.decl) << " " << name << " : " << semantic << " = "
               << Initialiser(u.decl) << ";\n";
         }
     }
     o << "\nsampler FromSampler = sampler_state\n{\n    Texture = <From>;\n"
-      << kSamplerStates << "};\n";
+      << SamplerStates(s, 0) << "};\n";
     o << "\nsampler ToSampler = sampler_state\n{\n    Texture = <To>;\n"
-      << kSamplerStates << "};\n";
+      << SamplerStates(s, 1) << "};\n";
     o << "\ntechnique " << options.name << "\n{\n    pass P0\n    {\n";
     o << "        Sampler[0] = <FromSampler>;\n        Sampler[1] = <ToSampler>;\n";
     for (auto& [u, name] : names)

@@ -106,6 +106,14 @@ void RequestUnroll(std::vector<uint32_t>& words) {
     }
 }
 
+// The validator refuses bool uniforms, which OpenGL allows and the format's
+// authors use; glslang's output is trusted as it is.
+spvtools::OptimizerOptions Options() {
+    spvtools::OptimizerOptions options;
+    options.set_run_validator(false);
+    return options;
+}
+
 std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
     std::string messages;
     auto consume = [&messages](spv_message_level_t, const char*, const spv_position_t&,
@@ -115,7 +123,7 @@ std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
         opt.SetMessageConsumer(consume);
         opt.RegisterPerformancePasses();
         std::vector<uint32_t> out;
-        if (!opt.Run(words.data(), words.size(), &out))
+        if (!opt.Run(words.data(), words.size(), &out, Options()))
             throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
         words.swap(out);
     }
@@ -128,7 +136,7 @@ std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
         opt.RegisterPass(spvtools::CreateLoopUnrollPass(true));
         opt.RegisterPerformancePasses();
         std::vector<uint32_t> out;
-        if (!opt.Run(words.data(), words.size(), &out))
+        if (!opt.Run(words.data(), words.size(), &out, Options()))
             throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
         words.swap(out);
     }
@@ -164,6 +172,7 @@ std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source) {
     spv::SpvBuildLogger logger;
     glslang::SpvOptions options;
     options.disableOptimizer = true;
+    options.generateDebugInfo = true; // OpLine: messages name the author's line
     glslang::GlslangToSpv(*program.getIntermediate(EShLangFragment), words, &logger, &options);
     return Optimise(std::move(words));
 }

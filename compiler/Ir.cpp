@@ -37,12 +37,12 @@ float Log2(float x) {
 } // namespace
 
 float Builder::constAt(int id, int i) const {
-    const Value& v = values_[id];
+    const Value v = values_[id];
     return v.imm[v.width == 1 ? 0 : i];
 }
 
 bool Builder::isConstEqual(int id, float x) const {
-    const Value& v = values_[id];
+    const Value v = values_[id];
     if (v.op != Op::Const)
         return false;
     for (int i = 0; i < v.width; ++i)
@@ -51,8 +51,113 @@ bool Builder::isConstEqual(int id, float x) const {
     return true;
 }
 
+// value = src[comps] * k + c, per component, with constant k and c.
+bool Builder::asAffine(int id, Affine& a) const {
+    const Value v = values_[id];
+    const int n = v.width;
+    auto constVec = [&](int c, std::array<float, 4>& out) {
+        for (int i = 0; i < n; ++i)
+            out[i] = constAt(c, i);
+    };
+    switch (v.op) {
+    case Op::Const:
+        return false;
+    case Op::Shuffle:
+        if (values_[v.args[0]].op == Op::Const || values_[v.args[0]].op == Op::Concat)
+            return false;
+        a.src = v.args[0];
+        for (int i = 0; i < n; ++i)
+            a.comps[i] = v.comps[i];
+        a.k.fill(1);
+        a.c.fill(0);
+        return true;
+    case Op::Neg:
+        if (!asAffine(v.args[0], a))
+            return false;
+        for (int i = 0; i < n; ++i) {
+            a.k[i] = -a.k[i];
+            a.c[i] = -a.c[i];
+        }
+        return true;
+    case Op::Add:
+    case Op::Mul:
+    case Op::Mad: {
+        const int last = static_cast<int>(v.args.size()) - 1;
+        for (int x = 0; x <= (v.op == Op::Mad ? 0 : 1); ++x) {
+            bool consts = true;
+            for (int j = 0; j <= last; ++j)
+                consts = consts && (j == x || isConst(v.args[j]));
+            if (!consts || !asAffine(v.args[x], a))
+                continue;
+            std::array<float, 4> k{1, 1, 1, 1}, c{0, 0, 0, 0};
+            if (v.op == Op::Add)
+                constVec(v.args[1 - x], c);
+            else if (v.op == Op::Mul)
+                constVec(v.args[1 - x], k);
+            else {
+                constVec(v.args[1], k);
+                constVec(v.args[2], c);
+            }
+            for (int i = 0; i < n; ++i) {
+                a.k[i] *= k[i];
+                a.c[i] = a.c[i] * k[i] + c[i];
+            }
+            return true;
+        }
+        return false;
+    }
+    case Op::Concat:
+        return false;
+    default:
+        if (n > 4)
+            return false;
+        a.src = id;
+        for (int i = 0; i < 4; ++i)
+            a.comps[i] = i;
+        a.k.fill(1);
+        a.c.fill(0);
+        return true;
+    }
+}
+
+// x + concat(..., 0, ...) or x * concat(..., 1, ...): the neutral pieces
+// leave x's components alone, so each piece is done on its own.
+int Builder::splitOverConcat(const Value& v, float neutral) {
+    for (int s = 0; s < 2; ++s) {
+        const int x = v.args[s], c = v.args[1 - s];
+        const Value cv = values_[c];
+        if (cv.op != Op::Concat || width(x) != cv.width)
+            continue;
+        bool any = false;
+        for (int p : cv.args)
+            any = any || isConstEqual(p, neutral);
+        if (!any)
+            continue;
+        std::vector<int> parts;
+        int lane = 0;
+        for (int p : cv.args) {
+            std::vector<int> slice;
+            for (int i = 0; i < width(p); ++i)
+                slice.push_back(lane + i);
+            const int xs = shuffle(x, slice);
+            parts.push_back(isConstEqual(p, neutral) ? xs
+                            : v.op == Op::Add        ? add(xs, p)
+                                                     : mul(xs, p));
+            lane += width(p);
+        }
+        return concat(parts);
+    }
+    return -1;
+}
+
 int Builder::make(Value v) {
-    if (v.op != Op::Const) {
+    // Rewrites nest; a bound keeps any pair of them from going round forever.
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(++x) {}
+        ~Depth() { --d; }
+    } depth(depth_);
+    if (v.op != Op::Const && depth_ < 64) {
         const int folded = fold(v);
         if (folded >= 0)
             return folded;
@@ -171,7 +276,9 @@ int Builder::fold(Value& v) {
         }
         return constant(r, n);
     }
-    const Value* a0 = v.args.empty() ? nullptr : &values_[v.args[0]];
+    // Copies: rewriting adds values and moves the vector.
+    const Value a0v = v.args.empty() ? Value{} : values_[v.args[0]];
+    const Value* a0 = &a0v;
     switch (v.op) {
     case Op::Add:
         if (isConstEqual(v.args[1], 0))
@@ -183,7 +290,7 @@ int Builder::fold(Value& v) {
             const int x = v.args[s], d = v.args[1 - s];
             if (!isConst(d))
                 continue;
-            const Value& xv = values_[x];
+            const Value xv = values_[x];
             if (xv.op == Op::Mad && isConst(xv.args[1]) && isConst(xv.args[2]))
                 return mad(xv.args[0], xv.args[1], add(xv.args[2], d));
             if (xv.op == Op::Neg)
@@ -193,6 +300,27 @@ int Builder::fold(Value& v) {
         }
         if (v.args[0] == v.args[1])
             return mul(v.args[0], constant(2));
+        for (int s = 0; s < 2; ++s)
+            if (isConst(v.args[1 - s]) && values_[v.args[s]].op == Op::Concat) {
+                const int m = mad(v.args[s], splat(constant(1), n), v.args[1 - s]);
+                if (values_[m].op == Op::Concat)
+                    return m;
+            }
+        // A constant term moves outwards, where it can meet another.
+        for (int s = 0; s < 2; ++s) {
+            const Value xv = values_[v.args[s]];
+            const int y = v.args[1 - s];
+            if (isConst(y))
+                continue;
+            if (xv.op == Op::Add && isConst(xv.args[1]) && !isConst(xv.args[0]))
+                return add(add(xv.args[0], y), xv.args[1]);
+            if (xv.op == Op::Mad && isConst(xv.args[1]) && isConst(xv.args[2]) &&
+                !isConstEqual(xv.args[1], 1) && values_[y].op != Op::Mul &&
+                values_[y].op != Op::Add && values_[y].op != Op::Mad)
+                return mad(xv.args[0], xv.args[1], add(y, xv.args[2]));
+        }
+        if (int r = splitOverConcat(v, 0.0f); r >= 0)
+            return r;
         return -1;
     case Op::Mul:
         for (int s = 0; s < 2; ++s) {
@@ -203,13 +331,43 @@ int Builder::fold(Value& v) {
                 return neg(x);
             if (isConstEqual(k, 0))
                 return splat(constant(0), n);
+            if (int r = splitOverConcat(v, 1.0f); r >= 0)
+                return r;
+            if (isConst(k) && values_[x].op == Op::Concat && width(x) == n) {
+                const int m = mad(x, k, splat(constant(0), n));
+                if (values_[m].op == Op::Concat)
+                    return m;
+            }
             if (isConst(k) && values_[x].op == Op::Mad && isConst(values_[x].args[1]) &&
-                isConst(values_[x].args[2]))
-                return mad(values_[x].args[0], mul(values_[x].args[1], k),
-                           mul(values_[x].args[2], k));
+                isConst(values_[x].args[2])) {
+                const std::vector<int> xa = values_[x].args;
+                const int kk = mul(xa[1], k), cc = mul(xa[2], k);
+                return mad(xa[0], kk, cc);
+            }
         }
         return -1;
     case Op::Mad:
+        if (isConst(v.args[1]) && isConst(v.args[2]) && a0->op == Op::Add && isConst(a0->args[1]))
+            return mad(a0->args[0], v.args[1], mad(a0->args[1], v.args[1], v.args[2]));
+        if (isConst(v.args[1]) && isConst(v.args[2]) && a0->op == Op::Concat) {
+            // Spread over pieces that are themselves affine, so they merge.
+            bool affine = true;
+            Affine a;
+            for (int p : a0->args)
+                affine = affine && asAffine(p, a);
+            if (affine) {
+                std::vector<int> parts;
+                int lane = 0;
+                for (int p : a0->args) {
+                    std::vector<int> slice;
+                    for (int i = 0; i < width(p); ++i)
+                        slice.push_back(lane + i);
+                    parts.push_back(mad(p, shuffle(v.args[1], slice), shuffle(v.args[2], slice)));
+                    lane += width(p);
+                }
+                return concat(parts);
+            }
+        }
         if (isConstEqual(v.args[2], 0))
             return mul(v.args[0], v.args[1]);
         if (isConstEqual(v.args[1], 1) && width(v.args[0]) == n)
@@ -227,6 +385,8 @@ int Builder::fold(Value& v) {
     case Op::Neg:
         if (a0->op == Op::Neg)
             return a0->args[0];
+        if (a0->op == Op::Add && isConst(a0->args[1]))
+            return mad(a0->args[0], constant(-1), neg(a0->args[1]));
         if (a0->op == Op::Mad && isConst(a0->args[1]) && isConst(a0->args[2]))
             return mad(a0->args[0], neg(a0->args[1]), neg(a0->args[2]));
         return -1;
@@ -239,12 +399,19 @@ int Builder::fold(Value& v) {
         if (v.args[0] == v.args[1])
             return v.args[0];
         // max(min(x, 1), 0) and its mirror are one saturate.
-        if (v.op == Op::Max && isConstEqual(v.args[1], 0) && a0->op == Op::Min &&
-            isConstEqual(a0->args[1], 1) && width(a0->args[0]) == n)
-            return sat(a0->args[0]);
-        if (v.op == Op::Min && isConstEqual(v.args[1], 1) && a0->op == Op::Max &&
-            isConstEqual(a0->args[1], 0) && width(a0->args[0]) == n)
-            return sat(a0->args[0]);
+        for (int side = 0; side < 2; ++side) {
+            const int k = v.args[side], inner = v.args[1 - side];
+            const Value iv = values_[inner];
+            const Op other = v.op == Op::Max ? Op::Min : Op::Max;
+            if (iv.op != other || width(inner) != n)
+                continue;
+            const float outer = v.op == Op::Max ? 0.0f : 1.0f, in = v.op == Op::Max ? 1.0f : 0.0f;
+            if (!isConstEqual(k, outer))
+                continue;
+            for (int s2 = 0; s2 < 2; ++s2)
+                if (isConstEqual(iv.args[s2], in) && width(iv.args[1 - s2]) == n)
+                    return sat(iv.args[1 - s2]);
+        }
         return -1;
     case Op::Sat:
         if (a0->op == Op::Sat)
@@ -313,14 +480,39 @@ int Builder::fold(Value& v) {
     case Op::Concat: {
         if (v.args.size() == 1)
             return v.args[0];
+        {
+            // Affine pieces of one value become one affine operation on it.
+            std::array<int, 4> comps{};
+            std::array<float, 4> k{}, c{};
+            int src = -1, lane = 0;
+            bool ok = true, trivial = true;
+            for (int p : v.args) {
+                Affine a;
+                if (!asAffine(p, a) || (src >= 0 && a.src != src)) {
+                    ok = false;
+                    break;
+                }
+                src = a.src;
+                for (int i = 0; i < width(p); ++i, ++lane) {
+                    comps[lane] = a.comps[i];
+                    k[lane] = a.k[i];
+                    c[lane] = a.c[i];
+                    trivial = trivial && a.k[i] == 1 && a.c[i] == 0;
+                }
+            }
+            if (ok && !trivial && src >= 0) {
+                std::vector<int> picks(comps.begin(), comps.begin() + n);
+                return mad(shuffle(src, picks), constant(k, n), constant(c, n));
+            }
+        }
         // Neighbouring picks from one value merge into one pick.
         std::vector<int> merged;
         bool changed = false;
         for (int a : v.args) {
             if (!merged.empty()) {
                 const int prev = merged.back();
-                const Value& pv = values_[prev];
-                const Value& av = values_[a];
+                const Value pv = values_[prev];
+                const Value av = values_[a];
                 const int ps = pv.op == Op::Shuffle ? pv.args[0] : prev;
                 const int as = av.op == Op::Shuffle ? av.args[0] : a;
                 if (ps == as && values_[ps].op != Op::Const && pv.width + av.width <= 4) {

@@ -53,7 +53,7 @@ enum class Op : uint8_t {
 const char* OpName(Op op);
 
 struct Value {
-    Op op;
+    Op op = Op::Const;
     uint8_t width = 1;
     std::array<uint8_t, 4> comps{0, 1, 2, 3};
     int slot = 0;
@@ -111,10 +111,20 @@ class Builder {
     // How many operations read each value.
     std::vector<int> useCounts(const std::vector<int>& roots) const;
 
+    struct Affine {
+        int src = -1;
+        std::array<int, 4> comps{};
+        std::array<float, 4> k{}, c{};
+    };
+    // Whether `id` is src[comps] * k + c with constant k and c.
+    bool asAffine(int id, Affine& a) const;
+
   private:
+    int splitOverConcat(const Value& v, float neutral);
     int make(Value v);
     int fold(Value& v);
     std::vector<Value> values_;
+    int depth_ = 0;
     std::map<std::tuple<int, int, int, int, std::vector<int>, std::array<float, 4>>, int> shared_;
 };
 

@@ -44,7 +44,33 @@ int Not(Builder& b, int c) {
 }
 
 int And(Builder& b, int c, int d) { return b.mul(c, d); }
-int Or(Builder& b, int c, int d) { return b.max(c, d); }
+
+namespace {
+bool Complementary(const Builder& b, int c, int d) {
+    int dc, dd;
+    bool gc, gd;
+    if (AsComparison(b, c, dc, gc) && AsComparison(b, d, dd, gd))
+        return dc == dd && gc != gd;
+    const Value& v = b.at(d);
+    return v.op == Op::Mad && v.args[0] == c && b.isConstEqual(v.args[1], -1) &&
+           b.isConstEqual(v.args[2], 1);
+}
+} // namespace
+
+// Paths that split on a condition and meet again: p c + p (not c) = p.
+int Or(Builder& b, int c, int d) {
+    if (Complementary(b, c, d) || Complementary(b, d, c))
+        return b.constant(1);
+    const Value& vc = b.at(c);
+    const Value& vd = b.at(d);
+    if (vc.op == Op::Mul && vd.op == Op::Mul)
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j)
+                if (vc.args[i] == vd.args[j] && (Complementary(b, vc.args[1 - i], vd.args[1 - j]) ||
+                                                 Complementary(b, vd.args[1 - j], vc.args[1 - i])))
+                    return vc.args[i];
+    return b.max(c, d);
+}
 
 int Select(Builder& b, int cond, int ifTrue, int ifFalse) {
     int d;

@@ -90,8 +90,9 @@ int Atan2(Builder& b, int y, int x) {
         const int xc = n == 1 ? x : b.component(x, i);
         const int ay = b.abs(yc), ax = b.abs(xc);
         const int hi = b.max(ax, ay), lo = b.min(ax, ay);
-        // 0 / 0 stays 0: rcp(0) is huge, times 0.
-        const int r0 = AtanUnit(b, b.mul(lo, b.rcp(hi)));
+        // atan2(0, 0) is 0: the ratio's divisor never reaches 0, where rcp
+        // gives infinity and 0 * inf no number.
+        const int r0 = AtanUnit(b, b.mul(lo, b.rcp(b.max(hi, b.constant(1e-30f)))));
         const int halfPi = b.constant(static_cast<float>(kPi / 2));
         const int r1 = b.cmp(b.sub(ax, ay), r0, b.sub(halfPi, r0));
         const int r2 = b.cmp(xc, r1, b.sub(b.constant(static_cast<float>(kPi)), r1));

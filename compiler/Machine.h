@@ -77,6 +77,9 @@ struct MachineShader {
     std::vector<VirtualReg> vregs;
     std::vector<ConstDef> defs;
     std::vector<int> samplers; // declared
+    // Samplers read somewhere other than at the texel centre each pixel
+    // maps to; the others take point sampling, which is exact there.
+    std::vector<int> filtered;
     bool usesInput = false;
 };
 

@@ -12,7 +12,7 @@ namespace {
 // the hardware reads and writes them in steps.
 bool NeedsDistinctDestination(fx::Opcode op) {
     return op == fx::Opcode::SinCos || op == fx::Opcode::Nrm || op == fx::Opcode::Lrp ||
-           op == fx::Opcode::Tex;
+           op == fx::Opcode::Tex || op == fx::Opcode::Pow;
 }
 
 } // namespace
@@ -20,6 +20,12 @@ bool NeedsDistinctDestination(fx::Opcode op) {
 void AllocateRegisters(MachineShader& shader) {
     const int count = static_cast<int>(shader.vregs.size());
     std::vector<int> first(count, -1), last(count, -1);
+    // Every instruction writing each register: a vector built a component at
+    // a time keeps clear of the sources of all its pieces.
+    std::vector<std::vector<int>> writers(count);
+    for (int i = 0; i < static_cast<int>(shader.code.size()); ++i)
+        if (shader.code[i].dst.file == File::Temp)
+            writers[shader.code[i].dst.index].push_back(i);
     for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
         const MInst& m = shader.code[i];
         for (const MOperand& s : m.src)
@@ -58,10 +64,14 @@ void AllocateRegisters(MachineShader& shader) {
                     if (busy[reg] & (lanes << off))
                         continue;
                     bool clash = false;
-                    if (distinct)
-                        for (const MOperand& s : m.src)
-                            clash =
-                                clash || (s.file == File::Temp && shader.vregs[s.index].reg == reg);
+                    for (int w : writers[m.dst.index]) {
+                        const MInst& wi = shader.code[w];
+                        if (!NeedsDistinctDestination(wi.op))
+                            continue;
+                        for (const MOperand& s : wi.src)
+                            clash = clash || (s.file == File::Temp && s.index != m.dst.index &&
+                                              shader.vregs[s.index].reg == reg);
+                    }
                     if (clash)
                         continue;
                     // Pack: prefer the fullest register that still fits.

@@ -61,7 +61,7 @@ class Selector {
         out_.profile = profile;
     }
 
-    MachineShader run(int color) {
+    MachineShader run(int color, bool programOrder) {
         const std::vector<Value>& values = b_.values();
         uses_ = b_.useCounts({color});
         loc_.assign(values.size(), Loc{});
@@ -80,6 +80,27 @@ class Selector {
                     target_[p] = Target{static_cast<int>(id), lane};
                 lane += w;
             }
+        }
+        if (programOrder) {
+            // Everything in the program's order, but what folds into its one
+            // reader (a product into a sum, a value into its saturate or its
+            // vector) waits for that reader.
+            std::vector<char> folds(values.size(), 0);
+            for (size_t id = 0; id < values.size(); ++id) {
+                const Value& v = values[id];
+                if (uses_[id] == 0)
+                    continue;
+                if (v.op == Op::Add)
+                    for (int a : v.args)
+                        folds[a] = folds[a] || (uses_[a] == 1 && values[a].op == Op::Mul);
+                if (v.op == Op::Sat && uses_[v.args[0]] == 1)
+                    folds[v.args[0]] = 1;
+                if (target_[id].concat >= 0)
+                    folds[id] = 1;
+            }
+            for (size_t id = 0; id < values.size(); ++id)
+                if (uses_[id] > 0 && !folds[id])
+                    get(static_cast<int>(id));
         }
         Loc c = get(color);
         if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
@@ -605,6 +626,12 @@ class Selector {
             if (std::find(out_.samplers.begin(), out_.samplers.end(), v.slot) ==
                 out_.samplers.end())
                 out_.samplers.push_back(v.slot);
+            // Read anywhere but at the interpolated coordinate itself: the
+            // sampler must filter.
+            if (!(c.file == File::Input && v.op == Op::Tex) &&
+                std::find(out_.filtered.begin(), out_.filtered.end(), v.slot) ==
+                    out_.filtered.end())
+                out_.filtered.push_back(v.slot);
             Loc s;
             s.file = File::Sampler;
             s.index = v.slot;
@@ -635,9 +662,10 @@ class Selector {
 
 } // namespace
 
-MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant) {
+MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
+                     bool programOrder) {
     Selector s(builder, profile, firstFreeConstant);
-    MachineShader shader = s.run(color);
+    MachineShader shader = s.run(color, programOrder);
     s.finishConstants(shader);
     return shader;
 }

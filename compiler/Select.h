@@ -14,7 +14,12 @@ namespace qc {
 // `firstFreeConstant`: the first constant register not taken by uniforms;
 // literals are packed from there. Throws CompileError when the constants do
 // not fit the profile.
-MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant);
+// `programOrder`: values used more than once are computed in the order the
+// program made them, each of the others just before its one reader; else
+// everything as the colour first needs it. Which needs fewer registers
+// depends on the program, so the compiler tries both.
+MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
+                     bool programOrder = false);
 
 // Whether ps_2_0 accepts a source swizzle whose lanes `want` (-1 for lanes
 // not read) ask for these components; gives the full swizzle.

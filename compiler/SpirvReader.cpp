@@ -250,12 +250,12 @@ class Reader {
 
     ReadResult run(const std::vector<uint32_t>& words) {
         if (words.size() < 5 || words[0] != 0x07230203)
-            throw CompileError(0, 1, "not a SPIR-V module");
+            throw CompileError(line_, column_, "not a SPIR-V module");
         std::vector<Instruction> all;
         for (size_t i = 5; i < words.size();) {
             const uint32_t count = words[i] >> 16;
             if (count == 0 || i + count > words.size())
-                throw CompileError(0, 1, "malformed SPIR-V");
+                throw CompileError(line_, column_, "malformed SPIR-V");
             Instruction ins{words[i] & 0xFFFF, {words.begin() + i + 1, words.begin() + i + count}};
             all.push_back(std::move(ins));
             i += count;
@@ -295,12 +295,12 @@ class Reader {
             }
         }
         if (functions != 1)
-            throw CompileError(0, 1,
+            throw CompileError(line_, column_,
                                "a function could not be inlined (recursion is not supported)");
         flatten(blocks);
         ReadResult result;
         if (color_ < 0)
-            throw CompileError(0, 1, "the transition never returns a colour");
+            throw CompileError(line_, column_, "the transition never returns a colour");
         result.color = color_;
         return result;
     }
@@ -319,7 +319,7 @@ class Reader {
     }
 
     [[noreturn]] void unsupported(const std::string& what) {
-        throw CompileError(0, 1, what + " is not supported in a Direct3D 9 pixel shader");
+        throw CompileError(line_, column_, what + " is not supported in a Direct3D 9 pixel shader");
     }
 
     // Types, constants and global variables.
@@ -465,14 +465,14 @@ class Reader {
         if (t.kind == TypeKind::Image) {
             auto s = io_.samplers.find(name);
             if (s == io_.samplers.end())
-                throw CompileError(0, 1, "sampler '" + name + "' has no texture");
+                throw CompileError(line_, column_, "sampler '" + name + "' has no texture");
             Node n;
             n.sampler = s->second;
             return n;
         }
         auto r = io_.uniformRegisters.find(name);
         if (r == io_.uniformRegisters.end())
-            throw CompileError(0, 1, "uniform '" + name + "' has no register");
+            throw CompileError(line_, column_, "uniform '" + name + "' has no register");
         if (t.kind == TypeKind::Matrix) {
             Node n;
             const int rows = types_.at(t.element).count;
@@ -492,7 +492,7 @@ class Reader {
         auto v = values_.find(id);
         if (v != values_.end())
             return v->second;
-        throw CompileError(0, 1,
+        throw CompileError(line_, column_,
                            "SPIR-V value %" + std::to_string(id) + " is used before it is defined");
     }
     int scalar(uint32_t id) { return value(id).value; }
@@ -505,7 +505,7 @@ class Reader {
             if (isVector)
                 return {b_.component(n.value, k)};
             if (k < 0 || k >= static_cast<int>(n.parts.size()))
-                throw CompileError(0, 1, "index out of range");
+                throw CompileError(line_, column_, "index out of range");
             return n.parts[k];
         }
         const int count = isVector ? b_.width(n.value) : static_cast<int>(n.parts.size());
@@ -560,7 +560,7 @@ class Reader {
         if (b_.isConst(idx)) {
             const size_t k = static_cast<size_t>(b_.constAt(idx, 0));
             if (k >= n.parts.size())
-                throw CompileError(0, 1, "index out of range");
+                throw CompileError(line_, column_, "index out of range");
             storeAt(n.parts[k], child, path, at + 1, v, pred);
             return;
         }
@@ -594,10 +594,24 @@ class Reader {
         return n;
     }
 
+    // --- Control flow -----------------------------------------------------------
+    // Blocks run in a topological order under the predicate of the paths that
+    // reach them; a loop runs its body again and again under the predicate of
+    // the iterations still going, until that is known to be false.
+
+    struct Loop {
+        size_t header;
+        uint32_t merge;
+        std::set<size_t> body;       // the header and every block before the merge
+        std::set<uint32_t> escaping; // ids of the body used after it
+    };
+
+    static uint64_t Key(uint32_t from, uint32_t to) { return (uint64_t(from) << 32) | to; }
+
     void flatten(std::vector<Block>& blocks) {
-        std::unordered_map<uint32_t, size_t> at;
+        blocks_ = &blocks;
         for (size_t i = 0; i < blocks.size(); ++i)
-            at[blocks[i].label] = i;
+            at_[blocks[i].label] = i;
         for (Block& blk : blocks) {
             const auto& w = blk.terminator.w;
             switch (blk.terminator.op) {
@@ -615,107 +629,274 @@ class Reader {
             default:
                 break;
             }
-            for (const Instruction& ins : blk.body)
-                if (ins.op == OpLoopMerge)
-                    throw CompileError(0, 1,
-                                       "a loop could not be unrolled: give it a constant count "
-                                       "(at most a few hundred iterations)");
         }
-        // Topological order from the entry.
-        std::vector<size_t> order;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            for (const Instruction& ins : blocks[i].body)
+                if (ins.op == OpLoopMerge)
+                    findLoop(i, ins.w[0]);
+        // Topological order without the back edges.
         std::vector<int> state(blocks.size(), 0);
         std::function<void(size_t)> visit = [&](size_t i) {
             state[i] = 1;
             for (uint32_t s : blocks[i].successors) {
-                const size_t k = at.at(s);
+                const size_t k = at_.at(s);
+                if (loops_.count(k) && loops_[k].body.count(i))
+                    continue; // back edge
                 if (state[k] == 1)
-                    throw CompileError(0, 1, "a loop could not be unrolled");
+                    throw CompileError(line_, column_, "irreducible control flow");
                 if (state[k] == 0)
                     visit(k);
             }
             state[i] = 2;
-            order.push_back(i);
+            order_.push_back(i);
         };
         visit(0);
-        std::reverse(order.begin(), order.end());
-
-        std::unordered_map<uint64_t, int> edge;
-        std::unordered_map<uint32_t, int> pred;
-        auto key = [](uint32_t from, uint32_t to) { return (uint64_t(from) << 32) | to; };
-        pred[blocks[0].label] = b_.constant(1);
-        for (size_t i : order) {
-            Block& blk = blocks[i];
-            auto p = pred.find(blk.label);
-            if (p == pred.end())
-                continue;
-            const int here = p->second;
-            if (b_.isConstEqual(here, 0))
-                continue;
-            for (const Instruction& ins : blk.body)
-                execute(ins, here, edge, key, blk.label);
-            const auto& w = blk.terminator.w;
-            auto addEdge = [&](uint32_t to, int cond) {
-                const int e = And(b_, here, cond);
-                auto& slot = edge[key(blk.label, to)];
-                slot = e;
-                auto q = pred.find(to);
-                if (q == pred.end())
-                    pred[to] = e;
-                else
-                    q->second = Or(b_, q->second, e);
-            };
-            switch (blk.terminator.op) {
-            case OpBranch:
-                addEdge(w[0], b_.constant(1));
-                break;
-            case OpBranchConditional: {
-                const int c = scalar(w[0]);
-                if (w[1] == w[2]) {
-                    addEdge(w[1], b_.constant(1));
-                } else {
-                    addEdge(w[1], c);
-                    addEdge(w[2], Not(b_, c));
-                }
-                break;
-            }
-            case OpSwitch: {
-                const int sel = scalar(w[0]);
-                int none = b_.constant(1);
-                std::map<uint32_t, int> conds;
-                for (size_t k = 2; k + 1 < w.size(); k += 2) {
-                    const int hit =
-                        Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
-                    auto c = conds.find(w[k + 1]);
-                    conds[w[k + 1]] = c == conds.end() ? hit : Or(b_, c->second, hit);
-                    none = And(b_, none, Not(b_, hit));
-                }
-                auto d = conds.find(w[1]);
-                conds[w[1]] = d == conds.end() ? none : Or(b_, d->second, none);
-                for (auto& [to, c] : conds)
-                    addEdge(to, c);
-                break;
-            }
-            case OpKill:
-                unsupported("discard");
-            default:
-                break;
-            }
-        }
+        std::reverse(order_.begin(), order_.end());
+        pred_[blocks[0].label] = b_.constant(1);
+        std::set<size_t> all;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            all.insert(i);
+        walk(all, SIZE_MAX);
         for (auto& [id, v] : variables_)
             if (v.storage == Output)
                 color_ = v.value.value;
     }
 
-    template <class Key>
-    void execute(const Instruction& ins, int here, std::unordered_map<uint64_t, int>& edge, Key key,
-                 uint32_t label) {
+    void findLoop(size_t header, uint32_t merge) {
+        Loop loop;
+        loop.header = header;
+        loop.merge = merge;
+        std::vector<size_t> work{header};
+        while (!work.empty()) {
+            const size_t i = work.back();
+            work.pop_back();
+            if (!loop.body.insert(i).second)
+                continue;
+            for (uint32_t s : (*blocks_)[i].successors)
+                if (s != merge && at_.at(s) != header)
+                    work.push_back(at_.at(s));
+        }
+        std::set<uint32_t> defined;
+        for (size_t i : loop.body)
+            for (const Instruction& ins : (*blocks_)[i].body)
+                if (resultTypes_.count(ins.w.size() > 1 ? ins.w[1] : 0) && ins.w.size() > 1)
+                    defined.insert(ins.w[1]);
+        for (size_t i = 0; i < blocks_->size(); ++i) {
+            if (loop.body.count(i))
+                continue;
+            const Block& blk = (*blocks_)[i];
+            auto scan = [&](const Instruction& ins) {
+                for (uint32_t w : ins.w)
+                    if (defined.count(w))
+                        loop.escaping.insert(w);
+            };
+            for (const Instruction& ins : blk.body)
+                scan(ins);
+            scan(blk.terminator);
+        }
+        loops_[header] = std::move(loop);
+    }
+
+    // Runs the blocks of `region` in order; `self` is the loop header whose
+    // body this is (run as a plain block), every other header a loop.
+    void walk(const std::set<size_t>& region, size_t self) {
+        std::set<size_t> consumed;
+        for (size_t i : order_) {
+            if (!region.count(i) || consumed.count(i))
+                continue;
+            if (i != self && loops_.count(i)) {
+                const Loop& loop = loops_.at(i);
+                consumed.insert(loop.body.begin(), loop.body.end());
+                runLoop(loop);
+                continue;
+            }
+            runBlock(i);
+        }
+    }
+
+    void runLoop(const Loop& loop) {
+        const uint32_t headerLabel = (*blocks_)[loop.header].label;
+        auto entry = pred_.find(headerLabel);
+        if (entry == pred_.end() || b_.isConstEqual(entry->second, 0))
+            return;
+        int running = entry->second;
+        std::map<uint32_t, Node> exitValues;
+        for (const Instruction& ins : (*blocks_)[loop.header].body)
+            if (ins.op == OpLine && ins.w.size() > 1 &&
+                static_cast<int>(ins.w[1]) <= io_.sourceLines) {
+                line_ = static_cast<int>(ins.w[1]);
+                column_ = ins.w.size() > 2 && ins.w[2] > 0 ? static_cast<int>(ins.w[2]) : 1;
+                break;
+            }
+        const int loopLine = line_, loopColumn = column_;
+        for (int iteration = 0;; ++iteration) {
+            line_ = loopLine;
+            column_ = loopColumn;
+            if (iteration == kMaxIterations)
+                throw CompileError(line_, column_,
+                                   "a loop could not be unrolled: it does not end within " +
+                                       std::to_string(kMaxIterations) +
+                                       " iterations (its count must be a constant)");
+            for (size_t i : loop.body)
+                pred_.erase((*blocks_)[i].label);
+            pred_[headerLabel] = running;
+            loopStack_.push_back(LoopState{&loop, b_.constant(0), b_.constant(0), iteration});
+            walk(loop.body, loop.header);
+            const LoopState state = loopStack_.back();
+            loopStack_.pop_back();
+            if (!b_.isConstEqual(state.exits, 0))
+                for (uint32_t id : loop.escaping) {
+                    auto v = values_.find(id);
+                    if (v == values_.end())
+                        continue;
+                    auto e = exitValues.find(id);
+                    if (e == exitValues.end())
+                        exitValues[id] = v->second;
+                    else
+                        e->second = selectNode(state.exits, v->second, e->second);
+                }
+            running = state.again;
+            if (b_.isConstEqual(running, 0))
+                break;
+        }
+        for (auto& [id, v] : exitValues)
+            values_[id] = v;
+    }
+
+    void runBlock(size_t index) {
+        Block& blk = (*blocks_)[index];
+        auto p = pred_.find(blk.label);
+        if (p == pred_.end() || b_.isConstEqual(p->second, 0))
+            return;
+        const int here = p->second;
+        // Phis read the values of the edge they came by, all at once.
+        std::vector<std::pair<uint32_t, Node>> phis;
+        for (const Instruction& ins : blk.body)
+            if (ins.op == OpPhi)
+                phis.push_back({ins.w[1], phi(ins, blk.label, index, here)});
+        for (auto& [id, n] : phis)
+            values_[id] = n;
+        for (const Instruction& ins : blk.body)
+            if (ins.op != OpPhi)
+                execute(ins, here);
+        const auto& w = blk.terminator.w;
+        auto addEdge = [&](uint32_t to, int cond) {
+            const int e = And(b_, here, cond);
+            if (b_.isConstEqual(e, 0))
+                return;
+            const uint64_t k = Key(blk.label, to);
+            if (!loopStack_.empty()) {
+                LoopState& loop = loopStack_.back();
+                const size_t target = at_.at(to);
+                if (target == loop.loop->header) {
+                    loop.again = Or(b_, loop.again, e);
+                    backEdge_[to] = blk.label;
+                    return;
+                }
+                if (!loop.loop->body.count(target)) {
+                    loop.exits = Or(b_, loop.exits, e);
+                    auto old = edge_.find(k);
+                    edge_[k] =
+                        old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
+                } else {
+                    edge_[k] = e;
+                }
+            } else {
+                edge_[k] = e;
+            }
+            auto q = pred_.find(to);
+            if (q == pred_.end())
+                pred_[to] = e;
+            else
+                q->second = Or(b_, q->second, e);
+        };
+        switch (blk.terminator.op) {
+        case OpBranch:
+            addEdge(w[0], b_.constant(1));
+            break;
+        case OpBranchConditional: {
+            const int c = scalar(w[0]);
+            if (w[1] == w[2]) {
+                addEdge(w[1], b_.constant(1));
+            } else {
+                addEdge(w[1], c);
+                addEdge(w[2], Not(b_, c));
+            }
+            break;
+        }
+        case OpSwitch: {
+            const int sel = scalar(w[0]);
+            int none = b_.constant(1);
+            std::map<uint32_t, int> conds;
+            for (size_t k = 2; k + 1 < w.size(); k += 2) {
+                const int hit =
+                    Equal(b_, sel, b_.constant(static_cast<float>(static_cast<int32_t>(w[k]))));
+                auto c = conds.find(w[k + 1]);
+                conds[w[k + 1]] = c == conds.end() ? hit : Or(b_, c->second, hit);
+                none = And(b_, none, Not(b_, hit));
+            }
+            auto d = conds.find(w[1]);
+            conds[w[1]] = d == conds.end() ? none : Or(b_, d->second, none);
+            for (auto& [to, c] : conds)
+                addEdge(to, c);
+            break;
+        }
+        case OpKill:
+            unsupported("discard");
+        default:
+            break;
+        }
+    }
+
+    Node phi(const Instruction& ins, uint32_t label, size_t index, int here) {
+        const auto& w = ins.w;
+        auto loop = loops_.find(index);
+        if (loop != loops_.end()) {
+            // A loop header: the entry's value first, then the back edge's.
+            const bool first = !loopStack_.empty() && loopStack_.back().loop == &loop->second &&
+                               loopStack_.back().iteration == 0;
+            for (size_t i = 2; i + 1 < w.size(); i += 2) {
+                const bool fromBody = loop->second.body.count(at_.at(w[i + 1])) != 0;
+                if (fromBody != first)
+                    return value(w[i]);
+            }
+            return zero(w[0]);
+        }
+        Node r;
+        bool any = false;
+        for (size_t i = 2; i + 1 < w.size(); i += 2) {
+            auto e = edge_.find(Key(w[i + 1], label));
+            if (e == edge_.end() || b_.isConstEqual(e->second, 0))
+                continue;
+            if (!any) {
+                r = value(w[i]);
+                any = true;
+            } else {
+                // Inside this block its own predicate holds: p c selects as c.
+                int cond = e->second;
+                const Value& cv = b_.at(cond);
+                if (cv.op == Op::Mul && (cv.args[0] == here || cv.args[1] == here))
+                    cond = cv.args[cv.args[0] == here ? 1 : 0];
+                r = selectNode(cond, value(w[i]), r);
+            }
+        }
+        return any ? r : zero(w[0]);
+    }
+
+    void execute(const Instruction& ins, int here) {
         const auto& w = ins.w;
         auto set = [&](Node n) { values_[w[1]] = std::move(n); };
         auto f = [&](size_t i) { return scalar(w[i]); };
         switch (ins.op) {
         case OpLine:
+            line_ = w.size() > 1 && static_cast<int>(w[1]) <= io_.sourceLines
+                        ? static_cast<int>(w[1])
+                        : 0;
+            column_ = w.size() > 2 && w[2] > 0 ? static_cast<int>(w[2]) : 1;
+            return;
         case OpNoLine:
         case OpSelectionMerge:
+        case OpLoopMerge:
             return;
         case OpVariable: {
             const Type& p = types_.at(w[0]);
@@ -737,27 +918,8 @@ class Reader {
             const Pointer p = pointerOf(w[0]);
             Variable& v = variables_.at(p.var);
             if (v.storage == UniformConstant || v.storage == Input)
-                throw CompileError(0, 1, "a uniform or input is written");
+                throw CompileError(line_, column_, "a uniform or input is written");
             storeAt(v.value, v.type, p.path, 0, value(w[1]), here);
-            return;
-        }
-        case OpPhi: {
-            Node r;
-            bool first = true;
-            for (size_t i = 2; i + 1 < w.size(); i += 2) {
-                auto e = edge.find(key(w[i + 1], label));
-                if (e == edge.end() || b_.isConstEqual(e->second, 0))
-                    continue;
-                if (first) {
-                    r = value(w[i]);
-                    first = false;
-                } else {
-                    r = selectNode(e->second, value(w[i]), r);
-                }
-            }
-            if (first)
-                r = zero(w[0]);
-            set(r);
             return;
         }
         case OpCopyObject:
@@ -1022,7 +1184,7 @@ class Reader {
 
     void derivatives() {
         if (!io_.allowDerivatives)
-            throw CompileError(0, 1, "derivatives (dFdx, dFdy, fwidth) need ps_3_0");
+            throw CompileError(line_, column_, "derivatives (dFdx, dFdy, fwidth) need ps_3_0");
     }
 
     void insert(Node& n, uint32_t type, const std::vector<uint32_t>& w, size_t at, const Node& v) {
@@ -1177,7 +1339,7 @@ class Reader {
             return p->second;
         if (variables_.count(id))
             return Pointer{id, {}};
-        throw CompileError(0, 1, "unsupported pointer");
+        throw CompileError(line_, column_, "unsupported pointer");
     }
 
     uint32_t typeOf(uint32_t id) { return resultTypes_.count(id) ? resultTypes_[id] : 0; }
@@ -1195,6 +1357,24 @@ class Reader {
     std::unordered_map<uint32_t, Variable> variables_;
     std::unordered_map<uint32_t, Pointer> pointers_;
     int color_ = -1;
+    int line_ = 0; // of the author's source, from OpLine; 0 when unknown
+    int column_ = 1;
+
+    static constexpr int kMaxIterations = 1024;
+    struct LoopState {
+        const Loop* loop;
+        int exits; // iterations leaving the loop in this pass
+        int again; // iterations going round again
+        int iteration;
+    };
+    std::vector<Block>* blocks_ = nullptr;
+    std::unordered_map<uint32_t, size_t> at_;
+    std::map<size_t, Loop> loops_;
+    std::vector<size_t> order_;
+    std::unordered_map<uint32_t, int> pred_;
+    std::unordered_map<uint64_t, int> edge_;
+    std::unordered_map<uint32_t, uint32_t> backEdge_;
+    std::vector<LoopState> loopStack_;
 };
 
 // Result types of every instruction that has one, for composite extraction.

@@ -22,6 +22,7 @@ struct ShaderInterface {
     std::map<std::string, int> samplers;
     std::string colorOutput; // the vec4 output written
     bool allowDerivatives = true;
+    int sourceLines = 0; // lines past this are the wrapper's, not the author's
 };
 
 struct ReadResult {

@@ -163,7 +163,7 @@ std::vector<UniformDecl> ReadUniforms(const std::string& source) {
     while (std::getline(in, line)) {
         ++number;
         // Split the line into code and its trailing `//` comment.
-        std::string code, comment;
+        std::string code, comment, blockDefault;
         for (size_t i = 0; i < line.size(); ++i) {
             if (inBlockComment) {
                 if (line.compare(i, 2, "*/") == 0) {
@@ -173,6 +173,13 @@ std::vector<UniformDecl> ReadUniforms(const std::string& source) {
                 continue;
             }
             if (line.compare(i, 2, "/*") == 0) {
+                // "uniform float a /* = 0.6 */;": a default in a block comment.
+                const size_t end = line.find("*/", i + 2);
+                const std::string inner =
+                    line.substr(i + 2, end == std::string::npos ? std::string::npos : end - i - 2);
+                if (inner.find_first_not_of(" \t") != std::string::npos &&
+                    inner[inner.find_first_not_of(" \t")] == '=' && blockDefault.empty())
+                    blockDefault = inner;
                 inBlockComment = true;
                 ++i;
                 continue;
@@ -218,10 +225,20 @@ std::vector<UniformDecl> ReadUniforms(const std::string& source) {
                 u.line = number;
                 u.defaults.assign(static_cast<size_t>(u.components * u.columns), 0.0f);
                 // `// = value`: the format's default, for one declaration a line.
+                if (comment.find_first_not_of(" \t") == std::string::npos ||
+                    comment[comment.find_first_not_of(" \t")] != '=')
+                    if (!blockDefault.empty())
+                        comment = blockDefault;
                 size_t eq = comment.find_first_not_of(" \t");
                 if (names.size() == 1 && eq != std::string::npos && comment[eq] == '=' &&
                     u.kind != UniformKind::Sampler) {
                     u.defaultText = comment.substr(eq + 1);
+                    // A remark after the value: "= 0.3; // why".
+                    const size_t remark = u.defaultText.find("//");
+                    if (remark != std::string::npos)
+                        u.defaultText.erase(remark);
+                    while (!u.defaultText.empty() && u.defaultText[0] == ' ')
+                        u.defaultText.erase(0, 1);
                     while (!u.defaultText.empty() &&
                            std::isspace(static_cast<unsigned char>(u.defaultText.back())))
                         u.defaultText.pop_back();

@@ -221,13 +221,6 @@ std::string VersionWord(const std::string& text) {
     return Lower(text.substr(i, end - i));
 }
 
-constexpr uint32_t kParameter = 0x80000000u;
-
-// A register token: type split over bits 28-30 and 11-12.
-uint32_t RegisterToken(uint32_t type, uint32_t index) {
-    return kParameter | ((type & 7) << 28) | ((type & 0x18) << 8) | index;
-}
-
 int MaskBits(const std::string& letters) {
     int mask = 0;
     for (char c : letters) {
@@ -280,9 +273,10 @@ bool PrepareAsm(const std::string& text, std::string& out, std::vector<TokenInse
             }
             TokenInsert insert;
             insert.instruction = static_cast<int>(k);
-            insert.tokens = {0x0200001Fu, kParameter,
-                             RegisterToken(17, name == "vpos" ? 0 : 1) |
-                                 (static_cast<uint32_t>(mask) << 16)};
+            insert.tokens = {EncodeInstruction(Opcode::Dcl, 2), kParameterBit,
+                             EncodeDestination(RegisterType::Misc,
+                                               name == "vpos" ? kMiscPosition : kMiscFace,
+                                               static_cast<uint32_t>(mask))};
             inserts.push_back(insert);
             Blank(patched, in.offset, in.end);
         } else if (base == "sincos" && pixel2) {
@@ -313,8 +307,8 @@ bool PrepareAsm(const std::string& text, std::string& out, std::vector<TokenInse
                     return false;
                 }
                 // c#.xyzw: the identity swizzle.
-                insert.tokens.push_back(RegisterToken(2, static_cast<uint32_t>(index)) |
-                                        (0xE4u << 16));
+                insert.tokens.push_back(
+                    EncodeSource(RegisterType::Const, static_cast<uint32_t>(index)));
             }
             inserts.push_back(insert);
             const size_t at = in.offset + in.mnemonic.size();
@@ -331,10 +325,10 @@ void InsertTokens(std::vector<uint32_t>& tokens, const std::vector<TokenInsert>&
     size_t pos = 1;
     while (pos < tokens.size() && next < inserts.size()) {
         const uint32_t head = tokens[pos];
-        if ((head & 0xFFFF) == 0xFFFF)
+        if (OpcodeOf(head) == Opcode::End)
             break;
-        if ((head & 0xFFFF) == 0xFFFE) {
-            pos += 1 + ((head >> 16) & 0x7FFF);
+        if (OpcodeOf(head) == Opcode::Comment) {
+            pos += 1 + CommentSizeOf(head);
             continue;
         }
         const TokenInsert& insert = inserts[next];
@@ -344,13 +338,14 @@ void InsertTokens(std::vector<uint32_t>& tokens, const std::vector<TokenInsert>&
             ++next;
             continue; // the inserted instruction is now number `index`
         }
-        const size_t length = (head >> 24) & 0xF;
+        const size_t length = LengthOf(head);
         if (insert.instruction == index && insert.operands) {
             const size_t at = std::min(pos + 1 + length, tokens.size());
             tokens.insert(tokens.begin() + static_cast<long>(at), insert.tokens.begin(),
                           insert.tokens.end());
-            tokens[pos] = (head & ~0x0F000000u) |
-                          (static_cast<uint32_t>((length + insert.tokens.size()) & 0xF) << 24);
+            tokens[pos] = (head & ~kLengthMask) |
+                          ((static_cast<uint32_t>(length + insert.tokens.size()) << kLengthShift) &
+                           kLengthMask);
             ++next;
             continue;
         }

@@ -1,10 +1,10 @@
 #pragma once
 
 // Checks an assembled Direct3D 9 shader (its token stream) against the
-// published limits of its profile, as the runtime does when the shader is
-// created: instructions the profile has, instruction slots, registers and
-// their ranges, declarations before use, temporaries read before they are
-// written, and the dependent-read depth of ps_2_0. Platform-free.
+// published rules of its profile, as the runtime does when the shader is
+// created. The stream is decoded once; the rules, one file per family
+// (ShaderRules*.cpp), read instruction properties from the opcode table the
+// compiler's backend shares. Platform-free.
 
 #include <cstdint>
 #include <string>

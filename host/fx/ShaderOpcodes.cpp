@@ -142,16 +142,15 @@ bool ProfileOf(uint32_t version, Profile& profile) {
         return false;
     if (VersionMinor(version) != 0)
         return false;
-    switch (VersionMajor(version)) {
-    case 2:
-        profile = pixel ? Profile::Ps20 : Profile::Vs20;
-        return true;
-    case 3:
-        profile = pixel ? Profile::Ps30 : Profile::Vs30;
-        return true;
-    default:
+    const int major = VersionMajor(version);
+    if (major != 2 && major != 3)
         return false;
-    }
+    const bool model3 = major == 3;
+    if (pixel)
+        profile = model3 ? Profile::Ps30 : Profile::Ps20;
+    else
+        profile = model3 ? Profile::Vs30 : Profile::Vs20;
+    return true;
 }
 
 const char* ProfileText(Profile profile) {

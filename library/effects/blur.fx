@@ -29,6 +29,9 @@ technique Blur
             def c2, 0.11111111, -1.0, 0.0, 1.0
             dcl t0.xy
             dcl_2d s0
+            // Each read gets a register of its own: writing one register
+            // again would make every later read a dependent one, and ps_2_0
+            // allows only third-order dependency.
             // step = radius * pixel
             mul r0.xy, c0, c1.x
             mov r1.xy, t0
@@ -39,28 +42,28 @@ technique Blur
             texld r2, r1, s0
             add r9, r9, r2
             add r1.x, t0.x, r0.x
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r3, r1, s0
+            add r9, r9, r3
             // the row above
             add r1.y, t0.y, -r0.y
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r4, r1, s0
+            add r9, r9, r4
             mov r1.x, t0.x
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r5, r1, s0
+            add r9, r9, r5
             add r1.x, t0.x, -r0.x
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r6, r1, s0
+            add r9, r9, r6
             // the row below
             add r1.y, t0.y, r0.y
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r7, r1, s0
+            add r9, r9, r7
             mov r1.x, t0.x
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r8, r1, s0
+            add r9, r9, r8
             add r1.x, t0.x, r0.x
-            texld r2, r1, s0
-            add r9, r9, r2
+            texld r10, r1, s0
+            add r9, r9, r10
             mul r9, r9, c2.x
             mov oC0, r9
         };

@@ -55,7 +55,9 @@ technique Swell
             dcl_position v0
             dcl_texcoord v1
             // s = 1 - t; y += 0.5 t s (1 - x^2); then scale by s
-            add r1.x, c10.x, -c0.x
+            // (t copied first: vs_2_0 reads one constant register an instruction)
+            mov r2.x, c0.x
+            add r1.x, c10.x, -r2.x
             mul r1.y, r1.x, c0.x
             mul r1.z, v0.x, v0.x
             add r1.z, c10.x, -r1.z

@@ -82,6 +82,45 @@ std::vector<RuleCase> RuleCases() {
          "memory(3,1): error X5109: add: oC0 in ps_2_0 is written by a plain mov only"},
         {"ps_2_0 colour saturated", PixelEffect("ps_2_0\nmov_sat oC0, c0\n"),
          "memory(3,1): error X5109: mov_sat: oC0 in ps_2_0 is written by a plain mov only"},
+        {"ps_2_0 colour at partial precision", PixelEffect("ps_2_0\nmov_pp oC0, c0\n"), nullptr},
+        {"ps_2_0 depth from one component",
+         PixelEffect("ps_2_0\ndcl t0\nmov oDepth, t0.z\nmov oC0, c0\n"), nullptr},
+        {"ps_2_0 depth from a vector", PixelEffect("ps_2_0\ndcl t0\nmov oDepth, t0\nmov oC0, c0\n"),
+         "memory(4,1): error X5109: mov: oDepth in ps_2_0 takes one replicated component"},
+        {"ps_2_0 texld into part of a register",
+         PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0.xy, t0, s0\nmov oC0, c0\n"),
+         "memory(5,1): error X5104: texld: texld in ps_2_0 writes a whole temporary register"},
+        {"ps_2_0 dp2add without a replicate swizzle",
+         PixelEffect("ps_2_0\ndcl t0\ndp2add r0, t0, c0, c1\nmov oC0, r0\n"),
+         "memory(4,1): error X5104: dp2add: dp2add adds one component"},
+        {"ps_2_0 nrm into its source",
+         PixelEffect("ps_2_0\ndcl t0\nmov r0, t0\nnrm r0, r0\nmov oC0, r0\n"),
+         "memory(5,1): error X5104: nrm: nrm: the destination r0 cannot be one of its sources"},
+        {"vs_2_0 two constants in one instruction",
+         VertexEffect("vs_2_0\ndcl_position v0\nadd r1, c10, -c0\nadd oPos, v0, r1\n"),
+         "memory(4,1): error X5104: add: vs_2_0 reads at most one constant register"},
+        {"vs_3_0 sgn with its scratch registers",
+         "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\ndcl_position o0\n"
+         "sgn r0, v0, r1, r2\nadd o0, v0, r0\n};\nPixelShader = asm { ps_3_0 mov oC0, c0 }; } }\n",
+         nullptr},
+        {"vs_2_0 sgn with its scratch registers",
+         VertexEffect("vs_2_0\ndcl_position v0\nsgn r0, v0, r1, r2\nadd oPos, v0, r0\n"), nullptr},
+        {"vs_3_0 two constants in one instruction",
+         "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\ndcl_position o0\n"
+         "mul r0, c1, c2\nadd o0, v0, r0\n};\nPixelShader = asm { ps_3_0 mov oC0, c0 }; } }\n",
+         "memory(6,1): error X5104: mul: vs_3_0 reads at most one constant register"},
+        {"vs_2_0 loop in a loop",
+         VertexEffect("vs_2_0\ndefi i0, 2, 0, 1, 0\ndcl_position v0\nmov r0, v0\nrep i0\nrep i0\n"
+                      "add r0, r0, c0\nendrep\nendrep\nmov oPos, r0\n"),
+         "memory(7,1): error X5111: rep: loop and rep nest 2 deep: vs_2_0 allows 1"},
+        {"ps_3_0 endif without if", Model3Effect("ps_3_0\nmov r0, c0\nendif\nmov oC0, r0\n"),
+         "memory(14,1): error X5111: endif: endif without an open block"},
+        {"ps_3_0 vFace added", Model3Effect("ps_3_0\ndcl vFace\nadd r0, vFace, c0\nmov oC0, r0\n"),
+         "memory(14,1): error X5104: add: vFace is read only as a comparison operand"},
+        {"ps_3_0 vFace compared",
+         Model3Effect("ps_3_0\ndcl vFace\nmov r0, c0\nif_gt vFace, c0.x\nmov r0, c1\nendif\n"
+                      "mov oC0, r0\n"),
+         nullptr},
         {"ps_2_0 colour written twice", PixelEffect("ps_2_0\nmov oC0, c0\nmov oC0, c1\n"),
          "memory(4,1): error X5109: mov: oC0 is written twice: ps_2_0 allows one write"},
         {"ps_2_0 colour never written", PixelEffect("ps_2_0\nmov r0, c0\n"),
@@ -94,15 +133,38 @@ std::vector<RuleCase> RuleCases() {
         {"vs_2_0 position partly written",
          VertexEffect("vs_2_0\ndcl_position v0\nmov oPos.xyz, v0\n"),
          "error X5109: the shader writes all four components of oPos"},
-        {"ps_3_0 texld in a dynamic branch",
+        // Gradients in dynamic flow control: refused for a computed coordinate,
+        // allowed for an input register, which is the same on every path.
+        {"ps_3_0 texld from a temporary in a dynamic branch",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\nmov r1, v0.xyxy\n"
+                      "if_lt v0.x, c0.x\ntexld r0, r1, s0\nendif\nmov oC0, r0\n"),
+         "memory(18,1): error X5110: texld: texld inside dynamic flow control"},
+        {"ps_3_0 texld from an input in a dynamic branch",
          Model3Effect("ps_3_0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
                       "if_lt v0.x, c0.x\ntexld r0, v0, s0\nendif\nmov oC0, r0\n"),
-         "memory(17,1): error X5110: texld: texld inside dynamic flow control"},
-        {"ps_3_0 texld after a conditional break",
+         nullptr},
+        {"ps_3_0 texld from a temporary after a conditional break",
+         Model3Effect("ps_3_0\ndefi i0, 4, 0, 1, 0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
+                      "mov r2, v0.xyxy\nrep i0\nbreak_gt r0.x, c0.x\ntexld r1, r2, s0\n"
+                      "add r0, r0, r1\nendrep\nmov oC0, r0\n"),
+         "memory(20,1): error X5110: texld: texld inside dynamic flow control"},
+        {"ps_3_0 texld from an input after a conditional break",
          Model3Effect("ps_3_0\ndefi i0, 4, 0, 1, 0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
                       "rep i0\nbreak_gt r0.x, c0.x\ntexld r1, v0, s0\nadd r0, r0, r1\nendrep\n"
                       "mov oC0, r0\n"),
-         "memory(19,1): error X5110: texld: texld inside dynamic flow control"},
+         nullptr},
+        {"ps_3_0 predicated dsx of a temporary",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nmov r0, v0.xyxy\nsetp_gt p0, r0, c0\n"
+                      "mov r1, c0\n(p0.x) dsx r1, r0\nmov oC0, r1\n"),
+         "memory(17,8): error X5110: dsx: dsx inside dynamic flow control"},
+        {"ps_3_0 oDepth on every path",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nif_lt v0.x, c0.x\nmov oDepth, c0.x\nelse\n"
+                      "mov oDepth, c0.y\nendif\nmov oC0, c0\n"),
+         nullptr},
+        {"ps_3_0 oDepth on one path",
+         Model3Effect("ps_3_0\ndcl_texcoord v0.xy\nif_lt v0.x, c0.x\nmov oDepth, c0.x\nendif\n"
+                      "mov oC0, c0\n"),
+         "error X5109: oDepth is written on some paths only"},
         {"ps_3_0 texldl in a dynamic branch",
          Model3Effect("ps_3_0\ndcl_texcoord v0.xy\ndcl_2d s0\nmov r0, c0\n"
                       "if_lt v0.x, c0.x\nmov r1, v0.xyxy\ntexldl r0, r1, s0\nendif\n"
@@ -166,13 +228,26 @@ std::vector<RuleCase> RuleCases() {
                      Repeat("sincos r1.xy, r0.x, c1, c2\n", 7) + Repeat("add r0.xy, r0, r1\n", 7) +
                      "mov oC0, r0\n"),
          "memory(20,1): error X5102: mov: too many arithmetic instruction slots (65)"},
-        {"32 texture slots",
+        // Writing a register again is a dependent read: one register takes four reads.
+        {"32 reads into one register",
          PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\n" + Repeat("texld r0, t0, s0\n", 32) +
+                     "mov oC0, r0\n"),
+         "memory(9,1): error X5107: texld: dependent texture read of level 5"},
+        {"32 texture slots",
+         PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\n" +
+                     Repeat("texld r0, t0, s0\ntexld r1, t0, s0\ntexld r2, t0, s0\n"
+                            "texld r3, t0, s0\ntexld r4, t0, s0\ntexld r5, t0, s0\n"
+                            "texld r6, t0, s0\ntexld r7, t0, s0\n",
+                            4) +
                      "mov oC0, r0\n"),
          nullptr},
         {"33 texture slots",
-         PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\n" + Repeat("texld r0, t0, s0\n", 33) +
-                     "mov oC0, r0\n"),
+         PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\n" +
+                     Repeat("texld r0, t0, s0\ntexld r1, t0, s0\ntexld r2, t0, s0\n"
+                            "texld r3, t0, s0\ntexld r4, t0, s0\ntexld r5, t0, s0\n"
+                            "texld r6, t0, s0\ntexld r7, t0, s0\n",
+                            4) +
+                     "texld r8, t0, s0\nmov oC0, r0\n"),
          "memory(37,1): error X5102: texld: too many texture instruction slots (33): ps_2_0 "
          "allows 32"},
         {"256 vs_2_0 slots",
@@ -403,6 +478,124 @@ TEST_F(FxDeviceTest, DeclaredPixelPositionReachesTheDevice) {
     for (UINT y = 2; y < kSize - 2; y += 5) {
         EXPECT_TRUE(ColorNear(pixels[y * kSize + 8], 0xFFFF0000, 0)) << y;
         EXPECT_TRUE(ColorNear(pixels[y * kSize + kSize - 8], 0xFF00FF00, 0)) << y;
+    }
+}
+
+// Held-out shaders after the examples of the instruction and register pages:
+// what the pages accept runs on the device and gives the colour it computes;
+// what they refuse fails at its line.
+struct DocumentedCase {
+    const char* name;
+    std::string text;
+    bool clipSpace;      // drawn by its own vertex shader
+    D3DCOLOR color;      // when accepted
+    const char* message; // nullptr: accepted
+};
+
+// A vs_3_0 that hands the clip-space position on as a texture coordinate.
+std::string Model3PositionEffect(const std::string& pixelBody) {
+    return "technique T { pass {\nVertexShader = asm {\nvs_3_0\ndcl_position v0\n"
+           "dcl_position o0\ndcl_texcoord o1\nmov o0, v0\nmov o1, v0\n};\nPixelShader = asm {\n" +
+           pixelBody + "}; } }\n";
+}
+
+std::vector<DocumentedCase> DocumentedCases() {
+    const std::string constants = "def c0, 0.5, 0.25, 0, 1\ndef c1, 0, 0.25, 0.5, 0\n"
+                                  "def c2, 0.25, 0.75, 0.5, 0.125\ndef c3, 1, 1, 1, 1\n";
+    return {
+        // Registers - ps_2_0: two constant read ports.
+        {"mad r0, c0, c0, c1",
+         PixelEffect("ps_2_0\n" + constants + "mad r0, c0, c0, c1\nmov oC0, r0\n"), false,
+         D3DCOLOR_ARGB(0xFF, 0x40, 0x50, 0x80), nullptr},
+        {"mad r0, c3, c3, c3",
+         PixelEffect(
+             "ps_2_0\n" + constants +
+             "mad r0, c2, c3, c3\nmov r0, c2\nmad r0, c3, c3, c3\nmul r0, r0, c2\nmov oC0, r0\n"),
+         false, D3DCOLOR_ARGB(0x40, 0x80, 0xFF, 0xFF), nullptr},
+        {"mad r0, c1, c2, c3",
+         PixelEffect("ps_2_0\n" + constants + "mad r0, c1, c2, c3\nmov oC0, r0\n"), false, 0,
+         "memory(7,1): error X5104: mad: ps_2_0 reads at most two constant registers"},
+        // dp2add - ps: dest = src0.x * src1.x + src0.y * src1.y + src2.replicate.
+        {"dp2add r0, c0, c2, r1.z",
+         PixelEffect("ps_2_0\n" + constants +
+                     "mov r1, c1\ndp2add r0, c0, c2, r1.z\nmov r0.w, c3.w\nmov oC0, r0\n"),
+         false, D3DCOLOR_ARGB(0xFF, 0xCF, 0xCF, 0xCF), nullptr},
+        {"dp2add r0, c0, c2, r1",
+         PixelEffect("ps_2_0\n" + constants + "mov r1, c1\ndp2add r0, c0, c2, r1\nmov oC0, r0\n"),
+         false, 0, "memory(8,1): error X5104: dp2add: dp2add adds one component"},
+        // m4x4 - ps: four dot products with consecutive rows; dst is not src0.
+        {"m4x4 r1, r0, c0",
+         PixelEffect("ps_2_0\n" + constants +
+                     "mov r0, c3\nm4x4 r1, r0, c0\nmul r1, r1, c0.x\nmov oC0, r1\n"),
+         false, D3DCOLOR_ARGB(0xFF, 0xDF, 0x60, 0xCF), nullptr},
+        {"m4x4 r0, r0, c0",
+         PixelEffect("ps_2_0\n" + constants + "mov r0, c3\nm4x4 r0, r0, c0\nmov oC0, r0\n"), false,
+         0, "memory(8,1): error X5104: m4x4: m4x4: the destination cannot be the vector"},
+        // Output Depth Register: a replicated component, once.
+        {"mov oDepth, r0.x",
+         PixelEffect("ps_2_0\n" + constants + "mov r0, c0\nmov oDepth, r0.x\nmov oC0, r0\n"), false,
+         D3DCOLOR_ARGB(0xFF, 0x80, 0x40, 0), nullptr},
+        {"mov oDepth, r0",
+         PixelEffect("ps_2_0\n" + constants + "mov r0, c0\nmov oDepth, r0\nmov oC0, r0\n"), false,
+         0, "memory(8,1): error X5109: mov: oDepth in ps_2_0 takes one replicated component"},
+        // texld - ps_2_0: the full mask only.
+        {"texld r0.xy",
+         PixelEffect("ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0.xy, t0, s0\nmov oC0, r0\n"), false, 0,
+         "memory(5,1): error X5104: texld: texld in ps_2_0 writes a whole temporary"},
+        // Registers - vs_2_0: one constant read port, and the same register twice is one port.
+        {"vs_2_0 mul oD0, c0, c0",
+         "technique T { pass {\nVertexShader = asm {\nvs_2_0\ndef c0, 0.25, 0.5, 0.75, 1\n"
+         "dcl_position v0\nmov oPos, v0\nmul oD0, c0, c0\n};\n"
+         "PixelShader = asm { ps_2_0 dcl v0 mov oC0, v0 }; } }\n",
+         true, D3DCOLOR_ARGB(0xFF, 0x10, 0x40, 0x8F), nullptr},
+        {"vs_2_0 add r1, c1, c2",
+         "technique T { pass {\nVertexShader = asm {\nvs_2_0\ndcl_position v0\nadd r1, c1, c2\n"
+         "add oPos, v0, r1\n};\nPixelShader = asm { ps_2_0 mov oC0, c0 }; } }\n",
+         true, 0, "memory(5,1): error X5104: add: vs_2_0 reads at most one constant register"},
+        // Flow Control Limitations: rep nests four deep in ps_3_0, not five.
+        {"rep nested four deep",
+         Model3PositionEffect(
+             "ps_3_0\ndefi i0, 2, 0, 0, 0\ndef c1, 0.015625, 0, 0, 0\n"
+             "def c2, 0, 0, 0, 1\nmov r0, c2\nrep i0\nrep i0\nrep i0\nrep i0\n"
+             "add r0.x, r0.x, c1.x\nendrep\nendrep\nendrep\nendrep\nmov oC0, r0\n"),
+         true, D3DCOLOR_ARGB(0xFF, 0x40, 0, 0), nullptr},
+        {"rep nested five deep",
+         Model3PositionEffect("ps_3_0\ndefi i0, 2, 0, 0, 0\nmov r0, c2\nrep i0\nrep i0\nrep i0\n"
+                              "rep i0\nrep i0\nadd r0.x, r0.x, c1.x\nendrep\nendrep\nendrep\n"
+                              "endrep\nendrep\nmov oC0, r0\n"),
+         true, 0, "memory(18,1): error X5111: rep: loop and rep nest 5 deep: ps_3_0 allows 4"},
+        // Output Depth Register (ps_3_0): gradients of an input inside dynamic flow control.
+        {"dsx of an input in a dynamic branch",
+         Model3PositionEffect("ps_3_0\ndef c0, 10, 0, 0, 1\ndcl_texcoord v0\nmov r0, c0.yyyw\n"
+                              "if_lt v0.x, c0.x\ndsx r1, v0\nmov r0.x, r1.x\nendif\nmov oC0, r0\n"),
+         true, D3DCOLOR_ARGB(0xFF, 0x08, 0, 0), nullptr},
+        {"dsx of a temporary in a dynamic branch",
+         Model3PositionEffect("ps_3_0\ndef c0, 10, 0, 0, 1\ndcl_texcoord v0\nmov r0, c0.yyyw\n"
+                              "mov r2, v0\nif_lt v0.x, c0.x\ndsx r1, r2\nmov r0.x, r1.x\nendif\n"
+                              "mov oC0, r0\n"),
+         true, 0, "memory(17,1): error X5110: dsx: dsx inside dynamic flow control"},
+    };
+}
+
+TEST_F(FxDeviceTest, DocumentedExamplesRunOrFailAtTheirLine) {
+    for (const DocumentedCase& c : DocumentedCases()) {
+        SCOPED_TRACE(c.name);
+        HRESULT hr = S_OK;
+        std::string messages;
+        ComPtr<ID3DXEffect> effect = Compile(c.text, &hr, &messages);
+        if (c.message) {
+            EXPECT_EQ(hr, E_FAIL);
+            EXPECT_FALSE(effect);
+            EXPECT_NE(messages.find(c.message), std::string::npos) << messages;
+            continue;
+        }
+        ASSERT_EQ(hr, D3D_OK) << messages;
+        ASSERT_TRUE(effect);
+        if (c.clipSpace)
+            DrawClipSpaceQuad(effect.get());
+        else
+            Draw(effect.get());
+        EXPECT_TRUE(InteriorIs(ReadBack(), c.color, 2));
     }
 }
 

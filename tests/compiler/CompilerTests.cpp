@@ -1,0 +1,468 @@
+// The compiler's backend run end to end on small transitions: each compiled
+// shader passes the runtime's checks and is executed by the interpreter
+// against a C++ rendering of the same program.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "compiler/Compiler.h"
+#include "compiler/Diagnostics.h"
+#include "compiler/EffectWriter.h"
+#include "host/fx/FxShaderCheck.h"
+#include "tests/compiler/ShaderInterpreter.h"
+
+namespace {
+
+using qc_test::Vec4;
+
+const qc::Profile kProfiles[] = {qc::Profile::Ps20, qc::Profile::Ps30};
+
+qc::CompiledTransition Compile(const std::string& source, std::optional<qc::Profile> profile) {
+    qc::CompiledTransition t = qc::CompileTransition(source, profile);
+    fx::ShaderFault fault;
+    EXPECT_TRUE(fx::CheckShader(t.shader.tokens, fault)) << fault.code << " " << fault.text << "\n"
+                                                         << t.shader.text;
+    return t;
+}
+
+// The inputs as the format sees them: from = (x, y, 0, 1) and to = (y, x,
+// 0.5, 1) at the format's coordinates.
+Vec4 From(float x, float y) { return {x, y, 0, 1}; }
+Vec4 To(float x, float y) { return {y, x, 0.5f, 1}; }
+
+struct Pixel {
+    float x, y; // the format's uv
+    float progress = 0.5f;
+    float width = 640, height = 360;
+};
+
+Vec4 Shade(const qc::CompiledTransition& t, const Pixel& p, std::string* fault = nullptr) {
+    qc_test::PixelInputs in;
+    in.texcoord = {p.x, 1.0f - p.y, 0, 0};
+    in.constants.assign(64, Vec4{0, 0, 0, 0});
+    in.constants[qc::kProgressRegister] = {p.progress, 0, 0, 0};
+    in.constants[qc::kSizeRegister] = {p.width, p.height, 0, 0};
+    for (const qc::BoundUniform& u : t.uniforms)
+        for (int c = 0; u.reg >= 0 && c < u.decl.columns; ++c)
+            for (int k = 0; k < u.decl.components; ++k)
+                in.constants[u.reg + c][k] = u.decl.defaults[c * u.decl.components + k];
+    in.sample = [](int s, float u, float v) {
+        // Back to the format's coordinates.
+        return s == 0 ? From(u, 1.0f - v) : To(u, 1.0f - v);
+    };
+    const qc_test::PixelResult r = qc_test::RunPixelShader(t.shader.tokens, in);
+    if (fault)
+        *fault = r.fault;
+    else
+        EXPECT_EQ(r.fault, "") << t.shader.text;
+    return r.color;
+}
+
+// --- Built-up functions against libm ------------------------------------------------
+
+struct BuiltIn {
+    const char* expr; // of x and y
+    double (*reference)(double x, double y);
+    float x0, x1, y0, y1; // ranges
+    double absTol, relTol;
+};
+
+const BuiltIn kBuiltIns[] = {
+    {"sin(x)", [](double x, double) { return std::sin(x); }, -3.2f, 3.2f, 0, 0, 2e-6, 0},
+    {"cos(x)", [](double x, double) { return std::cos(x); }, -3.2f, 3.2f, 0, 0, 2e-6, 0},
+    {"sin(x)", [](double x, double) { return std::sin(x); }, -100, 100, 0, 0, 3e-5, 0},
+    {"cos(x)", [](double x, double) { return std::cos(x); }, -1000, 1000, 0, 0, 3e-4, 0},
+    {"tan(x)", [](double x, double) { return std::tan(x); }, -1.4f, 1.4f, 0, 0, 1e-5, 1e-5},
+    {"asin(x)", [](double x, double) { return std::asin(x); }, -1, 1, 0, 0, 1e-5, 0},
+    {"acos(x)", [](double x, double) { return std::acos(x); }, -1, 1, 0, 0, 1e-5, 0},
+    {"atan(x)", [](double x, double) { return std::atan(x); }, -20, 20, 0, 0, 1e-5, 0},
+    {"atan(y, x)", [](double x, double y) { return std::atan2(y, x); }, -2, 2, -2, 2, 1e-5, 0},
+    {"floor(x)", [](double x, double) { return std::floor(x); }, -5.5f, 5.5f, 0, 0, 0, 0},
+    {"ceil(x)", [](double x, double) { return std::ceil(x); }, -5.5f, 5.5f, 0, 0, 0, 0},
+    {"fract(x)", [](double x, double) { return x - std::floor(x); }, -5.5f, 5.5f, 0, 0, 1e-6, 0},
+    {"trunc(x)", [](double x, double) { return std::trunc(x); }, -5.5f, 5.5f, 0, 0, 0, 0},
+    {"mod(x, y)", [](double x, double y) { return x - y * std::floor(x / y); }, -5, 5, 0.5f, 3,
+     2e-5, 0},
+    {"mod(x, -1.5)", [](double x, double) { return x + 1.5 * std::floor(x / -1.5); }, -5, 5, 0, 0,
+     2e-5, 0},
+    {"sign(x)", [](double x, double) { return double((x > 0) - (x < 0)); }, -2, 2, 0, 0, 0, 0},
+    {"step(0.3, x)", [](double x, double) { return x >= 0.3 ? 1.0 : 0.0; }, -1, 1, 0, 0, 0, 0},
+    {"smoothstep(0.2, 0.8, x)",
+     [](double x, double) {
+         const double t = std::fmin(std::fmax((x - 0.2) / 0.6, 0.0), 1.0);
+         return t * t * (3 - 2 * t);
+     },
+     -0.5f, 1.5f, 0, 0, 1e-6, 0},
+    {"smoothstep(y, 2.0, x)",
+     [](double x, double y) {
+         const double t = std::fmin(std::fmax((x - y) / (2 - y), 0.0), 1.0);
+         return t * t * (3 - 2 * t);
+     },
+     -1, 3, -1, 1, 1e-5, 0},
+    {"exp(x)", [](double x, double) { return std::exp(x); }, -5, 5, 0, 0, 0, 1e-5},
+    {"log(x)", [](double x, double) { return std::log(x); }, 0.01f, 100, 0, 0, 1e-5, 0},
+    {"exp2(x) + log2(y)", [](double x, double y) { return std::exp2(x) + std::log2(y); }, -3, 3,
+     0.1f, 8, 1e-5, 1e-6},
+    {"pow(x, 2.5)", [](double x, double) { return std::pow(x, 2.5); }, 0, 4, 0, 0, 1e-6, 1e-5},
+    {"pow(x, 3.0)", [](double x, double) { return x * x * x; }, -2, 2, 0, 0, 1e-6, 1e-6},
+    {"pow(x, y)", [](double x, double y) { return std::pow(x, y); }, 0.1f, 4, -2, 2, 1e-5, 1e-5},
+    {"sqrt(x)", [](double x, double) { return std::sqrt(x); }, 0, 100, 0, 0, 1e-6, 1e-6},
+    {"inversesqrt(x)", [](double x, double) { return 1 / std::sqrt(x); }, 0.01f, 100, 0, 0, 0,
+     1e-6},
+    {"length(vec2(x, y))", [](double x, double y) { return std::hypot(x, y); }, -3, 3, -3, 3, 1e-6,
+     1e-6},
+    {"distance(vec2(x, 1.0), vec2(0.5, y))",
+     [](double x, double y) { return std::hypot(x - 0.5, 1 - y); }, -3, 3, -3, 3, 1e-6, 1e-6},
+    {"normalize(vec3(x, y, 0.5)).y",
+     [](double x, double y) { return y / std::sqrt(x * x + y * y + 0.25); }, -3, 3, -3, 3, 1e-6, 0},
+    {"normalize(vec2(x, y)).x", [](double x, double y) { return x / std::hypot(x, y); }, 0.1f, 3,
+     -3, 3, 1e-6, 0},
+    {"sinh(x)", [](double x, double) { return std::sinh(x); }, -3, 3, 0, 0, 1e-5, 1e-5},
+    {"cosh(x)", [](double x, double) { return std::cosh(x); }, -3, 3, 0, 0, 1e-5, 1e-5},
+    {"tanh(x)", [](double x, double) { return std::tanh(x); }, -5, 5, 0, 0, 1e-5, 0},
+    {"degrees(x) + radians(y)", [](double x, double y) { return x * 180 / M_PI + y * M_PI / 180; },
+     -3, 3, -90, 90, 1e-4, 1e-6},
+    {"clamp(x, -0.5, y)", [](double x, double y) { return std::fmin(std::fmax(x, -0.5), y); }, -2,
+     2, 0, 1, 0, 0},
+    {"mix(x, y, 0.25)", [](double x, double y) { return x * 0.75 + y * 0.25; }, -2, 2, -1, 1, 1e-6,
+     0},
+    {"max(x, y) - min(x, y) + abs(x)",
+     [](double x, double y) { return std::fabs(x - y) + std::fabs(x); }, -2, 2, -2, 2, 1e-6, 0},
+    {"float(x < y) + 2.0 * float(x == y) + 4.0 * float(x >= 0.0)",
+     [](double x, double y) { return double(x < y) + 2 * double(x == y) + 4 * double(x >= 0); }, -1,
+     1, -1, 1, 0, 0},
+};
+
+class BuiltInTest : public ::testing::TestWithParam<std::tuple<BuiltIn, qc::Profile>> {};
+
+TEST_P(BuiltInTest, MatchesLibm) {
+    const BuiltIn& f = std::get<0>(GetParam());
+    const qc::Profile profile = std::get<1>(GetParam());
+    const std::string source =
+        std::string("vec4 transition(vec2 uv) {\n") + "  float x = " + std::to_string(f.x0) +
+        " + " + std::to_string(f.x1 - f.x0) + " * uv.x;\n" + "  float y = " + std::to_string(f.y0) +
+        " + " + std::to_string(f.y1 - f.y0) + " * uv.y;\n" + "  return vec4(" + f.expr +
+        ", 0.0, 0.0, 1.0);\n}\n";
+    qc::CompiledTransition t;
+    try {
+        t = Compile(source, profile);
+    } catch (const qc::CompileError& e) {
+        if (profile == qc::Profile::Ps20 &&
+            std::string(e.what()).find("slots") != std::string::npos)
+            GTEST_SKIP() << e.what();
+        FAIL() << e.what();
+    }
+    double worst = 0;
+    for (int i = 0; i <= 64; ++i) {
+        for (int j = 0; j <= (f.y0 == f.y1 ? 0 : 16); ++j) {
+            // Exactly the x and y the shader computes from its coordinate.
+            const float u = i / 64.0f, w = j / 16.0f;
+            const float v = 1.0f - (1.0f - w);
+            const float x =
+                std::stof(std::to_string(f.x0)) + std::stof(std::to_string(f.x1 - f.x0)) * u;
+            const float y =
+                std::stof(std::to_string(f.y0)) + std::stof(std::to_string(f.y1 - f.y0)) * v;
+            const Vec4 got = Shade(t, Pixel{u, w});
+            const double want = f.reference(x, y);
+            const double err = std::fabs(got[0] - want);
+            const double tol = f.absTol + f.relTol * std::fabs(want) + 1e-7;
+            worst = std::fmax(worst, err / tol);
+            ASSERT_LE(err, tol) << f.expr << " at x=" << x << " y=" << y << ": got " << got[0]
+                                << ", libm " << want << "\n"
+                                << t.shader.text;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Functions, BuiltInTest,
+                         ::testing::Combine(::testing::ValuesIn(kBuiltIns),
+                                            ::testing::ValuesIn(kProfiles)));
+
+// --- Control flow ---------------------------------------------------------------------
+
+struct FlowCase {
+    const char* name;
+    const char* source;
+    std::function<Vec4(float x, float y, float progress)> reference;
+};
+
+const FlowCase kFlow[] = {
+    {"nested branches and early returns",
+     R"(vec4 transition(vec2 uv) {
+  if (uv.x < 0.5) {
+    if (uv.y < 0.25) return vec4(1.0, 0.0, 0.0, 1.0);
+    else if (uv.y < progress) return getFromColor(uv);
+    float k = uv.x * 2.0;
+    if (k > 0.5) { k = k * k; } else { k = -k; }
+    return vec4(k);
+  } else if (uv.y > 0.9) {
+    return getToColor(uv) * 2.0;
+  }
+  return mix(getFromColor(uv), getToColor(uv), progress);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         if (x < 0.5f) {
+             if (y < 0.25f)
+                 return {1, 0, 0, 1};
+             if (y < p)
+                 return From(x, y);
+             float k = x * 2.0f;
+             k = k > 0.5f ? k * k : -k;
+             return {k, k, k, k};
+         }
+         if (y > 0.9f) {
+             const Vec4 t = To(x, y);
+             return {t[0] * 2, t[1] * 2, t[2] * 2, t[3] * 2};
+         }
+         const Vec4 a = From(x, y), b = To(x, y);
+         Vec4 r;
+         for (int k = 0; k < 4; ++k)
+             r[k] = a[k] + (b[k] - a[k]) * p;
+         return r;
+     }},
+    {"a loop that breaks on the data",
+     R"(vec4 transition(vec2 uv) {
+  float s = 0.0;
+  for (int i = 0; i < 6; i++) {
+    if (float(i) * 0.2 > uv.y) break;
+    s += uv.x;
+  }
+  return vec4(s, 0.0, 0.0, 1.0);
+})",
+     [](float x, float y, float) -> Vec4 {
+         float s = 0;
+         for (int i = 0; i < 6; i++) {
+             if (float(i) * 0.2f > y)
+                 break;
+             s += x;
+         }
+         return {s, 0, 0, 1};
+     }},
+    {"a float counter and a nested loop",
+     R"(vec4 transition(vec2 uv) {
+  vec2 acc = vec2(0.0);
+  for (float a = 0.0; a < 3.0; a += 1.0)
+    for (int b = 0; b < 4; b++)
+      if (b != 2) acc += vec2(a, float(b)) * uv;
+  return vec4(acc, progress, 1.0);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         float ax = 0, ay = 0;
+         for (float a = 0; a < 3; a += 1)
+             for (int b = 0; b < 4; b++)
+                 if (b != 2) {
+                     ax += a * x;
+                     ay += float(b) * y;
+                 }
+         return {ax, ay, p, 1};
+     }},
+    {"switch, arrays and matrices",
+     R"(const float weights[3] = float[3](0.25, 0.5, 0.25);
+vec4 transition(vec2 uv) {
+  int k = int(uv.x * 3.0);
+  float w = 0.0;
+  switch (k) { case 0: w = weights[0]; break; case 1: w = weights[1]; break; default: w = 2.0; }
+  mat2 m = mat2(1.0, 2.0, 3.0, 4.0);
+  vec2 v = m * uv;
+  return vec4(w, v, weights[k < 3 ? k : 2]);
+})",
+     [](float x, float y, float) -> Vec4 {
+         const float weights[3] = {0.25f, 0.5f, 0.25f};
+         const int k = int(x * 3.0f);
+         const float w = k == 0 ? weights[0] : k == 1 ? weights[1] : 2.0f;
+         return {w, 1 * x + 3 * y, 2 * x + 4 * y, weights[k < 3 ? k : 2]};
+     }},
+};
+
+class FlowTest : public ::testing::TestWithParam<std::tuple<FlowCase, qc::Profile>> {};
+
+TEST_P(FlowTest, MatchesTheProgram) {
+    const FlowCase& c = std::get<0>(GetParam());
+    const qc::CompiledTransition t = Compile(c.source, std::get<1>(GetParam()));
+    for (float p : {0.0f, 0.3f, 1.0f})
+        for (int i = 0; i <= 20; ++i)
+            for (int j = 0; j <= 20; ++j) {
+                const float x = i / 20.0f * 0.98f + 0.005f, y = j / 20.0f * 0.98f + 0.005f;
+                const Vec4 got = Shade(t, Pixel{x, 1.0f - (1.0f - y), p});
+                const Vec4 want = c.reference(x, y, p);
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_NEAR(got[k], want[k], 1e-5)
+                        << c.name << " at " << x << "," << y << " progress " << p << "\n"
+                        << t.shader.text;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, FlowTest,
+                         ::testing::Combine(::testing::ValuesIn(kFlow),
+                                            ::testing::ValuesIn(kProfiles)));
+
+// --- Register pressure ------------------------------------------------------------------
+
+// n values all live at once: each read is used at the start and at the end.
+std::string Pressure(int n, bool scalars) {
+    std::string s = "vec4 transition(vec2 uv) {\n";
+    for (int i = 0; i < n; ++i) {
+        const std::string k = std::to_string(i + 1);
+        if (scalars)
+            s += "  float a" + std::to_string(i) + " = uv.x * " + k + ".0 + uv.y * uv.y * " + k +
+                 ".5;\n";
+        else
+            s += "  vec4 a" + std::to_string(i) + " = getFromColor(uv * " + k + ".0 / " +
+                 std::to_string(n) + ".0);\n";
+    }
+    s += scalars ? "  float r = 0.0;\n" : "  vec4 r = vec4(0.0);\n";
+    for (int i = 0; i < n; ++i)
+        s += "  r = r * a" + std::to_string(i) + " + a" + std::to_string(n - 1 - i) + ";\n";
+    s += scalars ? "  return vec4(r);\n}\n" : "  return r;\n}\n";
+    return s;
+}
+
+Vec4 PressureReference(int n, bool scalars, float x, float y) {
+    std::vector<Vec4> a(n);
+    for (int i = 0; i < n; ++i) {
+        const float k = float(i + 1);
+        if (scalars)
+            a[i].fill(x * k + y * y * (k + 0.5f));
+        else
+            a[i] = From(x * k / float(n), y * k / float(n));
+    }
+    Vec4 r{0, 0, 0, 0};
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c < 4; ++c)
+            r[c] = r[c] * a[i][c] + a[n - 1 - i][c];
+    return r;
+}
+
+TEST(RegisterPressure, FillsPs20ExactlyAndRefusesBeyond) {
+    for (bool scalars : {false, true}) {
+        int largest = 0;
+        for (int n = 2; n <= (scalars ? 40 : 16); ++n) {
+            qc::CompiledTransition t;
+            try {
+                t = Compile(Pressure(n, scalars), qc::Profile::Ps20);
+            } catch (const qc::CompileError& e) {
+                const std::string what = e.what();
+                EXPECT_TRUE(what.find("temporary registers") != std::string::npos ||
+                            what.find("slots") != std::string::npos)
+                    << what;
+                continue;
+            }
+            largest = n;
+            EXPECT_LE(t.shader.temporaries, 12);
+            for (float x : {0.1f, 0.7f})
+                for (float y : {0.2f, 0.9f}) {
+                    const Vec4 got = Shade(t, Pixel{x, y});
+                    const Vec4 want = PressureReference(n, scalars, x, y);
+                    for (int c = 0; c < 4; ++c)
+                        ASSERT_NEAR(got[c], want[c], 1e-3 * (1 + std::fabs(want[c])))
+                            << n << (scalars ? " scalars" : " vectors") << "\n"
+                            << t.shader.text;
+                }
+        }
+        // Twelve vectors, or four scalars a register.
+        EXPECT_GE(largest, scalars ? 13 : 11) << (scalars ? "scalars" : "vectors");
+    }
+}
+
+TEST(RegisterPressure, MovesToPs30WhenPs20IsFull) {
+    const qc::CompiledTransition t = Compile(Pressure(16, false), std::nullopt);
+    EXPECT_EQ(t.shader.profile, qc::Profile::Ps30);
+    const Vec4 got = Shade(t, Pixel{0.3f, 0.6f});
+    const Vec4 want = PressureReference(16, false, 0.3f, 0.6f);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(got[c], want[c], 1e-3 * (1 + std::fabs(want[c])));
+}
+
+// --- Messages ---------------------------------------------------------------------------
+
+struct ErrorCase {
+    const char* source;
+    std::optional<qc::Profile> profile;
+    int line;
+    const char* message;
+};
+
+const ErrorCase kErrors[] = {
+    {"vec4 transition(vec2 uv) {\n  return colour;\n}\n", std::nullopt, 2, "undeclared identifier"},
+    {"vec4 other(vec2 uv) { return vec4(1.0); }\n", std::nullopt, 0,
+     "no function 'vec4 transition(vec2 uv)'"},
+    {"uniform vec2 c; // = vec3(1.0, 2.0, 3.0)\nvec4 transition(vec2 uv) { return vec4(c, 0.0, "
+     "1.0); }\n",
+     std::nullopt, 1, "has 3 values"},
+    {"uniform vec2 c; // = vec2(1.0, oops)\nvec4 transition(vec2 uv) { return vec4(c, 0.0, 1.0); "
+     "}\n",
+     std::nullopt, 1, "cannot read the default"},
+    {"vec4 transition(vec2 uv) {\n  float x = 0.0;\n  while (x < uv.x * 100000.0) x += 1.0;\n  "
+     "return vec4(x);\n}\n",
+     std::nullopt, 3, "does not end within"},
+    {"vec4 transition(vec2 uv) { return vec4(dFdx(uv.x)); }\n", qc::Profile::Ps20, 1,
+     "need ps_3_0"},
+    {"vec4 transition(vec2 uv) { if (uv.x < progress) discard; return vec4(1.0); }\n", std::nullopt,
+     1, "discard"},
+    {"uniform float a[3];\nvec4 transition(vec2 uv) { return vec4(a[0]); }\n", std::nullopt, 1,
+     "uniform arrays"},
+};
+
+class ErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(ErrorTest, SaysWhatAndWhere) {
+    const ErrorCase& c = GetParam();
+    try {
+        qc::CompileTransition(c.source, c.profile);
+        FAIL() << "compiled: " << c.source;
+    } catch (const qc::CompileError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        EXPECT_EQ(e.line, c.line) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, ErrorTest, ::testing::ValuesIn(kErrors));
+
+// --- Uniform declarations and the effect file -------------------------------------------
+
+struct UniformCase {
+    const char* line;
+    const char* type;
+    std::vector<float> defaults;
+};
+
+const UniformCase kUniforms[] = {
+    {"uniform float a; // = 0.5", "float", {0.5f}},
+    {"uniform float a /* = 0.6 */;", "float", {0.6f}},
+    {"uniform float a; // = 0.3; // a remark after the value", "float", {0.3f}},
+    {"uniform vec2 a; // = vec2(0.5)", "vec2", {0.5f, 0.5f}},
+    {"uniform ivec2 a; // = ivec2(4, 3)", "ivec2", {4, 3}},
+    {"uniform bool a; // = true", "bool", {1}},
+    {"uniform mat2 a; // = mat2(2.0)", "mat2", {2, 0, 0, 2}},
+    {"uniform vec4 a;", "vec4", {0, 0, 0, 0}},
+};
+
+class UniformTest : public ::testing::TestWithParam<UniformCase> {};
+
+TEST_P(UniformTest, ReadsTheDefault) {
+    const UniformCase& c = GetParam();
+    const std::vector<qc::UniformDecl> u = qc::ReadUniforms(std::string("\n") + c.line + "\n");
+    ASSERT_EQ(u.size(), 1u) << c.line;
+    EXPECT_EQ(u[0].glslType, c.type);
+    EXPECT_EQ(u[0].defaults, c.defaults) << c.line;
+    EXPECT_EQ(u[0].line, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Declarations, UniformTest, ::testing::ValuesIn(kUniforms));
+
+TEST(EffectFile, AUniformNamedLikeAHostSemanticKeepsItsDefault) {
+    const std::string glsl = "uniform float pixelSize; // = 50.0\n"
+                             "uniform float amount; // = 0.25\n"
+                             "vec4 transition(vec2 uv) { return vec4(pixelSize * amount); }\n";
+    const qc::CompiledTransition t = Compile(glsl, std::nullopt);
+    qc::EffectOptions options;
+    options.name = "T";
+    const std::string fx = qc::WriteEffect(t, glsl, options);
+    EXPECT_NE(fx.find("float pixelSize : Uniform_pixelSize = 50.0;"), std::string::npos) << fx;
+    EXPECT_NE(fx.find("float amount : amount = 0.25;"), std::string::npos) << fx;
+    EXPECT_NE(fx.find("//  uniform float pixelSize; // = 50.0"), std::string::npos) << fx;
+}
+} // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+// A small interpreter of the Direct3D 9 pixel shader instructions the
+// compiler emits, on one pixel, with the hardware's defined answers (rcp of 0
+// is infinite, log and rsq take |x|, pow takes |x|, sincos only inside
+// [-pi, pi]). Lets the tests run compiled programs without a device.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qc_test {
+
+using Vec4 = std::array<float, 4>;
+
+struct PixelInputs {
+    Vec4 texcoord{0, 0, 0, 0};
+    std::vector<Vec4> constants; // c0.. set by the host (defs override)
+    // The colour sampler s reads at (u, v).
+    std::function<Vec4(int sampler, float u, float v)> sample;
+};
+
+struct PixelResult {
+    Vec4 color{0, 0, 0, 0};
+    std::string fault; // empty, or what the shader did outside the rules
+};
+
+PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in);
+
+} // namespace qc_test
