@@ -163,8 +163,9 @@ def main():
             k, d = verdict(args, text, work)
             with lock:
                 failures.append(("seed-%d" % seed, kind, d, path))
-                print("seed %d: reduced to %d lines: %s (%s: %s)"
-                      % (seed, text.count("\n"), path, k, d))
+                print("seed %d: %s to %d lines: %s (%s: %s)"
+                      % (seed, "kept" if args.no_reduce else "reduced", text.count("\n"), path,
+                         k, d))
                 sys.stdout.flush()
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
