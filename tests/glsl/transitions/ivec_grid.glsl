@@ -4,8 +4,9 @@ uniform bvec2 flip; // = bvec2(true, false)
 
 vec4 transition(vec2 uv) {
     vec2 q = vec2(flip.x ? 1.0 - uv.x : uv.x, flip.y ? 1.0 - uv.y : uv.y);
-    int cx = int(floor(q.x * float(grid.x)));
-    int cy = int(floor(q.y * float(grid.y)));
+    // Offset so that no cell edge falls exactly on a pixel centre.
+    int cx = int(floor(q.x * float(grid.x) + 0.013));
+    int cy = int(floor(q.y * float(grid.y) + 0.013));
     int order = cx + cy * grid.z;
     int last = (grid.x - 1) + (grid.y - 1) * grid.z;
     float delay = float(order) / float(last + 1);
