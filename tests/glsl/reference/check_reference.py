@@ -34,6 +34,9 @@ CASES = [
     ("default in a block comment", "uniform float a /* = 0.4 */;\n"
      "vec4 transition(vec2 uv) { return vec4(a, 0.0, 0.0, 1.0); }", [], 0.0,
      [(3, 3, (102, 0, 0))]),
+    ("default followed by a remark", "uniform float a; // = 0.4; // not 0.9\n"
+     "vec4 transition(vec2 uv) { return vec4(a, 0.0, 0.0, 1.0); }", [], 0.0,
+     [(3, 3, (102, 0, 0))]),
     ("one value fills a vector", "uniform vec2 v; // = vec2(0.2)\n"
      "vec4 transition(vec2 uv) { return vec4(v, 0.0, 1.0); }", [], 0.0, [(3, 3, (51, 51, 0))]),
     ("ivec2 and bool defaults", "uniform ivec2 n; // = ivec2(3, 5)\nuniform bool b; // = true\n"

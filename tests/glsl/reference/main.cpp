@@ -118,9 +118,12 @@ std::map<std::string, Declared> DeclaredUniforms(const std::string& source) {
         std::regex::multiline);
     std::map<std::string, Declared> uniforms;
     for (auto it = std::sregex_iterator(source.begin(), source.end(), line);
-         it != std::sregex_iterator(); ++it)
-        uniforms[(*it)[2].str()] =
-            Declared{(*it)[1].str(), (*it)[3].matched ? (*it)[3].str() : (*it)[4].str()};
+         it != std::sregex_iterator(); ++it) {
+        // The value ends at a semicolon; a remark may follow it.
+        std::string value = (*it)[3].matched ? (*it)[3].str() : (*it)[4].str();
+        value = value.substr(0, value.find(';'));
+        uniforms[(*it)[2].str()] = Declared{(*it)[1].str(), value};
+    }
     return uniforms;
 }
 
