@@ -18,6 +18,7 @@ packages=(
   chromium fonts-dejavu-core
   nodejs
   glslang-dev glslang-tools spirv-tools libegl-dev libgles-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
+  libpng-dev
 )
 # The browser test drives Chromium through playwright-core from npm.
 command -v npm >/dev/null || packages+=(npm)

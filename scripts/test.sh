@@ -23,5 +23,11 @@ QUORVEL_WINE_STARTED=1 "$root/tests/preview/run.sh" "$build" || status=$?
 export QUORVEL_WINE_STARTED
 "$root/scripts/test-library.sh" "$build" || status=$?
 
+# GL transitions: ours and the kept regressions through quorvel-fxc and
+# Quorvel.dll against Mesa's rendering, then a short differential run.
+"$root/scripts/compare-glsl.sh" --one-size --out "$build/compare-glsl" \
+  "$root/tests/glsl/transitions" "$root/tests/glsl/regressions" || status=$?
+"$root/scripts/differential-glsl.sh" --count 10 --no-reduce --out "$build/differential-glsl" || status=$?
+
 "$root/scripts/fuzz.sh" "$build/native" "${QUORVEL_FUZZ_SECONDS:-30}" || status=$?
 exit $status

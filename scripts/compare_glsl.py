@@ -1,0 +1,351 @@
+#!/usr/bin/env python3
+"""Compiles GL transitions (vec4 transition(vec2 uv), getFromColor,
+getToColor, progress, ratio, uniforms with `// = default`) with quorvel-fxc,
+renders each through Quorvel.dll with the render tool at several progress
+values, renders the same GLSL with Mesa's own OpenGL (glsl-reference) from
+the same two images at the same size, and prints per transition, size and
+progress the largest channel difference and the share of pixels within 3
+levels. A transition matches when at least 99% of its pixels are within 3
+levels at every progress value and size. Exits 1 when a transition misses
+and is not listed as an expected failure. Run through scripts/compare-glsl.sh,
+which keeps one Wine session for the whole run."""
+import argparse
+import concurrent.futures
+import math
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+from fractions import Fraction
+
+from PIL import Image, ImageChops
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BAR_LEVELS = 3
+BAR_SHARE = 0.99
+
+SAMPLER = re.compile(r"^\s*uniform\s+sampler2D\s+(\w+)\s*;", re.M)
+
+
+def parse_size(text):
+    w, _, h = text.lower().partition("x")
+    if not (w.isdigit() and h.isdigit()) or int(w) < 1 or int(h) < 1:
+        raise argparse.ArgumentTypeError("bad size %r: expected WxH" % text)
+    return int(w), int(h)
+
+
+def parse_progress(text):
+    values = []
+    for part in text.split(","):
+        t = Fraction(part.strip()).limit_denominator(1000)
+        if t < 0 or t > 1:
+            raise argparse.ArgumentTypeError("progress %s outside 0..1" % part)
+        values.append(t)
+    return sorted(set(values))
+
+
+def frames_for(values):
+    """The render tool's frame i of N shows Time i/(N-1): the smallest N whose
+    grid holds every progress value."""
+    steps = 1
+    for t in values:
+        steps = steps * t.denominator // math.gcd(steps, t.denominator)
+    if steps > 400:
+        raise SystemExit("compare-glsl: the progress values need %d frames; use simpler fractions"
+                         % steps)
+    return steps + 1
+
+
+def make_image(path, size, seed):
+    """A smooth picture with soft shapes, different for every seed: enough
+    detail to show a misplaced read, no more than a few levels per pixel so
+    that filtering differences stay small."""
+    rnd = random.Random(seed)
+    w, h = size
+    waves = [(rnd.uniform(2, 9), rnd.uniform(2, 9), rnd.uniform(0, 6.3)) for _ in range(3)]
+    discs = [(rnd.uniform(0, w), rnd.uniform(0, h), rnd.uniform(0.1, 0.3) * min(w, h),
+              tuple(rnd.randrange(256) for _ in range(3))) for _ in range(3)]
+    im = Image.new("RGB", size)
+    px = im.load()
+    for y in range(h):
+        v = y / max(h - 1, 1)
+        for x in range(w):
+            u = x / max(w - 1, 1)
+            c = [128 + 110 * math.sin(fx * u + fy * v + ph) for fx, fy, ph in waves]
+            for cx, cy, r, colour in discs:
+                d = math.hypot(x - cx, y - cy)
+                a = min(1.0, max(0.0, (r - d) / (0.25 * r)))
+                c = [ci * (1 - a) + ki * a for ci, ki in zip(c, colour)]
+            px[x, y] = tuple(int(round(min(255, max(0, ci)))) for ci in c)
+    im.save(path)
+    return path
+
+
+def measure(ours, theirs):
+    """Largest channel difference and the share of pixels whose colour
+    channels are all within BAR_LEVELS."""
+    a = Image.open(ours).convert("RGB")
+    b = Image.open(theirs).convert("RGB")
+    if a.size != b.size:
+        raise ValueError("sizes differ: %s %s" % (a.size, b.size))
+    r, g, bl = ImageChops.difference(a, b).split()
+    worst = ImageChops.lighter(ImageChops.lighter(r, g), bl)
+    hist = worst.histogram()
+    largest = max(v for v in range(256) if hist[v]) if any(hist) else 0
+    within = sum(hist[: BAR_LEVELS + 1]) / float(a.size[0] * a.size[1])
+    return largest, within
+
+
+def read_expected(path):
+    """name -> reason, from a TSV: name, reason; # starts a comment."""
+    expected = {}
+    if path and os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                line = line.rstrip("\n")
+                if not line.strip() or line.startswith("#"):
+                    continue
+                cells = line.split("\t") + [""]
+                expected[cells[0].strip()] = cells[1].strip()
+    return expected
+
+
+def tool(build, name):
+    return os.path.join(build, "native", name)
+
+
+def compile_fx(build, source, fx, textures=None):
+    """quorvel-fxc; each texture file is copied beside the effect, which
+    names it relative to itself."""
+    cmd = [tool(build, "quorvel-fxc"), source, "-o", fx]
+    for name, path in sorted((textures or {}).items()):
+        copy = os.path.join(os.path.dirname(fx), name + os.path.splitext(path)[1])
+        shutil.copyfile(path, copy)
+        cmd += ["--texture", "%s=%s" % (name, os.path.basename(copy))]
+    return subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE)
+
+
+def textures_of(source):
+    """A sampler2D uniform reads textures/NAME.png beside the transition."""
+    with open(source, encoding="utf-8", errors="replace") as f:
+        names = SAMPLER.findall(f.read())
+    folder = os.path.join(os.path.dirname(os.path.abspath(source)), "textures")
+    return {n: os.path.join(folder, n + ".png") for n in names}
+
+
+def render_quorvel(fx, inputs, size, frames, folder):
+    cmd = [os.path.join(ROOT, "scripts", "quorvel-render"), "--effect", fx,
+           "--size", "%dx%d" % size, "--frames", str(frames),
+           "--from", inputs[0], "--to", inputs[1], "--out", folder]
+    return subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE)
+
+
+def render_quorvel_retried(fx, inputs, size, frames, folder):
+    """The render tool once more when a Wine process dies under it (a
+    killed process on a loaded machine is not the effect's fault)."""
+    q = render_quorvel(fx, inputs, size, frames, folder)
+    _, err = q.communicate()
+    if q.returncode != 0 and b"Killed" in err:
+        q = render_quorvel(fx, inputs, size, frames, folder)
+        _, err = q.communicate()
+    return q, err
+
+
+def render_reference(build, source, inputs, size, values, folder, textures):
+    os.makedirs(folder, exist_ok=True)
+    cmd = [tool(build, "glsl-reference"), source, "--from", inputs[0], "--to", inputs[1],
+           "--size", "%dx%d" % size]
+    for name, path in sorted(textures.items()):
+        cmd += ["--texture", "%s=%s" % (name, path)]
+    cmd += ["%s=%s" % (float(t), os.path.join(folder, "p%.4f.png" % float(t))) for t in values]
+    return subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE)
+
+
+class Result:
+    def __init__(self, name):
+        self.name = name
+        self.compiled = False
+        self.rendered = False
+        self.matched = False
+        self.why = ""
+        self.rows = []  # (size tag, progress, largest, within)
+
+
+def last_lines(data, limit=400):
+    text = data.decode(errors="replace").strip()
+    return text[-limit:].replace("\n", " | ")
+
+
+def compare_one(args, source, inputs_by_size, values, frames):
+    """Compiles, renders both ways and measures one transition."""
+    name = os.path.splitext(os.path.basename(source))[0]
+    result = Result(name)
+    work = os.path.join(args.out, name)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    fx = os.path.join(work, name + ".fx")
+    textures = textures_of(source)
+    missing = [p for p in textures.values() if not os.path.exists(p)]
+    if missing:
+        result.why = "no texture file " + ", ".join(missing)
+        return result
+    c = compile_fx(args.build, source, fx, textures)
+    if c.returncode != 0 or not os.path.exists(fx):
+        result.why = "does not compile: " + last_lines(c.stderr)
+        return result
+    result.compiled = True
+    rendered = True
+    matched = True
+    for size, inputs in inputs_by_size:
+        tag = "%dx%d" % size
+        ours_dir = os.path.join(work, tag, "quorvel")
+        ref_dir = os.path.join(work, tag, "reference")
+        r = render_reference(args.build, source, inputs, size, values, ref_dir, textures)
+        q, qerr = render_quorvel_retried(fx, inputs, size, frames, ours_dir)
+        _, rerr = r.communicate()
+        if r.returncode != 0:
+            result.why = "reference: " + last_lines(rerr)
+            rendered = False
+            break
+        if q.returncode != 0:
+            result.why = "render tool exit %d: %s" % (q.returncode, last_lines(qerr))
+            rendered = False
+            break
+        for t in values:
+            ours = os.path.join(ours_dir, "frame-%04d.png" % int(t * (frames - 1)))
+            theirs = os.path.join(ref_dir, "p%.4f.png" % float(t))
+            if not os.path.exists(ours):
+                result.why = "render tool wrote no %s" % os.path.basename(ours)
+                rendered = False
+                break
+            largest, within = measure(ours, theirs)
+            result.rows.append((tag, t, largest, within))
+            if within < BAR_SHARE:
+                matched = False
+                if not result.why:
+                    result.why = "%s progress %.3f: largest %d, %.2f%% within %d" % (
+                        tag, float(t), largest, within * 100, BAR_LEVELS)
+        if not rendered:
+            break
+    result.rendered = rendered
+    result.matched = rendered and matched
+    if not args.keep and result.matched:
+        shutil.rmtree(work, ignore_errors=True)
+    return result
+
+
+def main():
+    p = argparse.ArgumentParser(prog="compare-glsl.sh", description=__doc__)
+    p.add_argument("transitions", nargs="*",
+                   help="GL transition files or folders of them (default tests/glsl/transitions)")
+    p.add_argument("--size", default="131x97,160x90",
+                   help="output sizes WxH, separated by commas (default 131x97,160x90)")
+    p.add_argument("--progress", default="0,0.3,0.5,0.8,1",
+                   help="progress values compared, fractions or decimals (default 0,0.3,0.5,0.8,1)")
+    p.add_argument("--seed", type=int, default=1,
+                   help="seed of the two generated input pictures (default 1)")
+    p.add_argument("--expected-failures", default=os.path.join(ROOT, "tests", "glsl",
+                                                                "expected-failures.tsv"),
+                   help="names that may miss, with the reason (default tests/glsl/expected-failures.tsv)")
+    p.add_argument("--one-size", action="store_true",
+                   help="each transition at one of the sizes in turn, not at all of them")
+    p.add_argument("--jobs", type=int, default=2, help="transitions at once (default 2)")
+    p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-glsl"),
+                   help="working folder (default out/compare-glsl)")
+    p.add_argument("--keep", action="store_true", help="keep the frames of matches too")
+    p.add_argument("--summary", help="also write the per-transition outcome as TSV here")
+    p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
+                                                     os.path.join(ROOT, "build", "release")),
+                   help="build tree (default build/release)")
+    args = p.parse_args()
+    try:
+        sizes = [parse_size(s) for s in args.size.split(",")]
+        values = parse_progress(args.progress)
+    except (argparse.ArgumentTypeError, ValueError, ZeroDivisionError) as e:
+        p.error(str(e))
+    frames = frames_for(values)
+    for name in ("quorvel-fxc", "glsl-reference"):
+        if not os.path.exists(tool(args.build, name)):
+            p.error("no %s in %s (build first)" % (name, os.path.join(args.build, "native")))
+
+    sources = []
+    for item in args.transitions or [os.path.join(ROOT, "tests", "glsl", "transitions")]:
+        if os.path.isdir(item):
+            sources += sorted(os.path.join(item, f) for f in os.listdir(item) if f.endswith(".glsl"))
+        elif os.path.exists(item):
+            sources.append(item)
+        else:
+            p.error("no file %s" % item)
+    if not sources:
+        p.error("no transitions")
+    expected = read_expected(args.expected_failures)
+    args.out = os.path.abspath(args.out)
+    os.makedirs(args.out, exist_ok=True)
+    os.environ["QUORVEL_BUILD_DIR"] = os.path.abspath(args.build)
+
+    inputs_by_size = []
+    for i, size in enumerate(sizes):
+        folder = os.path.join(args.out, "inputs", "%dx%d" % size)
+        os.makedirs(folder, exist_ok=True)
+        inputs_by_size.append((size, [
+            make_image(os.path.join(folder, "from.png"), size, args.seed * 1000 + 2 * i),
+            make_image(os.path.join(folder, "to.png"), size, args.seed * 1000 + 2 * i + 1)]))
+
+    print("GLSL through quorvel-fxc and Quorvel.dll vs Mesa (%s; progress %s): "
+          "bar >= %d%% of pixels within %d levels"
+          % (", ".join("%dx%d" % s for s in sizes), ", ".join("%g" % float(t) for t in values),
+             BAR_SHARE * 100, BAR_LEVELS))
+    print("%-28s %-8s %8s %7s %9s  %s" % ("transition", "size", "progress", "largest",
+                                        "within 3", "verdict"))
+    started = time.time()
+    results = []
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+        futures = [pool.submit(compare_one, args, s,
+                               [inputs_by_size[i % len(inputs_by_size)]] if args.one_size
+                               else inputs_by_size, values, frames)
+                   for i, s in enumerate(sources)]
+        for future in futures:
+            result = future.result()
+            results.append(result)
+            for tag, t, largest, within in result.rows:
+                print("%-28s %-8s %8.3f %7d %8.2f%%  %s"
+                      % (result.name, tag, float(t), largest, within * 100,
+                         "ok" if within >= BAR_SHARE else "MISS"))
+            if result.matched:
+                verdict = "match" + (" (listed as an expected failure; drop it from the list)"
+                                     if result.name in expected else "")
+            else:
+                verdict = "MISS: %s%s" % (result.why, " (expected: %s)" % expected[result.name]
+                                          if result.name in expected else "")
+            print("%-28s => %s" % (result.name, verdict))
+            sys.stdout.flush()
+
+    compiled = sum(r.compiled for r in results)
+    rendered = sum(r.rendered for r in results)
+    matched = sum(r.matched for r in results)
+    print()
+    print("%d transitions: %d compile, %d render, %d match (%.0f s)"
+          % (len(results), compiled, rendered, matched, time.time() - started))
+    if args.summary:
+        with open(args.summary, "w", encoding="utf-8") as f:
+            f.write("name\tcompiled\trendered\tmatched\twhy\n")
+            for r in results:
+                f.write("%s\t%d\t%d\t%d\t%s\n" % (r.name, r.compiled, r.rendered, r.matched,
+                                                  r.why.replace("\t", " ")))
+    unexpected = [r.name for r in results if not r.matched and r.name not in expected]
+    if unexpected:
+        print("compare-glsl: misses not listed in %s: %s"
+              % (os.path.relpath(args.expected_failures, ROOT), ", ".join(unexpected)),
+              file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
