@@ -52,13 +52,16 @@ bool IsHostSemantic(const std::string& name) {
     return false;
 }
 
-// The format samples linearly with clamped edges. A sampler read only at
-// the coordinate each pixel gets lands on texel centres, where point
-// sampling gives the same colour exactly and linear filtering on some
-// devices a level or two off: that one samples by points.
+// The format samples linearly with clamped edges. An input (From, To) read
+// only at the coordinate each pixel gets lands on texel centres, since the
+// inputs come at the output's size, where point sampling gives the same
+// colour exactly and linear filtering on some devices a level or two off:
+// that one samples by points. An author's texture has a size of its own and
+// is always filtered.
 std::string SamplerStates(const CompiledShader& s, int sampler) {
+    const bool input = sampler == 0 || sampler == 1;
     const bool linear =
-        std::find(s.filtered.begin(), s.filtered.end(), sampler) != s.filtered.end();
+        !input || std::find(s.filtered.begin(), s.filtered.end(), sampler) != s.filtered.end();
     const char* filter = linear ? "Linear" : "Point";
     return std::string("    MinFilter = ") + filter + ";\n    MagFilter = " + filter +
            ";\n    MipFilter = None;\n    AddressU = Clamp;\n    AddressV = Clamp;\n";

@@ -385,7 +385,9 @@ class Selector {
                 m.src.push_back(o);
                 continue;
             }
-            if (s.abs && profile_ == Profile::Ps20)
+            // ps_3_0 takes _abs on all of an instruction's constants or on
+            // none; a constant's absolute value goes through a temporary.
+            if (s.abs && (profile_ == Profile::Ps20 || s.file == File::Const))
                 s = materialize(s, s.width);
             const int count = ln == Lanes::PerComponent ? width : s.width;
             if (!readable(s, ln, lane, count, dstScalar))
