@@ -2,6 +2,7 @@
 
 #include "com/ComPtr.h"
 #include "com/HResult.h"
+#include "effect/HostContract.h"
 #include "host/render/RenderHost.h"
 
 namespace quorvelbench {
@@ -33,9 +34,9 @@ HRESULT OpenTransition(quorvelrender::Session& session, IDirect3DDevice9* device
                        const std::wstring& folder, const std::wstring& effect,
                        const std::wstring& technique, bool transition) {
     quorvelrender::HostParameter file, name;
-    file.name = L"ShaderFilename";
+    file.name = quorvel::kShaderFilenameParameter;
     file.from.s = effect;
-    name.name = L"Technique";
+    name.name = quorvel::kTechniqueParameter;
     name.from.s = technique;
     RETURN_IF_FAILED(session.Open(device, folder, false, transition));
     RETURN_IF_FAILED(quorvelrender::PutParameter(session.editor(), nullptr, file));

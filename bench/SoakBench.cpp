@@ -22,6 +22,7 @@
 #include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/UniqueAny.h"
+#include "effect/HostContract.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
 
@@ -285,8 +286,8 @@ class FrameworkDrawer : public Drawer {
         RETURN_IF_FAILED(m_create(m_device, m_path.c_str(), nullptr, nullptr, 0, nullptr,
                                   m_effect.put(), nullptr));
         RETURN_IF_FAILED(m_effect->SetTechnique(m_technique.c_str()));
-        m_from = m_effect->GetParameterBySemantic(nullptr, "InputTexture0");
-        m_to = m_effect->GetParameterBySemantic(nullptr, "InputTexture1");
+        m_from = m_effect->GetParameterBySemantic(nullptr, quorvel::g_inputTextureSemantics[0]);
+        m_to = m_effect->GetParameterBySemantic(nullptr, quorvel::g_inputTextureSemantics[1]);
         m_time = m_effect->GetParameterBySemantic(nullptr, "Time");
         return m_from ? S_OK : E_FAIL;
     }
