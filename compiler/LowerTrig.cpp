@@ -27,13 +27,20 @@ int Polynomial(Builder& b, int x, std::initializer_list<double> coefficients) {
 }
 } // namespace
 
-// sincos is defined on [-pi, pi] only: x - 2 pi round(x / 2 pi).
+// sincos is defined on [-pi, pi] only: x - 2 pi round(x / 2 pi). The
+// whole turns k are subtracted in two parts (6.28125 has few bits, so k times
+// it is exact), which keeps hash-like sin(large x) close to the true value;
+// the clamp keeps a k rounded the other way inside the domain.
 int ReduceAngle(Builder& b, int x) {
     if (b.isConst(x))
         return x;
-    const int turns = b.frc(b.mad(x, b.constant(static_cast<float>(0.5 / kPi)), b.constant(0.5f)));
-    return b.mad(turns, b.constant(static_cast<float>(2 * kPi)),
-                 b.constant(static_cast<float>(-kPi)));
+    constexpr double kHigh = 6.28125;
+    const int t = b.mad(x, b.constant(static_cast<float>(0.5 / kPi)), b.constant(0.5f));
+    const int k = b.sub(t, b.frc(t));
+    int r = b.mad(k, b.constant(static_cast<float>(-kHigh)), x);
+    r = b.mad(k, b.constant(static_cast<float>(kHigh - 2 * kPi)), r);
+    const float pi = std::nextafter(static_cast<float>(kPi), 0.0f);
+    return b.max(b.min(r, b.constant(pi)), b.constant(-pi));
 }
 
 int Sin(Builder& b, int x) {
