@@ -10,6 +10,7 @@ levels at every progress value and size. Exits 1 when a transition misses
 and is not listed as an expected failure. Run through scripts/compare-glsl.sh,
 which keeps one Wine session for the whole run."""
 import argparse
+import atexit
 import concurrent.futures
 import math
 import os
@@ -22,6 +23,9 @@ import time
 from fractions import Fraction
 
 from PIL import Image, ImageChops
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from quorvel.wine import DesktopKeeper  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BAR_LEVELS = 3
@@ -305,6 +309,8 @@ def main():
                                         "within 3", "verdict"))
     started = time.time()
     results = []
+    # One Wine program kept open holds the desktop between the renders.
+    atexit.register(DesktopKeeper().__enter__().__exit__)
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
         futures = [pool.submit(compare_one, args, s,
                                [inputs_by_size[i % len(inputs_by_size)]] if args.one_size

@@ -9,6 +9,7 @@ bar without a reason in the misses file, or when more entries miss than
 allowed. Run through scripts/compare-xfade.sh, which keeps one Wine session
 for the whole run."""
 import argparse
+import atexit
 import math
 import os
 import shutil
@@ -20,6 +21,7 @@ from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import ROOT, ffmpeg, render  # noqa: E402
+from quorvel.wine import DesktopKeeper  # noqa: E402
 from quorvel.library import read_misses, xfade_entries  # noqa: E402
 BAR_DIFF = 2  # largest channel difference that always passes
 BAR_SHARE = 0.99  # else at least this share of pixels within BAR_DIFF
@@ -189,6 +191,9 @@ def main():
           % ("name", "xfade", "size", "Time", "largest", "within 2", "PSNR dB", "verdict"))
     failed = {}  # name -> worst figures
     table = []
+    # One Wine program kept open holds the desktop between the renders, which
+    # the ffmpeg runs in between would otherwise let close.
+    atexit.register(DesktopKeeper().__enter__().__exit__)
     for entry in entries:
         name = entry["name"]
         ok = True
