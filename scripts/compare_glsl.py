@@ -26,6 +26,7 @@ from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel.wine import DesktopKeeper  # noqa: E402
+from quorvel.options import parse_size, parse_unit_fractions  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BAR_LEVELS = 3
@@ -34,21 +35,8 @@ BAR_SHARE = 0.99
 SAMPLER = re.compile(r"^\s*uniform\s+sampler2D\s+(\w+)\s*;", re.M)
 
 
-def parse_size(text):
-    w, _, h = text.lower().partition("x")
-    if not (w.isdigit() and h.isdigit()) or int(w) < 1 or int(h) < 1:
-        raise argparse.ArgumentTypeError("bad size %r: expected WxH" % text)
-    return int(w), int(h)
-
-
 def parse_progress(text):
-    values = []
-    for part in text.split(","):
-        t = Fraction(part.strip()).limit_denominator(1000)
-        if t < 0 or t > 1:
-            raise argparse.ArgumentTypeError("progress %s outside 0..1" % part)
-        values.append(t)
-    return sorted(set(values))
+    return parse_unit_fractions(text, "progress")
 
 
 def frames_for(values):

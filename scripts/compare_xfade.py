@@ -22,26 +22,14 @@ from PIL import Image, ImageChops
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import ROOT, ffmpeg, render  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
+from quorvel.options import parse_size, parse_unit_fractions  # noqa: E402
 from quorvel.library import read_misses, xfade_entries  # noqa: E402
 BAR_DIFF = 2  # largest channel difference that always passes
 BAR_SHARE = 0.99  # else at least this share of pixels within BAR_DIFF
 
 
-def parse_size(text):
-    w, _, h = text.lower().partition("x")
-    if not (w.isdigit() and h.isdigit()) or int(w) < 1 or int(h) < 1:
-        raise argparse.ArgumentTypeError("bad size %r: expected WxH" % text)
-    return int(w), int(h)
-
-
 def parse_times(text):
-    times = []
-    for part in text.split(","):
-        t = Fraction(part.strip()).limit_denominator(1000)
-        if t < 0 or t > 1:
-            raise argparse.ArgumentTypeError("Time %s outside 0..1" % part)
-        times.append(t)
-    return sorted(set(times))
+    return parse_unit_fractions(text, "Time")
 
 
 def steps_for(times):
