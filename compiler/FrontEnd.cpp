@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
 
 namespace qc {
@@ -77,13 +78,7 @@ void InitGlslang() {
             if (text.find("transition") != std::string::npos)
                 text = "no function 'vec4 transition(vec2 uv)': " + text;
         } else if (number >= 1) {
-            static const std::regex quoted(R"('([^']+)')");
-            std::smatch q;
-            if (std::regex_search(text, q, quoted)) {
-                const size_t at = lines[number - 1].find(q[1].str());
-                if (at != std::string::npos)
-                    column = static_cast<int>(at) + 1;
-            }
+            column = ColumnOfQuotedName(text, lines[number - 1]);
         }
         while (!text.empty() && (text.back() == ' ' || text.back() == '\r'))
             text.pop_back();

@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 
+#include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
 
 namespace qc {
@@ -133,15 +134,8 @@ std::vector<uint32_t> Words(const std::string& s) {
         const int number = std::atoi(m[1].str().c_str());
         std::string text = m[2].str();
         int column = 1;
-        if (number >= 1 && number <= static_cast<int>(lines.size())) {
-            static const std::regex quoted(R"('([^']+)')");
-            std::smatch q;
-            if (std::regex_search(text, q, quoted)) {
-                const size_t at = lines[number - 1].find(q[1].str());
-                if (at != std::string::npos)
-                    column = static_cast<int>(at) + 1;
-            }
-        }
+        if (number >= 1 && number <= static_cast<int>(lines.size()))
+            column = ColumnOfQuotedName(text, lines[number - 1]);
         while (!text.empty() && (text.back() == ' ' || text.back() == '\r'))
             text.pop_back();
         // In the words of Windows' compiler.

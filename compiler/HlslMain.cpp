@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
 #include "compiler/Emit.h"
 #include "compiler/HlslFrontEnd.h"
@@ -58,11 +59,6 @@ std::string Backend(const HlslShader& hlsl, Profile profile) {
     if (!fx::CheckShader(tokens, fault))
         throw CompileError(0, 1, std::string(fault.code) + ": " + fault.text);
     return ShaderText(tokens);
-}
-
-int Fail(const std::string& message) {
-    std::cerr << "quorvel-fxc: " << message << "\n";
-    return 1;
 }
 
 } // namespace
@@ -141,22 +137,8 @@ int HlslMain(int argc, char** argv) {
             std::cerr << input << ": error " << code << ": " << entry << ": " << what << "\n";
         return 1;
     }
-    // Written beside the target and renamed: never half a file.
-    const std::string temp = output + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return Fail("cannot write '" + output + "'");
-        }
-    }
-    if (std::rename(temp.c_str(), output.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return Fail("cannot write '" + output + "': " + std::strerror(errno));
-    }
-    return 0;
+    std::string error;
+    return WriteWhole(output, text, error) ? 0 : Fail(error);
 }
 
 } // namespace qc

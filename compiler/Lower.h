@@ -8,6 +8,17 @@
 
 namespace qc {
 
+// f applied to each component of x, the results put together again.
+template <class F> int PerComponent(Builder& b, int x, F f) {
+    const int n = b.width(x);
+    if (n == 1)
+        return f(x);
+    std::vector<int> parts;
+    for (int i = 0; i < n; ++i)
+        parts.push_back(f(b.component(x, i)));
+    return b.concat(parts);
+}
+
 // Comparisons and logic: booleans are 0 or 1.
 int LessThan(Builder& b, int x, int y);
 int LessEqual(Builder& b, int x, int y);

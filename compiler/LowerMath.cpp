@@ -71,18 +71,6 @@ int Sqrt(Builder& b, int x) {
     return b.concat(parts);
 }
 
-namespace {
-template <class F> int PerComponent(Builder& b, int x, F f) {
-    const int n = b.width(x);
-    if (n == 1)
-        return f(x);
-    std::vector<int> parts;
-    for (int i = 0; i < n; ++i)
-        parts.push_back(f(b.component(x, i)));
-    return b.concat(parts);
-}
-} // namespace
-
 int Exp(Builder& b, int x) {
     const int scaled = b.mul(x, b.constant(1.4426950408889634f));
     return PerComponent(b, scaled, [&](int c) { return b.exp2(c); });

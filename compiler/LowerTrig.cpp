@@ -7,16 +7,6 @@ namespace qc {
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 
-template <class F> int PerComponent(Builder& b, int x, F f) {
-    const int n = b.width(x);
-    if (n == 1)
-        return f(x);
-    std::vector<int> parts;
-    for (int i = 0; i < n; ++i)
-        parts.push_back(f(b.component(x, i)));
-    return b.concat(parts);
-}
-
 // Horner's rule over coefficients from the highest power down.
 int Polynomial(Builder& b, int x, std::initializer_list<double> coefficients) {
     auto c = coefficients.begin();

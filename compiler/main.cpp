@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "compiler/CommandSupport.h"
 #include "compiler/Compiler.h"
 #include "compiler/Diagnostics.h"
 #include "compiler/EffectWriter.h"
@@ -45,12 +46,9 @@ std::string Technique(const std::string& path) {
     return name;
 }
 
-int Fail(const std::string& message) {
-    std::cerr << "quorvel-fxc: " << message << "\n";
-    return 1;
-}
-
 } // namespace
+
+using qc::Fail;
 
 int main(int argc, char** argv) {
     if (qc::IsHlslRequest(argc, argv))
@@ -146,20 +144,6 @@ int main(int argc, char** argv) {
     options.name = name.empty() ? Technique(input) : name;
     options.sourceName = input.substr(input.find_last_of('/') + 1);
     const std::string text = qc::WriteEffect(compiled, source, options);
-    // Written beside the target and renamed: never half a file.
-    const std::string temp = output + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return Fail("cannot write '" + output + "'");
-        }
-    }
-    if (std::rename(temp.c_str(), output.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return Fail("cannot write '" + output + "': " + std::strerror(errno));
-    }
-    return 0;
+    std::string error;
+    return qc::WriteWhole(output, text, error) ? 0 : Fail(error);
 }
