@@ -252,16 +252,16 @@ def table(tables):
     for name, described_table in sorted(described.items()):
         known = {c["Column"]: c for c in SCHEMA.get(name, [])}
         for name_of_column in described_table.columns:
-            spec = known.get(name_of_column)
-            if spec is None:
+            column = known.get(name_of_column)
+            if column is None:
                 missing.append("%s.%s" % (name, name_of_column))
                 continue
             keys = None
-            if spec["KeyTable"]:
-                keys = ";".join(t for t in spec["KeyTable"].split(";") if t in described) or None
-            low, high = spec["Range"] or (None, None)
+            if column["KeyTable"]:
+                keys = ";".join(t for t in column["KeyTable"].split(";") if t in described) or None
+            low, high = column["Range"] or (None, None)
             # Every text column has a category; Text where only a set limits it.
-            category = spec["Category"]
+            category = column["Category"]
             if category is None and described_table.kind(name_of_column) == "s":
                 category = "Text"
             result.rows.append({"Table": name, "Column": name_of_column,
@@ -270,9 +270,9 @@ def table(tables):
                                 "MinValue": "" if low is None else str(low),
                                 "MaxValue": "" if high is None else str(high),
                                 "KeyTable": keys or "",
-                                "KeyColumn": str(spec["KeyColumn"]) if keys else "",
-                                "Category": category or "", "Set": spec["Set"] or "",
-                                "Description": spec["Description"]})
+                                "KeyColumn": str(column["KeyColumn"]) if keys else "",
+                                "Category": category or "", "Set": column["Set"] or "",
+                                "Description": column["Description"]})
     if missing:
         raise SystemExit("validation: no description for " + ", ".join(missing))
     return result
