@@ -8,4 +8,4 @@
 # tests/glsl/expected-failures.tsv does not list.
 # One Wine session serves the whole run (or the caller's, when
 # QUORVEL_WINE_STARTED is exported). Options: see --help.
-exec "$(dirname "$0")/glsl-session.sh" compare_glsl.py "$@"
+exec "$(dirname "$0")/wine-python.sh" compare_glsl.py "$@"

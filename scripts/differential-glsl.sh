@@ -3,4 +3,4 @@
 # generated GL transitions, with failures reduced to small cases (see
 # scripts/differential_glsl.py). One Wine session for the whole run (or the
 # caller's, when QUORVEL_WINE_STARTED is exported). Options: see --help.
-exec "$(dirname "$0")/glsl-session.sh" differential_glsl.py "$@"
+exec "$(dirname "$0")/wine-python.sh" differential_glsl.py "$@"

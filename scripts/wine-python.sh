@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs one of the GLSL comparison programs (SCRIPT.py in scripts/) with the
-# Pillow interpreter, the build tree made if it is missing, and one Wine
-# session for the whole run (or the caller's, when QUORVEL_WINE_STARTED is
-# exported). Usage: scripts/glsl-session.sh SCRIPT.py [options]
+# Runs one of the comparison programs (SCRIPT.py in scripts/) with the Pillow
+# interpreter, the build tree made if it is missing, and one Wine session for
+# the whole run (or the caller's, when QUORVEL_WINE_STARTED is exported).
+# Usage: scripts/wine-python.sh SCRIPT.py [options]
 #   QUORVEL_BUILD_DIR  build tree (default build/release; built when missing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
