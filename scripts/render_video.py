@@ -10,12 +10,13 @@ Called by scripts/quorvel-render with the tool's arguments; without a clip
 or --video it hands them back unchanged.
 Extra options: --video OUT, --fps RATE (for image or folder inputs; default
 25, or the first clip's rate)."""
-import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+
+from quorvel import ffmpeg
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WRAPPER = os.path.join(HERE, "quorvel-render")
@@ -48,21 +49,9 @@ def is_clip(path):
 
 def probe(clip):
     """(width, height, rate) of the clip's first video stream."""
-    result = subprocess.run(
-        ["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-         "stream=width,height,r_frame_rate,avg_frame_rate", "-of", "json", clip],
-        capture_output=True, text=True)
-    streams = []
-    if result.returncode == 0:
-        try:
-            streams = json.loads(result.stdout).get("streams", [])
-        except ValueError:
-            streams = []
-    if not streams or not streams[0].get("width"):
-        detail = result.stderr.strip().splitlines()
-        raise Failure(EXIT_INPUT, "cannot read video clip %s%s" % (
-            clip, ": " + detail[-1] if detail else ": no video stream"))
-    stream = streams[0]
+    stream, detail = ffmpeg.video_stream(clip)
+    if stream is None:
+        raise Failure(EXIT_INPUT, "cannot read video clip %s: %s" % (clip, detail))
     rate = stream.get("avg_frame_rate", "0/0")
     if rate in ("0/0", "0/1"):
         rate = stream.get("r_frame_rate", "25/1")
@@ -71,12 +60,12 @@ def probe(clip):
 
 def decode(clip, folder, size, frames):
     os.makedirs(folder)
-    command = ["ffmpeg", "-nostdin", "-v", "error", "-i", clip, "-vf",
-               "scale=%d:%d" % size, "-start_number", "0"]
+    command = ffmpeg.command("-i", clip, "-vf", "scale=%d:%d" % size, "-start_number", "0",
+                             overwrite=False)
     if frames:
         command += ["-frames:v", str(frames)]
     result = subprocess.run(command + [os.path.join(folder, "%05d.png")],
-                            capture_output=True, text=True)
+                            capture_output=True, text=True, stdin=subprocess.DEVNULL)
     count = len(os.listdir(folder))
     if result.returncode != 0 or count == 0:
         detail = result.stderr.strip().splitlines()
@@ -103,12 +92,13 @@ def encode(frames, rate, out):
     stem, extension = os.path.splitext(name)
     os.makedirs(folder, exist_ok=True)
     partial = os.path.join(folder, ".%s.partial-%d%s" % (stem, os.getpid(), extension))
-    command = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-framerate", rate, "-start_number",
-               "0", "-i", os.path.join(frames, "frame-%04d.png")]
+    command = ffmpeg.command("-framerate", rate, "-start_number", "0", "-i",
+                             os.path.join(frames, "frame-%04d.png"))
     command += encoder_arguments(extension.lower()) + [partial]
     say("encoding %s at %s fps" % (out, rate))
     try:
-        result = subprocess.run(command, capture_output=True, text=True)
+        result = subprocess.run(command, capture_output=True, text=True,
+                                stdin=subprocess.DEVNULL)
         if result.returncode != 0:
             detail = result.stderr.strip().splitlines()
             raise Failure(EXIT_RENDER, "cannot encode %s%s" % (
