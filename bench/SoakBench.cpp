@@ -1,16 +1,18 @@
 // Long-run soaks on the real device. Prints the process's committed bytes,
 // its working set, its handle count and the live Direct3D objects
-// (references on the device) at checkpoints; after warm-up none of them
-// should grow. Run with scripts/soak.sh, which sets the three frame soaks
-// side by side.
+// (references on the device) at checkpoints, with the committed bytes split
+// by where they live (bench/MemoryRegions.h); after warm-up none of them
+// should grow. Run with scripts/soak.sh, which sets the frame soaks side by
+// side.
 //
-//   bench_soak.exe product|framework|shaders [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
+//   bench_soak.exe product|framework|shaders|device [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
 //     a crossfade for FRAMES frames (100,000), the output size changing every
 //     SIZE_EVERY (1,000) and the shader made anew every INITIALIZE_EVERY
 //     (10,000): through Quorvel.dll (Initialize), through the stand-in effect
-//     framework alone (the effect created and released), or as a plain
-//     Direct3D pixel shader of the same bytecode (created and released). The
-//     two controls tell growth of ours from growth below us.
+//     framework alone (the effect created and released), as a plain
+//     Direct3D pixel shader of the same bytecode (created and released), or
+//     by the fixed-function stages with no shader at all (only the geometry
+//     made anew). The controls tell growth of ours from growth below us.
 //   bench_soak.exe clips [CLIPS [FRAMES_PER_CLIP]]
 //     the host's rhythm: per clip a new transform (created, its store filled,
 //     initialised, FRAMES_PER_CLIP frames (250), released) over the library's
@@ -19,6 +21,7 @@
 //     the same clips through the stand-in effect framework alone, as a control.
 
 #include "bench/BenchSupport.h"
+#include "bench/MemoryRegions.h"
 #include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/UniqueAny.h"
@@ -29,6 +32,7 @@
 #include <d3dx9.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -112,11 +116,15 @@ void Print(const char* when, const char* unit, int count, IDirect3DDevice9* devi
     // Every Direct3D object holds a reference on its device; the bench's
     // own (device context, input and output textures) are taken off.
     const ULONG live = DeviceReferences(device) - ownReferences;
+    MemoryRegions regions;
+    const std::string where = SUCCEEDED(ReadMemoryRegions(regions))
+                                  ? FormatMemoryRegions(regions)
+                                  : std::string("regions unread");
     std::printf("%-7s %s %7d  committed %10llu  working set %10llu  handles %5lu  "
-                "live Direct3D objects %3lu\n",
+                "live Direct3D objects %3lu  %s\n",
                 when, unit, count, static_cast<unsigned long long>(committed),
                 static_cast<unsigned long long>(memory.WorkingSetSize), HandleCount(),
-                static_cast<unsigned long>(live));
+                static_cast<unsigned long>(live), where.c_str());
     std::fflush(stdout);
 }
 
@@ -390,6 +398,46 @@ class ShaderDrawer : public Drawer {
     ComPtr<IDirect3DPixelShader9> m_shader;
 };
 
+// No shader: the fixed-function stages blend the two inputs by the texture
+// factor, on the same geometry, so only the device's own objects come and go.
+class DeviceDrawer : public Drawer {
+  public:
+    void Open(IDirect3DDevice9* device) { m_device = device; }
+    HRESULT Initialize() override { return m_geometry.Initialize(m_device); }
+    HRESULT Render(int frameInSpan, int span, const Frames& f) override {
+        const DWORD weight = static_cast<DWORD>(255 * frameInSpan / span);
+        for (DWORD s = 0; s < 2; ++s) {
+            RETURN_IF_FAILED(m_device->SetSamplerState(s, D3DSAMP_MINFILTER, D3DTEXF_POINT));
+            RETURN_IF_FAILED(m_device->SetSamplerState(s, D3DSAMP_MAGFILTER, D3DTEXF_POINT));
+            RETURN_IF_FAILED(m_device->SetSamplerState(s, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP));
+            RETURN_IF_FAILED(m_device->SetSamplerState(s, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP));
+            RETURN_IF_FAILED(m_device->SetTextureStageState(s, D3DTSS_TEXCOORDINDEX, 0));
+            RETURN_IF_FAILED(m_device->SetTextureStageState(s, D3DTSS_COLORARG1, D3DTA_TEXTURE));
+            RETURN_IF_FAILED(m_device->SetTextureStageState(s, D3DTSS_COLORARG2, D3DTA_CURRENT));
+        }
+        // From, then weight To + (1 - weight) From.
+        RETURN_IF_FAILED(m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1));
+        RETURN_IF_FAILED(
+            m_device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA));
+        RETURN_IF_FAILED(m_device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_DISABLE));
+        RETURN_IF_FAILED(m_device->SetRenderState(D3DRS_TEXTUREFACTOR, weight << 24));
+        RETURN_IF_FAILED(m_device->SetTexture(0, f.in0.get()));
+        RETURN_IF_FAILED(m_device->SetTexture(1, f.in1.get()));
+        RETURN_IF_FAILED(m_device->SetVertexShader(nullptr));
+        RETURN_IF_FAILED(m_device->SetPixelShader(nullptr));
+        const HRESULT hr =
+            DrawInto(m_device, m_geometry, f, [&] { return m_geometry.Draw(m_device); });
+        m_device->SetTexture(0, nullptr);
+        m_device->SetTexture(1, nullptr);
+        return hr;
+    }
+    void Close() override { m_geometry.Close(m_device); }
+
+  private:
+    IDirect3DDevice9* m_device = nullptr;
+    Geometry m_geometry;
+};
+
 int FrameSoak(const char* mode, int argc, char** argv) {
     // Frames, then how often the size changes and the shader is made anew
     // (0: never), so a growth can be traced to one of them.
@@ -412,8 +460,12 @@ int FrameSoak(const char* mode, int argc, char** argv) {
     ProductDrawer product;
     FrameworkDrawer framework;
     ShaderDrawer shaders;
+    DeviceDrawer fixed;
     Drawer* drawer = nullptr;
-    if (std::strcmp(mode, "product") == 0) {
+    if (std::strcmp(mode, "device") == 0) {
+        fixed.Open(device);
+        drawer = &fixed;
+    } else if (std::strcmp(mode, "product") == 0) {
         if (FAILED(hr = product.Open(device, folder)))
             return Fail("opening Quorvel.dll", 0, hr);
         drawer = &product;
@@ -437,6 +489,9 @@ int FrameSoak(const char* mode, int argc, char** argv) {
     std::printf("soak %s: %d crossfade frames, size change every %d, new shader every %d\n", mode,
                 total, sizeEvery, initializeEvery);
     const int span = sizeEvery > 0 ? sizeEvery : 1000;
+    // About twenty checkpoints, each at the end of a size's span, so a jump
+    // can be placed within a few spans.
+    const int checkpointEvery = std::max(span, total / 20 / span * span);
     for (int frame = 0; frame < total; ++frame) {
         if ((frame == 0 || (initializeEvery > 0 && frame % initializeEvery == 0)) &&
             FAILED(hr = drawer->Initialize()))
@@ -450,11 +505,9 @@ int FrameSoak(const char* mode, int argc, char** argv) {
         const ULONG own = ownReferences + keptReferences;
         if (done == 1)
             Print("start", "frame", done, device, own);
-        else if (done == total / 2)
-            Print("middle", "frame", done, device, own);
         else if (done == total)
             Print("end", "frame", done, device, own);
-        else if (done % 10000 == 0)
+        else if (done % checkpointEvery == 0)
             Print("cycle", "frame", done, device, own);
     }
     drawer->Close();
@@ -576,10 +629,11 @@ int ClipSoak(bool framework, int argc, char** argv) {
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
-        std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "clips") != 0 &&
+        std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
+        std::strcmp(mode, "clips") != 0 &&
         std::strcmp(mode, "clips-framework") != 0) {
-        std::fprintf(stderr, "usage: bench_soak product|framework|shaders [FRAMES [SIZE_EVERY "
-                             "[INITIALIZE_EVERY]]]\n"
+        std::fprintf(stderr, "usage: bench_soak product|framework|shaders|device [FRAMES "
+                             "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
                              "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP]]\n");
         return 2;
     }

@@ -1,45 +1,77 @@
 #!/usr/bin/env bash
 # Builds everything and runs the long-run soaks under Wine.
 #
-#   scripts/soak.sh [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
+#   scripts/soak.sh [--runs N] [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
 #     a crossfade for FRAMES frames (100,000), the output size changing every
 #     SIZE_EVERY (1,000) and the shader made anew every INITIALIZE_EVERY
-#     (10,000), three ways, one process each: through Quorvel.dll, through
-#     the stand-in effect framework alone, and as a plain Direct3D pixel
-#     shader of the same bytecode. Prints their committed bytes, handles and
-#     live Direct3D objects side by side at the start, every 10,000 frames and
-#     the end, and each one's growth after the first 10,000 frames; growth in
-#     the controls too is growth below our code.
-#   scripts/soak.sh --clips [CLIPS [FRAMES_PER_CLIP]]
+#     (10,000), four ways, one process each: through Quorvel.dll, through the
+#     stand-in effect framework alone, as a plain Direct3D pixel shader of
+#     the same bytecode, and by the fixed-function stages with no shader at
+#     all; the whole set N times (2), to show the variance between runs.
+#   scripts/soak.sh --clips [--runs N] [CLIPS [FRAMES_PER_CLIP]]
 #     the host's rhythm: a new transform per clip (created, filled,
 #     initialised, FRAMES_PER_CLIP (250) frames, released) over the library
-#     and varied sizes, CLIPS (2,000) clips, with the same figures every
-#     twentieth of the run, beside the same clips through the stand-in
-#     framework alone.
+#     and varied sizes, CLIPS (2,000) clips, beside the same clips through the
+#     stand-in framework alone; once unless --runs says otherwise.
+#
+# Each run prints its committed bytes, handles and live Direct3D objects
+# side by side at about twenty checkpoints, and each column's growth after
+# warm-up. Then the same growth split by where the memory lives (Linux's
+# account of the process, bench/MemoryRegions.h): in Wine's views (Win32
+# heaps and the rest; the only memory Windows code, ours included, can
+# allocate) or in native memory (glibc's main arena and thread arenas, other
+# anonymous mappings, llvmpipe's compiled code), and every jump between two
+# checkpoints of more than 1 MiB with the regions it landed in.
+#
+# The environment reaches the native side unchanged, so glibc's and Mesa's
+# own settings work as controls, e.g. MALLOC_ARENA_MAX=1 scripts/soak.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
+
+clips=""
+runs=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --clips) clips=1; shift ;;
+    --runs) runs=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+if [ -n "$clips" ]; then runs=${runs:-1}; else runs=${runs:-2}; fi
+if ! [ "$runs" -ge 1 ] 2>/dev/null; then
+  echo "soak: --runs takes a number of at least 1" >&2
+  exit 2
+fi
+
 "$root/scripts/build.sh" "$build"
 . "$root/scripts/wine-env.sh"
-trap quorvel_wine_stop EXIT
+work=$(mktemp -d)
+trap 'quorvel_wine_stop; rm -rf "$work"' EXIT
 quorvel_wine_start "$build"
 WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
 export WINEDLLOVERRIDES
-soak() { timeout 7200 "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null; }
+# Wine's server opens files for its clients, so the soak reads its own
+# /proc entry by the Linux process id, which exec keeps.
+soak() {
+  timeout 7200 sh -c 'QUORVEL_UNIX_PID=$$ exec "$0" "$@"' \
+    "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null
+}
 
 # Sets the checkpoints of several runs side by side (one column group a run,
 # headed by LABELS, separated by "|") and prints each run's growth from the
-# checkpoint BASE (a row number, warm-up behind it) to the end.
+# first checkpoint at or past WARM (frames or clips) to the end.
 side_by_side() {
-  local labels=$1 base=$2
+  local labels=$1 warm=$2
   shift 2
-  awk -v labels="$labels" -v base="$base" '
+  awk -v labels="$labels" -v warm="$warm" '
     FNR == 1 { file++; next }
     {
       for (i = 1; i < NF; i++) v[$i] = $(i + 1)
       row = FNR - 1
       when[row] = $1; unit = $2; count[row] = $3
-      mb[file, row] = $5 / 1048576; handles[file, row] = v["handles"]; live[file, row] = $NF
+      mb[file, row] = v["committed"] / 1048576; handles[file, row] = v["handles"]
+      live[file, row] = v["objects"]
       rows = row
     }
     END {
@@ -55,32 +87,100 @@ side_by_side() {
         printf "\n"
       }
       last = rows - (when[rows] == "closed")
-      if (base < 1 || base >= last) exit
+      for (base = 1; base < last && count[base] < warm; base++) {}
+      if (base >= last) exit
       printf "growth from %s %d to the end:", unit, count[base]
       for (f = 1; f <= n; f++) printf "  %s %+.1f MiB", label[f], mb[f, last] - mb[f, base]
       printf "\n"
     }' "$@"
 }
 
-work=$(mktemp -d)
-trap 'quorvel_wine_stop; rm -rf "$work"' EXIT
+# The regions of bench/MemoryRegions.h, in the order they are printed.
+regions="win32-heaps win32-other heap-in-use glibc-main glibc-arenas native-mmap jit-code native-other anonymous"
 
-if [ "${1:-}" = "--clips" ]; then
-  shift
-  # The clips through Quorvel.dll, then the same clips through the stand-in
-  # framework alone; growth counted from a quarter of the run.
-  for mode in clips clips-framework; do
-    soak "$mode" "$@" >"$work/$mode"
-    head -n1 "$work/$mode"
-  done
-  side_by_side "Quorvel.dll|stand-in framework alone" 6 "$work/clips" "$work/clips-framework"
-  exit
+# For each run (LABELS as above): its growth from warm-up to the end split
+# by region, one column a run; then every step between checkpoints of more
+# than 1 MiB with the regions that moved by more than 0.5 MiB.
+by_region() {
+  local labels=$1 warm=$2
+  shift 2
+  awk -v labels="$labels" -v warm="$warm" -v names="$regions" '
+    FNR == 1 { file++; next }
+    $1 == "closed" { next }
+    {
+      for (i = 1; i < NF; i++) v[$i] = $(i + 1)
+      row = FNR - 1
+      unit = $2; count[file, row] = $3; rows[file] = row
+      committed[file, row] = v["committed"]
+      for (k = 1; k <= nn; k++) value[file, k, row] = v[name[k]]
+      mixed[file] += v["mixed"]; unread[file] += ($0 ~ /regions unread/)
+    }
+    BEGIN { nn = split(names, name, " ") }
+    END {
+      n = split(labels, label, "|")
+      for (f = 1; f <= n; f++) {
+        for (b = 1; b < rows[f] && count[f, b] < warm; b++) {}
+        base[f] = b
+      }
+      printf "growth by region from %s %d to the end, MiB:\n  %-14s", unit, count[1, base[1]], ""
+      for (f = 1; f <= n; f++) printf " %12s", substr(label[f], 1, 12)
+      printf "\n"
+      for (k = 1; k <= nn; k++) {
+        printf "  %-14s", name[k]
+        for (f = 1; f <= n; f++)
+          printf " %+12.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / 1048576
+        printf "\n"
+      }
+      printf "  %-14s", "committed"
+      for (f = 1; f <= n; f++)
+        printf " %+12.1f", (committed[f, rows[f]] - committed[f, base[f]]) / 1048576
+      printf "\n"
+      for (f = 1; f <= n; f++) {
+        if (unread[f]) printf "  %s: the regions could not be read at %d checkpoints\n", label[f], unread[f]
+        if (mixed[f]) printf "  %s: %d mappings only partly in Wine views\n", label[f], mixed[f]
+      }
+      printf "steps of more than 1 MiB between checkpoints (regions moving > 0.5 MiB):\n"
+      for (f = 1; f <= n; f++) {
+        for (r = 2; r <= rows[f]; r++) {
+          step = (committed[f, r] - committed[f, r - 1]) / 1048576
+          if (step <= 1 && step >= -1) continue
+          printf "  %-28s %s %6d-%-6d %+6.1f MiB:", label[f], unit, count[f, r - 1], count[f, r], step
+          for (k = 1; k <= nn; k++) {
+            if (name[k] == "anonymous") continue
+            d = (value[f, k, r] - value[f, k, r - 1]) / 1048576
+            if (d > 0.5 || d < -0.5) printf " %s %+.1f", name[k], d
+          }
+          printf "\n"
+        }
+      }
+    }' "$@"
+}
+
+if [ -n "$clips" ]; then
+  modes="clips clips-framework"
+  names="Quorvel.dll|stand-in framework alone"
+  # Growth counted from a quarter of the run.
+  warm=$(( ${1:-2000} / 4 ))
+else
+  modes="product framework shaders device"
+  names="Quorvel.dll|stand-in framework alone|plain pixel shader|fixed function, no shader"
+  # Growth counted from frame 10,000 (a third of shorter runs).
+  frames=${1:-100000}
+  warm=$(( frames / 3 < 10000 ? frames / 3 : 10000 ))
 fi
 
-for mode in product framework shaders; do
-  soak "$mode" "$@" >"$work/$mode"
-  head -n1 "$work/$mode"
+all_files="" all_labels=""
+for run in $(seq 1 "$runs"); do
+  files=""
+  for mode in $modes; do
+    soak "$mode" "$@" >"$work/$mode.$run"
+    echo "run $run: $(head -n1 "$work/$mode.$run")"
+    files="$files $work/$mode.$run"
+  done
+  side_by_side "$names" "$warm" $files
+  echo
+  all_files="$all_files$files"
+  IFS='|' read -r -a parts <<<"$names"
+  for p in "${parts[@]}"; do all_labels="$all_labels${all_labels:+|}$p #$run"; done
 done
-# Growth counted from the second checkpoint (frame 10,000).
-side_by_side "Quorvel.dll|stand-in framework alone|plain pixel shader" 2 \
-  "$work/product" "$work/framework" "$work/shaders"
+by_region "$all_labels" "$warm" $all_files
