@@ -102,7 +102,52 @@ void Classify(const Mapping& m, const std::vector<void*>& heapBases, MemoryRegio
         regions.mmaps += m.anonymous;
 }
 
+std::wstring UnixPath(const std::wstring& path) {
+    std::wstring windows = L"\\\\?\\unix" + path;
+    for (wchar_t& c : windows)
+        c = c == L'/' ? L'\\' : c;
+    return windows;
+}
+
+HRESULT WriteWholeFile(const std::wstring& path, const char* text) {
+    quorvel::UniqueHFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            0, nullptr));
+    RETURN_HR_IF(HRESULT_FROM_WIN32(::GetLastError()), !file);
+    DWORD written = 0;
+    const DWORD length = static_cast<DWORD>(std::strlen(text));
+    RETURN_HR_IF(HRESULT_FROM_WIN32(::GetLastError()),
+                 !::WriteFile(file.get(), text, length, &written, nullptr));
+    return written == length ? S_OK : E_FAIL;
+}
+
 } // namespace
+
+HRESULT AskNativeAllocator(std::string& figures) {
+    figures.clear();
+    wchar_t folder[MAX_PATH] = {}, trim[8] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"QUORVEL_MALLOC_PROBE", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return S_FALSE;
+    const bool trimming = ::GetEnvironmentVariableW(L"QUORVEL_MALLOC_TRIM", trim, 8) == 1 &&
+                          trim[0] == L'1';
+    const std::wstring base = UnixPath(folder), request = base + L"\\request",
+                       answer = base + L"\\answer";
+    // Written whole, then renamed: the probe must never see half a request.
+    RETURN_IF_FAILED(WriteWholeFile(request + L".part", trimming ? "trim" : "count"));
+    RETURN_HR_IF(HRESULT_FROM_WIN32(::GetLastError()),
+                 !::MoveFileExW((request + L".part").c_str(), request.c_str(),
+                                MOVEFILE_REPLACE_EXISTING));
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (SUCCEEDED(ReadWholeFile(answer.c_str(), figures))) {
+            ::DeleteFileW(answer.c_str());
+            while (!figures.empty() && (figures.back() == '\n' || figures.back() == '\r'))
+                figures.pop_back();
+            return S_OK;
+        }
+        ::Sleep(5);
+    }
+    return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+}
 
 HRESULT ReadMemoryRegions(MemoryRegions& regions) {
     regions = MemoryRegions();

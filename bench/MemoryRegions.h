@@ -36,6 +36,12 @@ struct MemoryRegions {
 // Reads the process's maps and heaps; E_* if /proc cannot be read.
 HRESULT ReadMemoryRegions(MemoryRegions& regions);
 
+// glibc's own figures from bench/malloc-probe.c, when the soak runs with it
+// (QUORVEL_MALLOC_PROBE names the folder it answers in), as "name value"
+// pairs; with QUORVEL_MALLOC_TRIM=1 it runs malloc_trim(0) first. S_FALSE and
+// nothing when the probe is not there.
+HRESULT AskNativeAllocator(std::string& figures);
+
 // One line of "name bytes" pairs, names without spaces, for the soak's reader.
 std::string FormatMemoryRegions(const MemoryRegions& regions);
 

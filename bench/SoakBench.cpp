@@ -116,15 +116,19 @@ void Print(const char* when, const char* unit, int count, IDirect3DDevice9* devi
     // Every Direct3D object holds a reference on its device; the bench's
     // own (device context, input and output textures) are taken off.
     const ULONG live = DeviceReferences(device) - ownReferences;
+    // glibc first: with a trim asked for, the regions show what it gave back.
+    std::string native;
+    if (FAILED(AskNativeAllocator(native)))
+        native = "glibc unanswered";
     MemoryRegions regions;
     const std::string where = SUCCEEDED(ReadMemoryRegions(regions))
                                   ? FormatMemoryRegions(regions)
                                   : std::string("regions unread");
     std::printf("%-7s %s %7d  committed %10llu  working set %10llu  handles %5lu  "
-                "live Direct3D objects %3lu  %s\n",
+                "live Direct3D objects %3lu  %s  %s\n",
                 when, unit, count, static_cast<unsigned long long>(committed),
                 static_cast<unsigned long long>(memory.WorkingSetSize), HandleCount(),
-                static_cast<unsigned long>(live), where.c_str());
+                static_cast<unsigned long>(live), where.c_str(), native.c_str());
     std::fflush(stdout);
 }
 

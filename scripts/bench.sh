@@ -3,17 +3,24 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build/release}
+# --hblur: only the side-by-side run of hblur and fade at 1920x1080.
+hblur_only=""
+if [ "${1:-}" = "--hblur" ]; then hblur_only=1; fi
 "$root/scripts/build.sh" "$build"
 . "$root/scripts/wine-env.sh"
 trap quorvel_wine_stop EXIT
 quorvel_wine_start "$build"
 WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
 export WINEDLLOVERRIDES
-timeout 600 "$WINE64" "$build/bin/bench_crossfade.exe"
+[ "$hblur_only" ] || timeout 600 "$WINE64" "$build/bin/bench_crossfade.exe"
 
 # The slowest transition beside the fastest kind at 1920x1080, in turns so a
-# busy machine weighs on each alike (best of three): fade, hblur, and hblur
-# as it was (one texel a loop pass, bench/hblur-one-texel.fx).
+# busy machine weighs on each alike (best of three): fade, hblur, hblur as it
+# was (one texel a loop pass, bench/hblur-one-texel.fx), and a shader that
+# only fetches texels (64 of each input a pixel, bench/fetch-64.fx). Each
+# one's texel fetches a second beside its frames a second: hblur reads every
+# texel of its box once, so its fetch rate against the bare fetches' is how
+# much any rewrite that still reads them all could gain.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 hblur_fps() {
   local effect=$1 technique=$2
@@ -21,22 +28,43 @@ hblur_fps() {
     "$technique" 'render\images\from.png' 'render\images\to.png' 10 </dev/null) |
     sed -n 's/^fps //p'
 }
-declare -A best=([fade]=0 [hblur]=0 [before]=0)
+declare -A best=([fade]=0 [hblur]=0 [before]=0 [fetch]=0)
 for round in 1 2 3; do
   for run in "fade $root/library/transitions/crossfade.fx Crossfade" \
              "hblur $root/library/transitions/hblur.fx HBlur" \
-             "before $root/bench/hblur-one-texel.fx HBlur"; do
+             "before $root/bench/hblur-one-texel.fx HBlur" \
+             "fetch $root/bench/fetch-64.fx Fetch64"; do
     set -- $run
     fps=$(hblur_fps "$2" "$3")
     best[$1]=$(awk -v a="${best[$1]}" -v b="${fps:-0}" 'BEGIN { print (b > a ? b : a) }')
   done
 done
-awk -v f="${best[fade]}" -v h="${best[hblur]}" -v o="${best[before]}" 'BEGIN {
-  printf "1920x1080 frames per second, best of 3 turns\n"
-  printf "  fade (crossfade)             %8.2f\n", f
-  printf "  hblur                        %8.2f  (%.3f of fade)\n", h, h / f
-  printf "  hblur, one texel a pass      %8.2f  (hblur %.2fx its rate)\n", o, h / o
+# Texels read a frame, averaged over the bench's ten Times k / 9: hblur reads
+# its box (cnt = min(size, W - x) texels of each input) sixteen, then four to
+# a pass and three more; the one-texel version cnt; fade one; fetch-64 64.
+awk -v f="${best[fade]}" -v h="${best[hblur]}" -v o="${best[before]}" -v x="${best[fetch]}" '
+BEGIN {
+  W = 1920; H = 1080; half = int(W / 2)
+  for (k = 0; k <= 9; k++) {
+    p = 1 - k / 9; prog = p <= 0.5 ? 2 * p : 2 * (1 - p); size = 1 + int(half * prog)
+    for (col = 0; col < W; col++) {
+      cnt = size < W - col ? size : W - col
+      n16 = cnt >= 16 ? int(cnt / 16) : 0; n4 = int((cnt - 16 * n16) / 4)
+      unrolled += 16 * n16 + 4 * n4 + 3; plain += cnt
+    }
+  }
+  # both inputs, every row, per frame
+  th = 2 * H * unrolled / 10; to = 2 * H * plain / 10; tf = 2 * W * H; tx = 2 * 64 * W * H
+  printf "1920x1080, best of 3 turns      frames/s   texel fetches/s\n"
+  printf "  fade (crossfade)             %8.2f   %10.3g\n", f, f * tf
+  printf "  hblur                        %8.2f   %10.3g  (%.3f of fade'"'"'s frames)\n", h, h * th, h / f
+  printf "  hblur, one texel a pass      %8.2f   %10.3g  (hblur %.2fx its frames)\n", o, o * to, h / o
+  printf "  fetches only (64 an input)   %8.2f   %10.3g\n", x, x * tx
+  printf "hblur reads %.0f texels a pixel on average (both inputs); its fetch rate is %.2f of\n", th / (W * H), h * th / (x * tx)
+  printf "the bare fetches'"'"': reading every texel once, no rewrite can pass %.2fx its rate (%.2fx\n", x * tx / (h * th), x * tx / (h * th) * h / o
+  printf "the one-texel version'"'"'s)\n"
 }'
+[ "$hblur_only" ] && exit
 
 # Every xfade-matched library transition against ffmpeg's own xfade.
 python=python3

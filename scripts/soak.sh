@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds everything and runs the long-run soaks under Wine.
 #
-#   scripts/soak.sh [--runs N] [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
+#   scripts/soak.sh [--runs N] [--trim] [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
 #     a crossfade for FRAMES frames (100,000), the output size changing every
 #     SIZE_EVERY (1,000) and the shader made anew every INITIALIZE_EVERY
 #     (10,000), four ways, one process each: through Quorvel.dll, through the
 #     stand-in effect framework alone, as a plain Direct3D pixel shader of
 #     the same bytecode, and by the fixed-function stages with no shader at
 #     all; the whole set N times (2), to show the variance between runs.
-#   scripts/soak.sh --clips [--runs N] [CLIPS [FRAMES_PER_CLIP]]
+#   scripts/soak.sh --clips [--runs N] [--trim] [CLIPS [FRAMES_PER_CLIP]]
 #     the host's rhythm: a new transform per clip (created, filled,
 #     initialised, FRAMES_PER_CLIP (250) frames, released) over the library
 #     and varied sizes, CLIPS (2,000) clips, beside the same clips through the
@@ -23,6 +23,13 @@
 # anonymous mappings, llvmpipe's compiled code), and every jump between two
 # checkpoints of more than 1 MiB with the regions it landed in.
 #
+# glibc's own figures come beside them (bench/malloc-probe.c, preloaded into
+# the soak's process): bytes its callers hold, and bytes free in its arenas
+# but kept. --trim has it run malloc_trim(0) at every checkpoint before the
+# regions are read, so "committed" is before and "anonymous" after it.
+#
+# --keep DIR keeps each process's own lines there (MODE.RUN).
+#
 # The environment reaches the native side unchanged, so glibc's and Mesa's
 # own settings work as controls, e.g. MALLOC_ARENA_MAX=1 scripts/soak.sh.
 set -euo pipefail
@@ -31,9 +38,13 @@ build=${QUORVEL_BUILD_DIR:-$root/build/release}
 
 clips=""
 runs=""
+trim=0
+keep=""
 while [ $# -gt 0 ]; do
   case $1 in
     --clips) clips=1; shift ;;
+    --trim) trim=1; shift ;;
+    --keep) keep=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     *) break ;;
   esac
@@ -51,12 +62,21 @@ trap 'quorvel_wine_stop; rm -rf "$work"' EXIT
 quorvel_wine_start "$build"
 WINEDLLOVERRIDES=$(quorvel_wine_overrides --stand-in)
 export WINEDLLOVERRIDES
+mkdir "$work/probe"
+probe=""
+if ${CC:-cc} -O2 -shared -fPIC -o "$work/malloc-probe.so" "$root/bench/malloc-probe.c" -lpthread; then
+  probe=$work/malloc-probe.so
+else
+  echo "soak: glibc's figures left out (bench/malloc-probe.c did not build)" >&2
+fi
 # Wine's server opens files for its clients, so the soak reads its own
 # /proc entry by the Linux process id, which exec keeps.
 soak() {
-  timeout 7200 sh -c 'QUORVEL_UNIX_PID=$$ exec "$0" "$@"' \
+  QUORVEL_MALLOC_PROBE=${probe:+$work/probe} QUORVEL_MALLOC_TRIM=$trim \
+    timeout 7200 sh -c 'QUORVEL_UNIX_PID=$$ LD_PRELOAD=$QUORVEL_PRELOAD exec "$0" "$@"' \
     "$WINE64" "$build/bin/bench_soak.exe" "$@" </dev/null
 }
+export QUORVEL_PRELOAD=$probe
 
 # Sets the checkpoints of several runs side by side (one column group a run,
 # headed by LABELS, separated by "|") and prints each run's growth from the
@@ -96,7 +116,7 @@ side_by_side() {
 }
 
 # The regions of bench/MemoryRegions.h, in the order they are printed.
-regions="win32-heaps win32-other heap-in-use glibc-main glibc-arenas native-mmap jit-code native-other anonymous"
+regions="win32-heaps win32-other heap-in-use glibc-main glibc-arenas native-mmap jit-code native-other anonymous glibc-in-use glibc-mmapped glibc-free"
 
 # For each run (LABELS as above): its growth from warm-up to the end split
 # by region, one column a run; then every step between checkpoints of more
@@ -184,3 +204,4 @@ for run in $(seq 1 "$runs"); do
   for p in "${parts[@]}"; do all_labels="$all_labels${all_labels:+|}$p #$run"; done
 done
 by_region "$all_labels" "$warm" $all_files
+if [ -n "$keep" ]; then mkdir -p "$keep" && cp $all_files "$keep/"; fi
