@@ -1,7 +1,8 @@
-// The horizontal blur as it was before its loops were unrolled: one texel
-// of each input a loop pass. Kept only so scripts/bench.sh can time the
-// shipped library/transitions/hblur.fx against it in the same run; both give
-// the same pixels.
+// The horizontal blur as it was before its loops were unrolled and its
+// pairs of pixels shared their sums: one texel of each input a loop pass.
+// Kept only so scripts/bench.sh can time the shipped
+// library/transitions/hblur.fx against it in the same run; both give the
+// same pixels but 1 in 40,000, one level apart.
 //
 // Horizontal blur, drawn as FFmpeg's xfade draws it: both inputs are
 // blurred along their rows by a box that grows to half the picture's width

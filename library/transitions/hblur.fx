@@ -13,12 +13,24 @@
 // data-dependent breaks, which ps_2_0 does not have. texldl reads level 0,
 // as no gradients exist inside the loops.
 //
-// Speed: the texels go sixteen to a loop pass, then four to a pass, then the
-// last zero to three unconditionally, each weighted 1 inside the box and 0
-// past it; the box, the row and the first texel's place are worked out
-// before the loops, and an outer pass ends as soon as the inner one has. The
-// sums add the same texels in the same order as one texel a pass would, so
-// the result is that one's, bit for bit.
+// Speed: the two pixels of a pair (x0 even, x0 + 1) share all of their
+// boxes but one texel each: x0's box is texel x0 and the c0 - 1 texels after
+// it (c0 = min(size, W - x0)), x0 + 1's those c0 - 1 and texel x0 + c0 when
+// its box still reaches it. Each pixel sums half of the shared texels and
+// takes the other half from its partner through dsx, the difference across
+// the pair, so a pixel reads about half its box. The texels go sixteen to a
+// loop pass, then four to a pass, then the last zero to three
+// unconditionally, each weighted 1 inside the part and 0 past it. dsx is
+// taken after the loops, where every pixel runs again. Where a GPU's dsx is
+// one difference for a whole 2x2 block (allowed to Direct3D 9 drivers), the
+// difference of x y across the pair is not the pixel's own row y, and the
+// pixel sums the partner's half itself: right either way, fast where the
+// difference is the pixel's own (llvmpipe's is). The halves are added in
+// another order than one texel at a time, so a sum can differ from that
+// one's in its last bits: 1 in 40,000 pixels lands one level off the
+// one-texel form, and against xfade it is as close as that form (largest
+// difference 1 at every Time compared). A subroutine for the loops
+// (call/label) drew nothing right here, so they are written out twice.
 //
 // Every texel is read at its centre through the point samplers, so the sums
 // are exact whatever the GPU's filtering precision. Reading two texels with
@@ -28,18 +40,6 @@
 // 8-bit fixed point and truncates it, which put 1 in 10 channels one level
 // off xfade, and some Windows drivers keep no more either. Its filtered
 // fetch also costs about three point fetches there, so it was slower too.
-//
-// The limit: this reads each texel of the box once and nothing else costs
-// much. At 1920x1080 (scripts/bench.sh --hblur) it fetches 2.46e9 texels a
-// second against 2.54e9 for a shader that does nothing but fetch (0.97), so
-// no rewrite that still reads every texel can gain more than about 3%; it
-// runs 2.6x the one-texel-a-pass form, and 4x would need fewer than 2 in 3
-// of the texels read. Reading fewer exactly needs sums shared between
-// pixels, which one pass into the output cannot do: a running sum or a
-// prefix-sum texture needs a target of our own between passes, and the
-// derivatives that let the four pixels of a 2x2 block see each other's
-// values are coarse on llvmpipe (one difference for the whole block), so a
-// pixel cannot recover its neighbour's sum.
 
 #include "../include/transition.fxh"
 
@@ -96,29 +96,48 @@ technique HBlur
             add r1.x, r1.x, c2.x
             frc r1.y, r1.x
             add r1.x, r1.x, -r1.y
-            // x = floor(t0.x W); cnt = min(size, W - x)
+            // x = floor(t0.x W); cnt = min(size, W - x); y = floor(t0.y H)
             mul r2.x, v0.x, c1.x
             frc r2.y, r2.x
             add r2.x, r2.x, -r2.y
             add r2.y, c1.x, -r2.x
             min r3.x, r1.x, r2.y
-            // texel k + j from x is read at u = (x + k + j + 0.5) / W: r12 holds
-            // it for k = 0, j = 0..3, so a group of four is k / W + r12, the next
-            // four r3.y = 4 / W on
-            rcp r3.w, c1.x
-            add r12, r2.x, c3
-            mul r12, r12, r3.w
-            mul r3.y, r3.w, c5.y
-            // k, the next texel from x; a pass of sixteen runs while
-            // k <= cnt - 16, one of four while k <= cnt - 4
-            add r4.y, r3.x, -c5.x
-            add r4.z, r3.x, -c5.y
-            mov r4.x, c2.w
+            mul r16.y, v0.y, c1.y
+            frc r16.w, r16.y
+            add r16.y, r16.y, -r16.w
+            // the pair of pixels x0 = x - odd and x0 + 1 (odd = x mod 2) shares the
+            // n = c0 - 1 texels from x0 + 1 (c0 = min(size, W - x0), x0's count):
+            // x0 sums their first m = n - floor(n / 2), x0 + 1 the rest
+            mul r2.y, r2.x, c2.y
+            frc r2.z, r2.y
+            add r2.z, r2.z, r2.z
+            add r2.w, r2.x, -r2.z
+            add r19.x, c1.x, -r2.w
+            min r19.x, r1.x, r19.x
+            add r19.y, r19.x, -c2.x
+            mul r19.z, r19.y, c2.y
+            frc r19.w, r19.z
+            add r19.z, r19.z, -r19.w
+            add r19.w, r19.y, -r19.z
+            // this pixel's part: from x0 + 1 + odd m, m texels (x0) or floor(n / 2)
+            add r20.x, r2.w, c2.x
+            mad r20.x, r2.z, r19.w, r20.x
+            add r20.z, r19.z, -r19.w
+            mad r20.y, r2.z, r20.z, r19.w
             // sums of A (r5) and B (r6); fetch place r7 = (u, row, 0, level 0)
+            rcp r3.w, c1.x
+            mul r3.y, r3.w, c5.y
             mov r5, c2.w
             mov r6, c2.w
             mov r7, c2.w
             mov r7.y, v0.y
+            // r12: u of four texels from r20.x; k (r4.x) the next texel; a pass of
+            // sixteen runs while k <= count - 16, one of four while k <= count - 4
+            add r12, r20.x, c3
+            mul r12, r12, r3.w
+            add r4.y, r20.y, -c5.x
+            add r4.z, r20.y, -c5.y
+            mov r4.x, c2.w
             rep i0
                 rep i0
                     break_gt r4.x, r4.y
@@ -235,9 +254,8 @@ technique HBlur
                 add r6, r6, r9
                 add r4.x, r4.x, c5.y
             endrep
-            // the zero to three texels left: k + j inside the box weighs 1
             add r13.xyz, r4.x, c6
-            add r13.xyz, r13, -r3.x
+            add r13.xyz, r13, -r20.y
             cmp r13.xyz, r13, c2.w, c2.x
             mad r11, r4.x, r3.w, r12
             mov r7.x, r11.x
@@ -255,6 +273,188 @@ technique HBlur
             texldl r9, r7, s1
             mad r5, r8, r13.z, r5
             mad r6, r9, r13.z, r6
+            // the partner's part through the difference across the pair: its sum
+            // is ours + dsx (x0) or ours - dsx (x0 + 1)
+            dsx r14, r5
+            dsx r15, r6
+            mad r2.y, r2.z, -c2.z, c2.x
+            mad r14, r14, r2.y, r5
+            mad r15, r15, r2.y, r6
+            // where dsx is one difference for a whole 2x2 block, dsx(x y) is not
+            // this row's y: then the partner's part is summed here too
+            mul r16.x, r2.x, r16.y
+            dsx r16.z, r16.x
+            add r16.z, r16.z, -r16.y
+            if_ne r16.z, c2.w
+                mov r17, r5
+                mov r18, r6
+                mov r5, c2.w
+                mov r6, c2.w
+                add r21.x, c2.x, -r2.z
+                add r20.x, r2.w, c2.x
+                mad r20.x, r21.x, r19.w, r20.x
+                mad r20.y, -r2.z, r20.z, r19.z
+                // r12: u of four texels from r20.x; k (r4.x) the next texel; a pass of
+                // sixteen runs while k <= count - 16, one of four while k <= count - 4
+                add r12, r20.x, c3
+                mul r12, r12, r3.w
+                add r4.y, r20.y, -c5.x
+                add r4.z, r20.y, -c5.y
+                mov r4.x, c2.w
+                rep i0
+                    rep i0
+                        break_gt r4.x, r4.y
+                        mad r11, r4.x, r3.w, r12
+                        mov r7.x, r11.x
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.y
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.z
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.w
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        add r11, r11, r3.y
+                        mov r7.x, r11.x
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.y
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.z
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.w
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        add r11, r11, r3.y
+                        mov r7.x, r11.x
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.y
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.z
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.w
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        add r11, r11, r3.y
+                        mov r7.x, r11.x
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.y
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.z
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        mov r7.x, r11.w
+                        texldl r8, r7, s0
+                        texldl r9, r7, s1
+                        add r5, r5, r8
+                        add r6, r6, r9
+                        add r4.x, r4.x, c5.x
+                    endrep
+                    break_gt r4.x, r4.y
+                endrep
+                rep i0
+                    break_gt r4.x, r4.z
+                    mad r11, r4.x, r3.w, r12
+                    mov r7.x, r11.x
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.y
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.z
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    mov r7.x, r11.w
+                    texldl r8, r7, s0
+                    texldl r9, r7, s1
+                    add r5, r5, r8
+                    add r6, r6, r9
+                    add r4.x, r4.x, c5.y
+                endrep
+                add r13.xyz, r4.x, c6
+                add r13.xyz, r13, -r20.y
+                cmp r13.xyz, r13, c2.w, c2.x
+                mad r11, r4.x, r3.w, r12
+                mov r7.x, r11.x
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                mad r5, r8, r13.x, r5
+                mad r6, r9, r13.x, r6
+                mov r7.x, r11.y
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                mad r5, r8, r13.y, r5
+                mad r6, r9, r13.y, r6
+                mov r7.x, r11.z
+                texldl r8, r7, s0
+                texldl r9, r7, s1
+                mad r5, r8, r13.z, r5
+                mad r6, r9, r13.z, r6
+                mov r14, r5
+                mov r15, r6
+                mov r5, r17
+                mov r6, r18
+            endif
+            add r5, r5, r14
+            add r6, r6, r15
+            // the pixel's own end of its box: texel x0 for x0; for x0 + 1 texel
+            // x0 + c0, weighed 0 when the box reached the edge (its count is c0 - 1)
+            mad r21.x, r2.z, r19.x, r2.w
+            add r21.y, r21.x, -c1.x
+            cmp r21.y, r21.y, c2.w, c2.x
+            lrp r21.z, r2.z, r21.y, c2.x
+            add r21.x, r21.x, c2.y
+            mul r7.x, r21.x, r3.w
+            texldl r8, r7, s0
+            texldl r9, r7, s1
+            mad r5, r8, r21.z, r5
+            mad r6, r9, r21.z, r6
             // v = avg(A) P + avg(B) (1 - P), truncated to 8 bits
             rcp r3.w, r3.x
             mul r5, r5, r3.w
