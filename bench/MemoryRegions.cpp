@@ -61,28 +61,26 @@ struct Mapping {
     unsigned long long anonymous = 0; // bytes, with what is swapped out
 };
 
+// Whether a mapping Wine knows from its first page has parts Wine does not.
+bool PartlyNative(const MEMORY_BASIC_INFORMATION& first, char* end) {
+    MEMORY_BASIC_INFORMATION next = first;
+    for (char* at = static_cast<char*>(first.BaseAddress) + first.RegionSize; at < end;
+         at = static_cast<char*>(next.BaseAddress) + next.RegionSize) {
+        if (!::VirtualQuery(at, &next, sizeof(next)) || next.State == MEM_FREE)
+            return true;
+    }
+    return false;
+}
+
 void Classify(const Mapping& m, const std::vector<void*>& heapBases, MemoryRegions& regions) {
     if (m.anonymous == 0)
         return;
     regions.total += m.anonymous;
     auto* const start = reinterpret_cast<char*>(static_cast<uintptr_t>(m.start));
+    auto* const end = reinterpret_cast<char*>(static_cast<uintptr_t>(m.end));
     MEMORY_BASIC_INFORMATION info = {};
-    const bool known = ::VirtualQuery(start, &info, sizeof(info)) && info.State != MEM_FREE;
-    if (known) {
-        regions.mixed += static_cast<char*>(info.BaseAddress) + info.RegionSize <
-                             reinterpret_cast<char*>(static_cast<uintptr_t>(m.end)) &&
-                         [&] {
-                             // Wine's views end inside the mapping: any free part is native.
-                             char* at = static_cast<char*>(info.BaseAddress) + info.RegionSize;
-                             MEMORY_BASIC_INFORMATION next = {};
-                             while (at < reinterpret_cast<char*>(static_cast<uintptr_t>(m.end)) &&
-                                    ::VirtualQuery(at, &next, sizeof(next))) {
-                                 if (next.State == MEM_FREE)
-                                     return true;
-                                 at = static_cast<char*>(next.BaseAddress) + next.RegionSize;
-                             }
-                             return false;
-                         }();
+    if (::VirtualQuery(start, &info, sizeof(info)) && info.State != MEM_FREE) {
+        regions.mixed += PartlyNative(info, end);
         if (std::binary_search(heapBases.begin(), heapBases.end(), info.AllocationBase))
             regions.heaps += m.anonymous;
         else
@@ -110,8 +108,8 @@ std::wstring UnixPath(const std::wstring& path) {
 }
 
 HRESULT WriteWholeFile(const std::wstring& path, const char* text) {
-    quorvel::UniqueHFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            0, nullptr));
+    quorvel::UniqueHFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     RETURN_HR_IF(HRESULT_FROM_WIN32(::GetLastError()), !file);
     DWORD written = 0;
     const DWORD length = static_cast<DWORD>(std::strlen(text));
@@ -128,15 +126,15 @@ HRESULT AskNativeAllocator(std::string& figures) {
     const DWORD length = ::GetEnvironmentVariableW(L"QUORVEL_MALLOC_PROBE", folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return S_FALSE;
-    const bool trimming = ::GetEnvironmentVariableW(L"QUORVEL_MALLOC_TRIM", trim, 8) == 1 &&
-                          trim[0] == L'1';
+    const bool trimming =
+        ::GetEnvironmentVariableW(L"QUORVEL_MALLOC_TRIM", trim, 8) == 1 && trim[0] == L'1';
     const std::wstring base = UnixPath(folder), request = base + L"\\request",
                        answer = base + L"\\answer";
     // Written whole, then renamed: the probe must never see half a request.
     RETURN_IF_FAILED(WriteWholeFile(request + L".part", trimming ? "trim" : "count"));
-    RETURN_HR_IF(HRESULT_FROM_WIN32(::GetLastError()),
-                 !::MoveFileExW((request + L".part").c_str(), request.c_str(),
-                                MOVEFILE_REPLACE_EXISTING));
+    RETURN_HR_IF(
+        HRESULT_FROM_WIN32(::GetLastError()),
+        !::MoveFileExW((request + L".part").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING));
     for (int waited = 0; waited < 2000; ++waited) {
         if (SUCCEEDED(ReadWholeFile(answer.c_str(), figures))) {
             ::DeleteFileW(answer.c_str());
@@ -159,14 +157,16 @@ HRESULT ReadMemoryRegions(MemoryRegions& regions) {
     const DWORD length = ::GetEnvironmentVariableW(L"QUORVEL_UNIX_PID", pid, 32);
     RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_ENVVAR_NOT_FOUND), length == 0 || length >= 32);
     std::string text;
-    RETURN_IF_FAILED(ReadWholeFile((std::wstring(L"\\\\?\\unix\\proc\\") + pid + L"\\smaps").c_str(), text));
+    RETURN_IF_FAILED(
+        ReadWholeFile((std::wstring(L"\\\\?\\unix\\proc\\") + pid + L"\\smaps").c_str(), text));
     // The id must be this process's: its maps hold this program's image.
     wchar_t self[MAX_PATH];
     const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring name(self, n);
     name = name.substr(name.find_last_of(L"\\/") + 1);
     std::string narrowName(name.begin(), name.end());
-    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), text.find(narrowName) == std::string::npos);
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
+                 text.find(narrowName) == std::string::npos);
 
     Mapping mapping;
     bool open = false;

@@ -20,8 +20,8 @@ namespace quorvelbench {
 
 struct MemoryRegions {
     // Memory Windows code can reach.
-    unsigned long long heaps = 0; // pages of the Win32 heaps (their regions and large blocks)
-    unsigned long long win32 = 0; // other Wine views: VirtualAlloc, thread stacks, module data
+    unsigned long long heaps = 0;    // pages of the Win32 heaps (their regions and large blocks)
+    unsigned long long win32 = 0;    // other Wine views: VirtualAlloc, thread stacks, module data
     unsigned long long heapBusy = 0; // bytes handed out by the Win32 heaps and not yet freed
     // Memory only native code reaches.
     unsigned long long brk = 0;    // glibc's main arena
@@ -30,7 +30,7 @@ struct MemoryRegions {
     unsigned long long jit = 0;    // anonymous executable pages: llvmpipe's compiled code
     unsigned long long files = 0;  // written pages of native libraries, native stacks, the rest
     unsigned long long total = 0;  // everything above but heapBusy
-    unsigned mixed = 0; // mappings Wine knows only in part (counted by their first page)
+    unsigned mixed = 0;            // mappings Wine knows only in part (counted by their first page)
 };
 
 // Reads the process's maps and heaps; E_* if /proc cannot be read.

@@ -121,9 +121,8 @@ void Print(const char* when, const char* unit, int count, IDirect3DDevice9* devi
     if (FAILED(AskNativeAllocator(native)))
         native = "glibc unanswered";
     MemoryRegions regions;
-    const std::string where = SUCCEEDED(ReadMemoryRegions(regions))
-                                  ? FormatMemoryRegions(regions)
-                                  : std::string("regions unread");
+    const std::string where = SUCCEEDED(ReadMemoryRegions(regions)) ? FormatMemoryRegions(regions)
+                                                                    : std::string("regions unread");
     std::printf("%-7s %s %7d  committed %10llu  working set %10llu  handles %5lu  "
                 "live Direct3D objects %3lu  %s  %s\n",
                 when, unit, count, static_cast<unsigned long long>(committed),
@@ -634,8 +633,7 @@ int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
         std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
-        std::strcmp(mode, "clips") != 0 &&
-        std::strcmp(mode, "clips-framework") != 0) {
+        std::strcmp(mode, "clips") != 0 && std::strcmp(mode, "clips-framework") != 0) {
         std::fprintf(stderr, "usage: bench_soak product|framework|shaders|device [FRAMES "
                              "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
                              "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP]]\n");

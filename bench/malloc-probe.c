@@ -18,8 +18,7 @@
 
 static char folder[4096];
 
-static void write_answer(const char *request)
-{
+static void write_answer(const char* request) {
     char path[4200], ready[4200], mode[16] = "";
     /* Plain descriptors: stdio would allocate, in an arena of this thread's own. */
     int fd = open(request, O_RDONLY);
@@ -43,16 +42,14 @@ static void write_answer(const char *request)
     /* In use: blocks in the arenas plus those mmapped on their own (also
      * given alone: glibc moves large blocks between the two as its mmap
      * threshold rises). */
-    dprintf(fd,
-            "glibc-in-use %zu glibc-mmapped %zu glibc-free %zu glibc-system %zu trimmed %d\n",
+    dprintf(fd, "glibc-in-use %zu glibc-mmapped %zu glibc-free %zu glibc-system %zu trimmed %d\n",
             after.uordblks + after.hblkhd, after.hblkhd, before.fordblks,
             after.arena + after.hblkhd, trimmed);
     close(fd);
     rename(path, ready);
 }
 
-static void *serve(void *unused)
-{
+static void* serve(void* unused) {
     char request[4200];
     (void)unused;
     snprintf(request, sizeof(request), "%s/request", folder);
@@ -67,10 +64,9 @@ static void *serve(void *unused)
     return NULL;
 }
 
-__attribute__((constructor)) static void start(void)
-{
-    const char *dir = getenv("QUORVEL_MALLOC_PROBE");
-    const char *pid = getenv("QUORVEL_UNIX_PID");
+__attribute__((constructor)) static void start(void) {
+    const char* dir = getenv("QUORVEL_MALLOC_PROBE");
+    const char* pid = getenv("QUORVEL_UNIX_PID");
     if (!dir || !pid || atol(pid) != (long)getpid() || strlen(dir) >= sizeof(folder))
         return;
     strcpy(folder, dir);
