@@ -22,8 +22,9 @@
 // bench's Times, 361 texels of both inputs for a box of 712; it runs 4.1 to
 // 4.4 times the one-texel-a-pass form, scripts/bench.sh --hblur). The
 // texels go sixteen to a loop pass, then four to a pass, then the last zero
-// to three unconditionally, each weighted 1 inside the part and 0 past it. dsx is
-// taken after the loops, where every pixel runs again. Where a GPU's dsx is
+// to three unconditionally, each weighted 1 inside the part and 0 past it
+// (366 instruction slots of ps_3_0's 512). dsx is taken after the loops,
+// where every pixel runs again. Where a GPU's dsx is
 // one difference for a whole 2x2 block (allowed to Direct3D 9 drivers), the
 // difference of x y across the pair is not the pixel's own row y, and the
 // pixel sums the partner's half itself: right either way, fast where the
