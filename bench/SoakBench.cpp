@@ -5,7 +5,8 @@
 // should grow. Run with scripts/soak.sh, which sets the frame soaks side by
 // side.
 //
-//   bench_soak.exe product|framework|shaders|device [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
+//   bench_soak.exe product|framework|shaders|device|assembler [FRAMES [SIZE_EVERY
+//   [INITIALIZE_EVERY]]]
 //     a crossfade for FRAMES frames (100,000), the output size changing every
 //     SIZE_EVERY (1,000) and the shader made anew every INITIALIZE_EVERY
 //     (10,000): through Quorvel.dll (Initialize), through the stand-in effect
@@ -13,11 +14,14 @@
 //     Direct3D pixel shader of the same bytecode (created and released), or
 //     by the fixed-function stages with no shader at all (only the geometry
 //     made anew). The controls tell growth of ours from growth below us.
-//   bench_soak.exe clips [CLIPS [FRAMES_PER_CLIP]]
+//     "assembler" is the fixed-function control that also assembles the
+//     crossfade's shader at every Initialize, as the stand-in framework does.
+//   bench_soak.exe clips [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 //     the host's rhythm: per clip a new transform (created, its store filled,
 //     initialised, FRAMES_PER_CLIP frames (250), released) over the library's
 //     entries and varied sizes, CLIPS (2,000) clips; the server stays loaded.
-//   bench_soak.exe clips-framework [CLIPS [FRAMES_PER_CLIP]]
+//     ONLY keeps the entries whose file name holds it (a growth pinned on one).
+//   bench_soak.exe clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 //     the same clips through the stand-in effect framework alone, as a control.
 
 #include "bench/BenchSupport.h"
@@ -441,6 +445,44 @@ class DeviceDrawer : public Drawer {
     Geometry m_geometry;
 };
 
+using AssembleShaderFn = HRESULT(WINAPI*)(const char*, UINT, const D3DXMACRO*, ID3DXInclude*, DWORD,
+                                          ID3DXBuffer**, ID3DXBuffer**);
+
+// The fixed-function control, and at every Initialize the crossfade's pixel
+// shader assembled by the assembler the stand-in framework calls (Wine's),
+// the result released unused: what assembling alone keeps.
+class AssemblerDrawer : public DeviceDrawer {
+  public:
+    HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
+        DeviceDrawer::Open(device);
+        m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
+                                        LOAD_WITH_ALTERED_SEARCH_PATH));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
+        m_assemble = reinterpret_cast<AssembleShaderFn>(
+            ::GetProcAddress(m_module.get(), "D3DXAssembleShader"));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), m_assemble);
+        return S_OK;
+    }
+    HRESULT Initialize() override {
+        static const char kText[] = "ps_2_0\n"
+                                    "dcl t0.xy\n"
+                                    "dcl_2d s0\n"
+                                    "dcl_2d s1\n"
+                                    "texld r0, t0, s0\n"
+                                    "texld r1, t0, s1\n"
+                                    "lrp r2, c0.x, r1, r0\n"
+                                    "mov oC0, r2\n";
+        ComPtr<ID3DXBuffer> code, errors;
+        RETURN_IF_FAILED(
+            m_assemble(kText, sizeof(kText) - 1, nullptr, nullptr, 0, code.put(), errors.put()));
+        return DeviceDrawer::Initialize();
+    }
+
+  private:
+    quorvel::UniqueHModule m_module;
+    AssembleShaderFn m_assemble = nullptr;
+};
+
 int FrameSoak(const char* mode, int argc, char** argv) {
     // Frames, then how often the size changes and the shader is made anew
     // (0: never), so a growth can be traced to one of them.
@@ -464,10 +506,15 @@ int FrameSoak(const char* mode, int argc, char** argv) {
     FrameworkDrawer framework;
     ShaderDrawer shaders;
     DeviceDrawer fixed;
+    AssemblerDrawer assembler;
     Drawer* drawer = nullptr;
     if (std::strcmp(mode, "device") == 0) {
         fixed.Open(device);
         drawer = &fixed;
+    } else if (std::strcmp(mode, "assembler") == 0) {
+        if (FAILED(hr = assembler.Open(device, folder)))
+            return Fail("loading the stand-in framework", 0, hr);
+        drawer = &assembler;
     } else if (std::strcmp(mode, "product") == 0) {
         if (FAILED(hr = product.Open(device, folder)))
             return Fail("opening Quorvel.dll", 0, hr);
@@ -563,6 +610,19 @@ int ClipSoak(bool framework, int argc, char** argv) {
     HRESULT hr = ReadIndex(folder, entries);
     if (FAILED(hr))
         return Fail("reading the library's index", 0, hr);
+    if (argc > 4) {
+        std::wstring only;
+        if (FAILED(hr = quorvel::Widen(argv[4], only, CP_ACP)))
+            return Fail("reading ONLY", 0, hr);
+        entries.erase(
+            std::remove_if(entries.begin(), entries.end(),
+                           [&](const Entry& e) { return e.file.find(only) == std::wstring::npos; }),
+            entries.end());
+        if (entries.empty()) {
+            std::fprintf(stderr, "soak: no library entry's file holds %s\n", argv[4]);
+            return 2;
+        }
+    }
     DeviceContext context;
     if (FAILED(hr = context.Create()))
         return Fail("device", 0, hr);
@@ -633,10 +693,12 @@ int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
         std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
-        std::strcmp(mode, "clips") != 0 && std::strcmp(mode, "clips-framework") != 0) {
-        std::fprintf(stderr, "usage: bench_soak product|framework|shaders|device [FRAMES "
-                             "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
-                             "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP]]\n");
+        std::strcmp(mode, "assembler") != 0 && std::strcmp(mode, "clips") != 0 &&
+        std::strcmp(mode, "clips-framework") != 0) {
+        std::fprintf(stderr,
+                     "usage: bench_soak product|framework|shaders|device|assembler [FRAMES "
+                     "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
+                     "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

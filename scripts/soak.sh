@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything and runs the long-run soaks under Wine.
 #
-#   scripts/soak.sh [--runs N] [--trim] [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
+#   scripts/soak.sh [--runs N] [--trim] [--assembler] [FRAMES [SIZE_EVERY [INITIALIZE_EVERY]]]
 #     a crossfade for FRAMES frames (100,000), the output size changing every
 #     SIZE_EVERY (1,000) and the shader made anew every INITIALIZE_EVERY
 #     (10,000), four ways, one process each: through Quorvel.dll, through the
 #     stand-in effect framework alone, as a plain Direct3D pixel shader of
 #     the same bytecode, and by the fixed-function stages with no shader at
 #     all; the whole set N times (2), to show the variance between runs.
+#     --assembler adds a fifth: the fixed-function one that also assembles
+#     the crossfade's shader at every Initialize, as the stand-in framework
+#     does, through the same (Wine's) assembler.
 #   scripts/soak.sh --clips [--runs N] [--trim] [CLIPS [FRAMES_PER_CLIP]]
 #     the host's rhythm: a new transform per clip (created, filled,
 #     initialised, FRAMES_PER_CLIP (250) frames, released) over the library
@@ -40,11 +43,13 @@ clips=""
 runs=""
 trim=0
 keep=""
+assembler=""
 while [ $# -gt 0 ]; do
   case $1 in
     --clips) clips=1; shift ;;
     --trim) trim=1; shift ;;
     --keep) keep=$2; shift 2 ;;
+    --assembler) assembler=1; shift ;;
     --runs) runs=$2; shift 2 ;;
     *) break ;;
   esac
@@ -184,6 +189,10 @@ if [ -n "$clips" ]; then
 else
   modes="product framework shaders device"
   names="Quorvel.dll|stand-in framework alone|plain pixel shader|fixed function, no shader"
+  if [ -n "$assembler" ]; then
+    modes="$modes assembler"
+    names="$names|fixed function + assembler"
+  fi
   # Growth counted from frame 10,000 (a third of shorter runs).
   frames=${1:-100000}
   warm=$(( frames / 3 < 10000 ? frames / 3 : 10000 ))
