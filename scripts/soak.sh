@@ -147,18 +147,20 @@ by_region() {
         for (b = 1; b < rows[f] && count[f, b] < warm; b++) {}
         base[f] = b
       }
-      printf "growth by region from %s %d to the end, MiB:\n  %-14s", unit, count[1, base[1]], ""
-      for (f = 1; f <= n; f++) printf " %12s", substr(label[f], 1, 12)
+      printf "growth by region from %s %d to the end, MiB:\n  %-16s", unit, count[1, base[1]], ""
+      for (f = 1; f <= n; f++) printf " %18s", label[f]
       printf "\n"
       for (k = 1; k <= nn; k++) {
-        printf "  %-14s", name[k]
+        # bytes in use in the Win32 heaps move by kilobytes: shown in KiB
+        kib = name[k] == "heap-in-use"
+        printf "  %-16s", name[k] (kib ? " KiB" : "")
         for (f = 1; f <= n; f++)
-          printf " %+12.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / 1048576
+          printf " %+18.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / (kib ? 1024 : 1048576)
         printf "\n"
       }
-      printf "  %-14s", "committed"
+      printf "  %-16s", "committed"
       for (f = 1; f <= n; f++)
-        printf " %+12.1f", (committed[f, rows[f]] - committed[f, base[f]]) / 1048576
+        printf " %+18.1f", (committed[f, rows[f]] - committed[f, base[f]]) / 1048576
       printf "\n"
       for (f = 1; f <= n; f++) {
         if (unread[f]) printf "  %s: the regions could not be read at %d checkpoints\n", label[f], unread[f]
@@ -169,7 +171,7 @@ by_region() {
         for (r = 2; r <= rows[f]; r++) {
           step = (committed[f, r] - committed[f, r - 1]) / 1048576
           if (step <= 1 && step >= -1) continue
-          printf "  %-28s %s %6d-%-6d %+6.1f MiB:", label[f], unit, count[f, r - 1], count[f, r], step
+          printf "  %-18s %s %6d-%-6d %+6.1f MiB:", label[f], unit, count[f, r - 1], count[f, r], step
           for (k = 1; k <= nn; k++) {
             if (name[k] == "anonymous") continue
             d = (value[f, k, r] - value[f, k, r - 1]) / 1048576
@@ -209,8 +211,7 @@ for run in $(seq 1 "$runs"); do
   side_by_side "$names" "$warm" $files
   echo
   all_files="$all_files$files"
-  IFS='|' read -r -a parts <<<"$names"
-  for p in "${parts[@]}"; do all_labels="$all_labels${all_labels:+|}$p #$run"; done
+  for mode in $modes; do all_labels="$all_labels${all_labels:+|}$mode #$run"; done
 done
 by_region "$all_labels" "$warm" $all_files
 if [ -n "$keep" ]; then mkdir -p "$keep" && cp $all_files "$keep/"; fi
