@@ -33,7 +33,10 @@ struct MemoryRegions {
     unsigned mixed = 0;            // mappings Wine knows only in part (counted by their first page)
 };
 
-// Reads the process's maps and heaps; E_* if /proc cannot be read.
+// Reads the process's maps and heaps; E_* if /proc cannot be read. Wine's
+// server opens files for its clients, so /proc/self would be the server:
+// the process's Linux id comes from QUORVEL_UNIX_PID, which scripts/soak.sh
+// sets (and which must name a process mapping this program).
 HRESULT ReadMemoryRegions(MemoryRegions& regions);
 
 // glibc's own figures from bench/malloc-probe.c, when the soak runs with it
