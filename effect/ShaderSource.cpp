@@ -36,16 +36,19 @@ class SearchFolderFiles final : public quorvel::SourceFiles {
     bool FindIncluded(const std::string& name, const std::vector<const FoundFile*>& includers,
                       FoundFile& file) override {
         std::wstring wide;
-        if (FAILED(quorvel::Widen(name, wide)) || wide.empty())
+        if (FAILED(quorvel::Widen(name, wide)))
             return false;
-        if (::PathIsRelativeW(wide.c_str())) {
+        std::wstring beside = wide;
+        for (wchar_t& c : beside)
+            c = c == L'/' ? L'\\' : c;
+        if (!beside.empty() && ::PathIsRelativeW(beside.c_str())) {
             for (const FoundFile* includer : includers) {
                 wchar_t folder[MAX_PATH];
                 wchar_t path[MAX_PATH];
                 if (includer->path.size() >= MAX_PATH)
                     continue;
                 wmemcpy(folder, includer->path.c_str(), includer->path.size() + 1);
-                if (::PathRemoveFileSpecW(folder) && ::PathCombineW(path, folder, wide.c_str()) &&
+                if (::PathRemoveFileSpecW(folder) && ::PathCombineW(path, folder, beside.c_str()) &&
                     ::PathFileExistsW(path)) {
                     Found(path, file);
                     return true;
