@@ -451,7 +451,10 @@ TEST_F(Tool, IncludesResolveBesideTheIncluderThenFurtherOut) {
     std::vector<std::string> lines;
     for (size_t start = 0; start < list.output.size();) {
         const size_t end = list.output.find('\n', start);
-        lines.push_back(list.output.substr(start, end - start));
+        std::string line = list.output.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') // stdout is in text mode
+            line.pop_back();
+        lines.push_back(line);
         start = end == std::string::npos ? list.output.size() : end + 1;
     }
     const std::vector<std::string> expected = {"fx\\main.fx", "fx\\sub\\a.fxh", "fx\\sub\\b.fxh",
