@@ -1,6 +1,5 @@
 #include "transform/ShaderBase.h"
 
-#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
 #include "effect/EffectFromFile.h"
@@ -10,8 +9,6 @@
 
 #include <d3dx9.h>
 
-#include <climits>
-#include <cstring>
 #include <iterator>
 #include <string>
 
