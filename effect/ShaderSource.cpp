@@ -31,31 +31,24 @@ class SearchFolderFiles final : public quorvel::SourceFiles {
         return true;
     }
 
-    // Beside the including files first, as the effect compiler looks, so
-    // that a folder of effects and their headers works wherever it lies.
-    bool FindIncluded(const std::string& name, const std::vector<const FoundFile*>& includers,
-                      FoundFile& file) override {
-        std::wstring wide;
-        if (FAILED(quorvel::Widen(name, wide)))
+    // A folder of effects and their headers works wherever it lies.
+    bool FindBeside(const FoundFile& includer, const std::string& name, FoundFile& file) override {
+        std::wstring beside;
+        if (FAILED(quorvel::Widen(name, beside)) || beside.empty() ||
+            includer.path.size() >= MAX_PATH)
             return false;
-        std::wstring beside = wide;
         for (wchar_t& c : beside)
             c = c == L'/' ? L'\\' : c;
-        if (!beside.empty() && ::PathIsRelativeW(beside.c_str())) {
-            for (const FoundFile* includer : includers) {
-                wchar_t folder[MAX_PATH];
-                wchar_t path[MAX_PATH];
-                if (includer->path.size() >= MAX_PATH)
-                    continue;
-                wmemcpy(folder, includer->path.c_str(), includer->path.size() + 1);
-                if (::PathRemoveFileSpecW(folder) && ::PathCombineW(path, folder, beside.c_str()) &&
-                    ::PathFileExistsW(path)) {
-                    Found(path, file);
-                    return true;
-                }
-            }
-        }
-        return Find(name, file);
+        if (!::PathIsRelativeW(beside.c_str()))
+            return false;
+        wchar_t folder[MAX_PATH];
+        wchar_t path[MAX_PATH];
+        wmemcpy(folder, includer.path.c_str(), includer.path.size() + 1);
+        if (!::PathRemoveFileSpecW(folder) || !::PathCombineW(path, folder, beside.c_str()) ||
+            !::PathFileExistsW(path))
+            return false;
+        Found(path, file);
+        return true;
     }
 
     ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) override {

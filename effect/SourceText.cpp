@@ -109,7 +109,7 @@ class Loader {
     const SourceLimits& m_limits;
     SourceList* m_list;
     std::vector<Chain> m_chains;
-    std::vector<const FoundFile*> m_includers;
+
     std::size_t m_loads = 0;
 };
 
@@ -127,10 +127,10 @@ bool Loader::Refused(std::uint32_t parent, const std::wstring& identity) const {
 bool Loader::Find(const std::string& name, std::uint32_t parent, FoundFile& file) {
     if (parent == kNoChain)
         return m_files.Find(name, file);
-    m_includers.clear();
     for (std::uint32_t c = parent; c != kNoChain; c = m_chains[c].parent)
-        m_includers.push_back(&m_chains[c].file);
-    if (m_files.FindIncluded(name, m_includers, file))
+        if (m_files.FindBeside(m_chains[c].file, name, file))
+            return true;
+    if (m_files.Find(name, file))
         return true;
     // The outer scan meets an included file's failed directive again.
     if (m_list) {

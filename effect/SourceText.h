@@ -58,14 +58,16 @@ class SourceFiles {
     // Resolves a name as the effect or a directive gives it; false when no
     // file is found.
     virtual bool Find(const std::string& name, FoundFile& file) = 0;
-    // Resolves a directive's name. `includers` are the files it came through,
-    // innermost first: a quoted name is looked for beside the including file,
-    // then beside each file that includes that one, as the effect compiler
-    // does; a source with folders does that before its own search.
-    virtual bool FindIncluded(const std::string& name,
-                              const std::vector<const FoundFile*>& includers, FoundFile& file) {
-        (void)includers;
-        return Find(name, file);
+    // Resolves a directive's name in the folder of `includer`; false when
+    // it is not there or the source has no folders. A directive's name is
+    // looked for beside the including file, then beside each file that
+    // includes that one out to the effect, as the effect compiler looks for
+    // a quoted name, and only then by Find.
+    virtual bool FindBeside(const FoundFile& includer, const std::string& name, FoundFile& file) {
+        (void)includer;
+        (void)name;
+        (void)file;
+        return false;
     }
     // `error` is a system error code for Failed.
     virtual ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) = 0;

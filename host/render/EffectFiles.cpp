@@ -64,14 +64,10 @@ class UnixFiles final : public quorvel::SourceFiles {
         return false;
     }
 
-    bool FindIncluded(const std::string& name, const std::vector<const FoundFile*>& includers,
-                      FoundFile& file) override {
+    bool FindBeside(const FoundFile& includer, const std::string& name, FoundFile& file) override {
         const std::string unix = UnixName(name);
-        if (!unix.empty() && unix[0] != '/')
-            for (const FoundFile* includer : includers)
-                if (Exists(FolderOf(Narrow(includer->path)) + "/" + unix, file))
-                    return true;
-        return Find(name, file);
+        return !unix.empty() && unix[0] != '/' &&
+               Exists(FolderOf(Narrow(includer.path)) + "/" + unix, file);
     }
 
     ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) override {
