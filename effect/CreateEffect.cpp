@@ -1,40 +1,19 @@
 #include "transform/ShaderBase.h"
 
-#include "com/CodePage.h"
 #include "com/HResult.h"
 #include "com/PropVariant.h"
+#include "effect/EffectFromFile.h"
 #include "effect/FindShaderFile.h"
 #include "effect/HostContract.h"
-#include "effect/ShaderSource.h"
 #include "pipeline/PipelineLibrary.h"
 
 #include <d3dx9.h>
 
-#include <climits>
-#include <cstring>
 #include <iterator>
 #include <string>
 
 using quorvel::ComPtr;
 using quorvel::UniquePropVariant;
-
-namespace {
-
-// What the compiler says when an "#include" names a file it cannot find.
-constexpr wchar_t kCannotOpenSource[] = L"error X1507: failed to open source file";
-
-// The compiler's narrow messages as UTF-16, never read past the buffer.
-std::wstring MessageText(ID3DXBuffer* messages) {
-    const char* text = static_cast<const char*>(messages->GetBufferPointer());
-    if (!text)
-        return std::wstring();
-    std::wstring wide;
-    if (FAILED(quorvel::Widen({text, ::strnlen(text, messages->GetBufferSize())}, wide)))
-        return std::wstring();
-    return wide;
-}
-
-} // namespace
 
 HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     COM_METHOD_BEGIN
@@ -59,30 +38,12 @@ HRESULT CShaderBase::CreateEffect(IDirect3DDevice9* device) {
     value.reset();
 
     ComPtr<ID3DXBuffer> messages;
-    HRESULT hr = D3DXCreateEffectFromFileW(device, path, nullptr, nullptr, 0, nullptr,
-                                           m_spEffect.put(), messages.put());
-
-    // An include the compiler could not find: expand the includes ourselves
-    // and compile the text from memory.
-    if (messages && MessageText(messages.get()).find(kCannotOpenSource) != std::wstring::npos) {
-        m_spEffect.reset();
-        messages.reset();
-        std::string narrowPath;
-        std::string text;
-        // A path the code page cannot spell is not found: a best-fit or
-        // default-character path could name another file.
-        hr = quorvel::NarrowPath(path, narrowPath);
-        if (SUCCEEDED(hr))
-            hr = LoadShaderSource(narrowPath, text);
-        if (SUCCEEDED(hr) && text.size() > UINT_MAX)
-            hr = E_OUTOFMEMORY;
-        if (SUCCEEDED(hr))
-            hr = D3DXCreateEffect(device, text.data(), static_cast<UINT>(text.size()), nullptr,
-                                  nullptr, 0, nullptr, m_spEffect.put(), messages.put());
-    }
+    const quorvel::EffectCompiler compiler = {&D3DXCreateEffectFromFileW, &D3DXCreateEffect};
+    const HRESULT hr =
+        quorvel::CreateEffectFromFile(compiler, device, path, m_spEffect.put(), messages.put());
 
     if (messages) {
-        const std::wstring text = MessageText(messages.get());
+        const std::wstring text = quorvel::CompilerMessages(messages.get());
         ::OutputDebugStringW(text.c_str());
         ::OutputDebugStringW(L"\n");
     }

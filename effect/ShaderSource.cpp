@@ -5,7 +5,11 @@
 #include "effect/FindShaderFile.h"
 #include "effect/SourceText.h"
 
+#include <shlwapi.h>
+
+#include <cwchar>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -23,15 +27,45 @@ class SearchFolderFiles final : public quorvel::SourceFiles {
         wchar_t path[MAX_PATH];
         if (FAILED(FindShaderFile(path, wide.c_str())))
             return false;
+        Found(path, file);
+        return true;
+    }
+
+    // A folder of effects and their headers works wherever it lies.
+    bool FindBeside(const FoundFile& includer, const std::string& name, FoundFile& file) override {
+        std::wstring beside;
+        if (FAILED(quorvel::Widen(name, beside)) || beside.empty() ||
+            includer.path.size() >= MAX_PATH)
+            return false;
+        for (wchar_t& c : beside)
+            c = c == L'/' ? L'\\' : c;
+        if (!::PathIsRelativeW(beside.c_str()))
+            return false;
+        wchar_t folder[MAX_PATH];
+        wchar_t path[MAX_PATH];
+        wmemcpy(folder, includer.path.c_str(), includer.path.size() + 1);
+        if (!::PathRemoveFileSpecW(folder) || !::PathCombineW(path, folder, beside.c_str()) ||
+            !::PathFileExistsW(path))
+            return false;
+        Found(path, file);
+        return true;
+    }
+
+    ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) override {
+        return ReadFileBytes(file, bytes, error);
+    }
+
+  private:
+    static void Found(const wchar_t* path, FoundFile& file) {
         file.path = path;
         // Paths are compared without regard to case, as the file system does.
         file.identity = file.path;
         if (!file.identity.empty())
             ::CharLowerBuffW(file.identity.data(), static_cast<DWORD>(file.identity.size()));
-        return true;
     }
 
-    ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) override {
+    static ReadResult ReadFileBytes(const FoundFile& file, std::string& bytes,
+                                    std::uint32_t& error) {
         quorvel::UniqueHFile handle(::CreateFileW(file.path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                   nullptr, OPEN_EXISTING, 0, nullptr));
         if (!handle)
@@ -63,29 +97,47 @@ class SearchFolderFiles final : public quorvel::SourceFiles {
     }
 };
 
+HRESULT Result(const quorvel::LoadOutcome& outcome) {
+    switch (outcome.status) {
+    case LoadStatus::Loaded:
+        return S_OK;
+    case LoadStatus::NotFound:
+        return E_FAIL;
+    case LoadStatus::ReadFailed:
+        return outcome.error != 0 ? HRESULT_FROM_WIN32(outcome.error) : E_FAIL;
+    case LoadStatus::TooLarge:
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    case LoadStatus::OutOfMemory:
+        return E_OUTOFMEMORY;
+    }
+    return E_UNEXPECTED;
+}
+
+quorvel::LeadBytes ThreadLeadBytes() {
+    return quorvel::LeadBytes([](unsigned char b) { return ::IsDBCSLeadByte(b) != FALSE; });
+}
+
 } // namespace
 
 HRESULT LoadShaderSource(const std::string& name, std::string& text) {
     try {
         text.clear();
         SearchFolderFiles files;
-        const quorvel::LeadBytes lead([](unsigned char b) { return ::IsDBCSLeadByte(b) != FALSE; });
-        const auto outcome = quorvel::LoadSource(name, files, lead, quorvel::SourceLimits{}, text);
-        switch (outcome.status) {
-        case LoadStatus::Loaded:
-            return S_OK;
-        case LoadStatus::NotFound:
-            return E_FAIL;
-        case LoadStatus::ReadFailed:
-            return outcome.error != 0 ? HRESULT_FROM_WIN32(outcome.error) : E_FAIL;
-        case LoadStatus::TooLarge:
-            return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-        case LoadStatus::OutOfMemory:
-            return E_OUTOFMEMORY;
-        }
-        return E_UNEXPECTED;
+        return Result(
+            quorvel::LoadSource(name, files, ThreadLeadBytes(), quorvel::SourceLimits{}, text));
     } catch (const std::bad_alloc&) {
         text.clear();
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT ListShaderFiles(const std::string& name, quorvel::SourceList& list) {
+    try {
+        SearchFolderFiles files;
+        return Result(
+            quorvel::ListSource(name, files, ThreadLeadBytes(), quorvel::SourceLimits{}, list));
+    } catch (const std::bad_alloc&) {
+        list = quorvel::SourceList{};
         return E_OUTOFMEMORY;
     }
 }

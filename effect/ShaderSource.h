@@ -1,7 +1,10 @@
 #pragma once
 
 // Reads an effect file as one text: comments stripped and "#include"
-// directives expanded through FindShaderFile.
+// directives expanded: a name beside the including file or a file that
+// includes it, else through FindShaderFile.
+
+#include "effect/SourceText.h"
 
 #include <windows.h>
 
@@ -14,3 +17,7 @@
 // more (as HRESULTs; no text either way); E_OUTOFMEMORY when the expansion
 // outgrows its bounds. A nested file that fails stays as its directive.
 HRESULT LoadShaderSource(const std::string& name, std::string& text);
+
+// The files that LoadShaderSource reads for `name`, the effect first, and the
+// directives no file answered; the same HRESULTs.
+HRESULT ListShaderFiles(const std::string& name, quorvel::SourceList& list);

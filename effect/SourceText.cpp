@@ -67,7 +67,7 @@ struct LimitReached {};
 struct Chain {
     std::uint32_t parent;
     std::size_t depth;
-    std::wstring identity;
+    FoundFile file;
 };
 constexpr std::uint32_t kNoChain = UINT32_MAX;
 
@@ -89,8 +89,9 @@ void AppendRun(Provenance& runs, std::uint32_t chain, std::size_t length) {
 
 class Loader {
   public:
-    Loader(SourceFiles& files, const LeadBytes& lead, const SourceLimits& limits)
-        : m_files(files), m_lead(lead), m_limits(limits) {}
+    Loader(SourceFiles& files, const LeadBytes& lead, const SourceLimits& limits,
+           SourceList* list = nullptr)
+        : m_files(files), m_lead(lead), m_limits(limits), m_list(list) {}
 
     // A refused load reports NotFound: it is handled like a missing file.
     LoadOutcome Load(const std::string& name, std::uint32_t parent, std::string& text,
@@ -101,10 +102,14 @@ class Loader {
     // Expands the directives of a file's own stripped text, all of `chain`.
     void Expand(std::string& text, std::uint32_t chain, Provenance& provenance);
 
+    bool Find(const std::string& name, std::uint32_t parent, FoundFile& file);
+
     SourceFiles& m_files;
     const LeadBytes& m_lead;
     const SourceLimits& m_limits;
+    SourceList* m_list;
     std::vector<Chain> m_chains;
+
     std::size_t m_loads = 0;
 };
 
@@ -114,8 +119,28 @@ bool Loader::Refused(std::uint32_t parent, const std::wstring& identity) const {
     if (m_chains[parent].depth >= m_limits.maxDepth)
         return true;
     for (std::uint32_t c = parent; c != kNoChain; c = m_chains[c].parent)
-        if (m_chains[c].identity == identity)
+        if (m_chains[c].file.identity == identity)
             return true;
+    return false;
+}
+
+bool Loader::Find(const std::string& name, std::uint32_t parent, FoundFile& file) {
+    if (parent == kNoChain)
+        return m_files.Find(name, file);
+    for (std::uint32_t c = parent; c != kNoChain; c = m_chains[c].parent)
+        if (m_files.FindBeside(m_chains[c].file, name, file))
+            return true;
+    if (m_files.Find(name, file))
+        return true;
+    // The outer scan meets an included file's failed directive again.
+    if (m_list) {
+        const MissingInclude missing = {m_chains[parent].file.path, name};
+        if (std::none_of(m_list->missing.begin(), m_list->missing.end(),
+                         [&](const MissingInclude& m) {
+                             return m.includer == missing.includer && m.name == missing.name;
+                         }))
+            m_list->missing.push_back(missing);
+    }
     return false;
 }
 
@@ -124,7 +149,7 @@ LoadOutcome Loader::Load(const std::string& name, std::uint32_t parent, std::str
     text.clear();
     provenance.clear();
     FoundFile file;
-    if (!m_files.Find(name, file) || Refused(parent, file.identity))
+    if (!Find(name, parent, file) || Refused(parent, file.identity))
         return {LoadStatus::NotFound, 0};
     if (++m_loads > m_limits.maxLoads)
         throw LimitReached{};
@@ -143,7 +168,9 @@ LoadOutcome Loader::Load(const std::string& name, std::uint32_t parent, std::str
     }
 
     const std::size_t depth = parent == kNoChain ? 1 : m_chains[parent].depth + 1;
-    m_chains.push_back({parent, depth, std::move(file.identity)});
+    if (m_list)
+        m_list->files.push_back(file);
+    m_chains.push_back({parent, depth, std::move(file)});
     const auto chain = static_cast<std::uint32_t>(m_chains.size() - 1);
 
     text = StripBlockComments(StripLineComments(bytes, m_lead), m_lead);
@@ -322,6 +349,20 @@ void Loader::Expand(std::string& text, std::uint32_t chain, Provenance& provenan
     provenance.swap(doneRuns);
 }
 
+LoadOutcome LoadInto(const std::string& name, SourceFiles& files, const LeadBytes& lead,
+                     const SourceLimits& limits, std::string& text, SourceList* list) {
+    text.clear();
+    try {
+        Loader loader(files, lead, limits, list);
+        Provenance provenance;
+        return loader.Load(name, kNoChain, text, provenance);
+    } catch (const LimitReached&) {
+    } catch (const std::bad_alloc&) {
+    }
+    text.clear();
+    return {LoadStatus::OutOfMemory, 0};
+}
+
 } // namespace
 
 std::string StripLineComments(const std::string& text, const LeadBytes& lead) {
@@ -411,16 +452,17 @@ std::string StripBlockComments(const std::string& text, const LeadBytes& lead) {
 
 LoadOutcome LoadSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
                        const SourceLimits& limits, std::string& text) {
-    text.clear();
-    try {
-        Loader loader(files, lead, limits);
-        Provenance provenance;
-        return loader.Load(name, kNoChain, text, provenance);
-    } catch (const LimitReached&) {
-    } catch (const std::bad_alloc&) {
-    }
-    text.clear();
-    return {LoadStatus::OutOfMemory, 0};
+    return LoadInto(name, files, lead, limits, text, nullptr);
+}
+
+LoadOutcome ListSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
+                       const SourceLimits& limits, SourceList& list) {
+    list = SourceList{};
+    std::string text;
+    const LoadOutcome outcome = LoadInto(name, files, lead, limits, text, &list);
+    if (outcome.status != LoadStatus::Loaded)
+        list = SourceList{};
+    return outcome;
 }
 
 } // namespace quorvel

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
@@ -57,6 +58,17 @@ class SourceFiles {
     // Resolves a name as the effect or a directive gives it; false when no
     // file is found.
     virtual bool Find(const std::string& name, FoundFile& file) = 0;
+    // Resolves a directive's name in the folder of `includer`; false when
+    // it is not there or the source has no folders. A directive's name is
+    // looked for beside the including file, then beside each file that
+    // includes that one out to the effect, as the effect compiler looks for
+    // a quoted name, and only then by Find.
+    virtual bool FindBeside(const FoundFile& includer, const std::string& name, FoundFile& file) {
+        (void)includer;
+        (void)name;
+        (void)file;
+        return false;
+    }
     // `error` is a system error code for Failed.
     virtual ReadResult Read(const FoundFile& file, std::string& bytes, std::uint32_t& error) = 0;
 };
@@ -88,6 +100,21 @@ struct LoadOutcome {
 // leaves its directive in place, and the scan goes on at the next line.
 LoadOutcome LoadSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
                        const SourceLimits& limits, std::string& text);
+
+// What one load read: every file, the effect first, in the order read, and
+// the directives whose name no file answered.
+struct MissingInclude {
+    std::wstring includer; // the path of the file holding the directive
+    std::string name;
+};
+struct SourceList {
+    std::vector<FoundFile> files;
+    std::vector<MissingInclude> missing;
+};
+
+// LoadSource, keeping what it read in `list` (passed in empty).
+LoadOutcome ListSource(const std::string& name, SourceFiles& files, const LeadBytes& lead,
+                       const SourceLimits& limits, SourceList& list);
 
 // The comment stages on their own.
 std::string StripLineComments(const std::string& text, const LeadBytes& lead);

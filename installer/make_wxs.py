@@ -8,13 +8,17 @@ folder.
 
 Usage: make_wxs.py --dll DLL --library DIR --registration FILE.json
                    --version X.Y.Z --maker NAME --product NAME --upgrade-code GUID
-                   --stage DIR --out FILE.wxs [--retire RELATIVE_PATH]"""
+                   --stage DIR --out FILE.wxs --effect-files PROGRAM
+                   [--retire RELATIVE_PATH]
+
+PROGRAM is the native quorvel-effect-files of the build."""
 import argparse
 import hashlib
 import json
 import os
 import re
 import shutil
+import subprocess
 import sys
 import uuid
 from xml.sax.saxutils import quoteattr
@@ -51,34 +55,31 @@ def check_index(library, files):
                          ", ".join(missing))
 
 
-INCLUDE = re.compile(rb'#include[ \t]*"([^"\r\n]*)"')
-
-
-def check_includes(library, files):
-    """Every file an effect includes must be shipped: the server finds it by
-    its name relative to the product folder, the effect framework relative to
-    the including file's folder."""
-    shipped = {f.lower() for f in files}
-    missing = []
+def check_includes(library, files, effect_files):
+    """Every file an effect includes must be shipped. The files are listed by
+    the product's own source loader (quorvel-effect-files), searching the
+    library's root as the installed server searches its folder."""
+    shipped = set(files)
+    root = os.path.realpath(library)
+    problems = []
     for rel in files:
-        with open(os.path.join(library, *rel.split("/")), "rb") as f:
-            lines = f.read().splitlines()
-        for line in lines:
-            match = INCLUDE.match(line.lstrip(b" \t"))
-            if not match:
-                continue
-            name = match.group(1).decode("latin-1").replace("\\", "/").lower()
-            beside = os.path.normpath(os.path.join(os.path.dirname(rel), name)).replace(os.sep, "/")
-            if name not in shipped and beside.lower() not in shipped:
-                missing.append("%s includes %s" % (rel, match.group(1).decode("latin-1")))
-    if missing:
-        raise SystemExit("make_wxs: included files not in library/: " + "; ".join(missing))
+        if not rel.lower().endswith(".fx"):
+            continue
+        run = subprocess.run([effect_files, "--folder", root, os.path.join(root, *rel.split("/"))],
+                             capture_output=True, text=True)
+        problems += [line.replace(root + "/", "") for line in run.stderr.splitlines()]
+        for path in run.stdout.splitlines():
+            inside = os.path.relpath(path, root).replace(os.sep, "/")
+            if inside.startswith("../") or inside not in shipped:
+                problems.append("%s includes %s, which is not shipped" % (rel, path))
+    if problems:
+        raise SystemExit("make_wxs: included files not in library/: " + "; ".join(problems))
 
 
 def stage(args):
     files = library_files(args.library)
     check_index(args.library, files)
-    check_includes(args.library, files)
+    check_includes(args.library, files, args.effect_files)
     if args.retire:
         if args.retire not in files:
             raise SystemExit("make_wxs: --retire names no library file: " + args.retire)
@@ -237,7 +238,7 @@ def write_wxs(args, files, registration):
 def main():
     parser = argparse.ArgumentParser()
     for name in ("--dll", "--library", "--registration", "--version", "--maker", "--product",
-                 "--upgrade-code", "--stage", "--out"):
+                 "--upgrade-code", "--stage", "--out", "--effect-files"):
         parser.add_argument(name, required=True)
     parser.add_argument("--retire")
     args = parser.parse_args()

@@ -63,35 +63,40 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Files: the including file's folder first, then the current folder. The
-// paths stay UTF-16; the narrow names in messages are only for display.
+// Files: beside the including file, then beside each file that includes
+// that one out to the effect file (the compiler's rule for quoted names),
+// then in the current folder. The paths stay UTF-16; the narrow names in
+// messages are only for display.
 class FolderIncludes {
   public:
     FolderIncludes(const std::string& displayName, const std::wstring& path) {
-        m_paths.emplace_back(displayName, path);
+        m_files.push_back({displayName, path, kNone});
     }
     bool Open(const std::string& name, const std::string& includer, std::string& text,
               std::string& displayName) {
         const std::wstring wideName = Widen(name);
         if (wideName.empty())
             return false;
+        size_t parent = kNone;
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            if (m_files[i].display == includer)
+                parent = i;
+        }
         std::vector<std::wstring> candidates;
         if (IsAbsolute(wideName)) {
             candidates.push_back(wideName);
         } else {
-            std::wstring folder;
-            for (const auto& [display, path] : m_paths) {
-                if (display == includer)
-                    folder = FolderOf(path);
+            for (size_t i = parent; i != kNone; i = m_files[i].parent) {
+                const std::wstring folder = FolderOf(m_files[i].path);
+                if (!folder.empty())
+                    candidates.push_back(folder + wideName);
             }
-            if (!folder.empty())
-                candidates.push_back(folder + wideName);
             candidates.push_back(wideName);
         }
         for (const std::wstring& candidate : candidates) {
             if (ReadWholeFile(candidate, text)) {
                 displayName = Narrow(candidate);
-                m_paths.emplace_back(displayName, candidate);
+                m_files.push_back({displayName, candidate, parent});
                 return true;
             }
         }
@@ -99,7 +104,13 @@ class FolderIncludes {
     }
 
   private:
-    std::vector<std::pair<std::string, std::wstring>> m_paths;
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    struct File {
+        std::string display;
+        std::wstring path;
+        size_t parent;
+    };
+    std::vector<File> m_files;
 };
 
 // An application's include handler; what it opens stays open until the end.

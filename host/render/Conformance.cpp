@@ -35,7 +35,7 @@ HRESULT SavePixelsPng(IDirect3DDevice9* device, const std::vector<DWORD>& pixels
 } // namespace
 
 bool Job::DeclaresFirstInput() const {
-    for (const DeclaredParameter& parameter : m_scan.parameters)
+    for (const DeclaredParameter& parameter : m_declarations.parameters)
         if (EqualsIgnoringCase(parameter.semantic, quorvel::g_inputTextureParameters[0]))
             return true;
     return false;
@@ -53,7 +53,7 @@ std::wstring Job::RenderHint() const {
 // Who sets each declared semantic, and with what.
 void Job::ReportDeclarations() {
     m_report.semantics.clear();
-    for (const DeclaredParameter& parameter : m_scan.parameters) {
+    for (const DeclaredParameter& parameter : m_declarations.parameters) {
         const HostParameter* supplied = SuppliedSemantic(m_options, parameter.semantic);
         const int slot = TextureSlotOfSemantic(parameter.semantic);
         std::wstring slotParameter;

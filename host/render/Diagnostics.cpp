@@ -88,9 +88,10 @@ std::wstring OptionName(const HostParameter& parameter, bool semantic) {
            (semantic ? L"--semantic " : L"--param ") + parameter.name;
 }
 
-std::vector<std::wstring> UnmatchedValues(const Options& options, const EffectScan& scan) {
+std::vector<std::wstring> UnmatchedValues(const Options& options,
+                                          const EffectDeclarations& declarations) {
     std::vector<std::wstring> declared;
-    for (const DeclaredParameter& parameter : scan.parameters)
+    for (const DeclaredParameter& parameter : declarations.parameters)
         declared.push_back(parameter.semantic);
     auto isDeclared = [&](const std::wstring& name) {
         return std::any_of(declared.begin(), declared.end(),

@@ -4,7 +4,7 @@
 // that match nothing, text values the host's rules drop, colours that do not
 // parse, texture slots left empty, and where a comparison first goes wrong.
 
-#include "host/render/EffectScan.h"
+#include "host/render/EffectDeclarations.h"
 #include "host/render/Options.h"
 
 #include <windows.h>
@@ -27,7 +27,8 @@ std::wstring OptionName(const HostParameter& parameter, bool semantic);
 // One line per --param, --semantic or //!render value that nothing reads:
 // a semantic the effect does not declare, a host parameter Quorvel does not
 // read. Each names the closest declared ones.
-std::vector<std::wstring> UnmatchedValues(const Options& options, const EffectScan& scan);
+std::vector<std::wstring> UnmatchedValues(const Options& options,
+                                          const EffectDeclarations& declarations);
 
 // What a child of "Semantics" gives the effect under Quorvel's rules.
 struct Delivery {

@@ -51,9 +51,7 @@ int Job::LoadTextureFiles() {
 }
 
 int Job::OpenSession() {
-    HRESULT hr = m_device.Create();
-    if (FAILED(hr))
-        return Fail(kExitRender, L"cannot create the Direct3D 9 device", hr);
+    // The device was made for the effect's descriptions.
     IDirect3DDevice9* device = m_device.device();
     const UINT w = m_options.width, h = m_options.height;
     const int loaded = LoadInputs(0);
@@ -62,7 +60,7 @@ int Job::OpenSession() {
     const int textures = LoadTextureFiles();
     if (textures != kExitOk)
         return textures;
-    hr = CreateTargetTexture(device, w, h, m_output.put());
+    HRESULT hr = CreateTargetTexture(device, w, h, m_output.put());
     if (FAILED(hr))
         return Fail(kExitRender,
                     L"cannot create a " + std::to_wstring(w) + L"x" + std::to_wstring(h) +

@@ -5,7 +5,8 @@
 // the contact sheet (FrameOutput.cpp) and the conformance check
 // (Conformance.cpp). What the run did is kept for the report.
 
-#include "host/render/EffectScan.h"
+#include "com/UniqueAny.h"
+#include "host/render/EffectDeclarations.h"
 #include "host/render/InputSequence.h"
 #include "host/render/Options.h"
 #include "host/render/Report.h"
@@ -25,6 +26,7 @@ class Job {
 
   private:
     int Prepare();
+    int Describe();
     int OpenSession();
     int RenderFrames();
     int Check();
@@ -41,13 +43,17 @@ class Job {
     Options m_options;
     std::wstring m_toolFolder;
     std::wstring m_effectPath;
-    EffectScan m_scan;
+    // What the effect framework says the effect declares; empty when it
+    // refused the effect (Initialize then fails with its messages).
+    EffectDeclarations m_declarations;
+    bool m_described = false;
     bool m_transition = false;
     // Values that would pass silently: warnings when rendering, failures in --check.
     std::vector<std::wstring> m_problems;
     std::wstring m_gridHint;
     Report m_report;
     DebugOutput m_debugOutput;
+    quorvel::UniqueHModule m_framework;
     DeviceContext m_device;
     Session m_session;
     InputSequence m_sequences[2];

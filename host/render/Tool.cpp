@@ -7,7 +7,9 @@
 #include "host/render/ToolSupport.h"
 
 #include "com/CodePage.h"
+#include "effect/ShaderSource.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quorvelrender {
@@ -20,17 +22,30 @@ std::wstring EffectPath(const Options& options, const std::wstring& toolFolder) 
                                            : options.effect);
 }
 
-// The files an effect uses, for watchers: on stdout, one a line.
+// The files an effect uses, as Quorvel's source loader finds them: on stdout,
+// one a line.
 int ListEffectFiles(const Options& options, const std::wstring& toolFolder) {
     const std::wstring path = EffectPath(options, toolFolder);
-    EffectScan scan;
-    if (!ScanEffectFile(path, scan)) {
+    std::string narrowPath;
+    quorvel::SourceList list;
+    if (!IsFile(path) || FAILED(quorvel::NarrowPath(path.c_str(), narrowPath)) ||
+        FAILED(ListShaderFiles(narrowPath, list)) || list.files.empty()) {
         Print(L"quorvel-render: effect file not found: " + path + L"\n");
         return kExitInput;
     }
     std::wstring text;
-    for (const std::wstring& file : scan.files)
-        text += file + L"\n";
+    std::vector<std::wstring> listed;
+    for (const quorvel::FoundFile& file : list.files) {
+        if (std::find(listed.begin(), listed.end(), file.identity) != listed.end())
+            continue;
+        listed.push_back(file.identity);
+        text += file.path + L"\n";
+    }
+    for (const quorvel::MissingInclude& missing : list.missing) {
+        std::wstring name;
+        quorvel::Widen(missing.name, name);
+        Warn(missing.includer + L" includes \"" + name + L"\", which no file answers");
+    }
     std::string utf8;
     quorvel::Narrow(text, utf8, CP_UTF8);
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -57,20 +72,27 @@ int Job::Fail(int code, const std::wstring& message, HRESULT hr) {
 int Job::Prepare() {
     m_effectPath = EffectPath(m_options, m_toolFolder);
     m_report.effect = m_effectPath;
-    if (!ScanEffectFile(m_effectPath, m_scan))
+    std::vector<std::wstring> renderLines;
+    if (!ReadRenderLines(m_effectPath, renderLines))
         return Fail(kExitInput, L"effect file not found: " + m_effectPath);
     std::wstring error;
-    if (!MergeEffectLines(m_scan.renderLines, FolderOf(m_effectPath), m_options, error))
+    if (!MergeEffectLines(renderLines, FolderOf(m_effectPath), m_options, error))
         return Fail(kExitUsage, m_effectPath + L": " + error);
+    const int described = Describe();
+    if (described != kExitOk)
+        return described;
 
-    if (m_options.technique.empty()) {
-        if (m_scan.techniques.empty())
+    const std::vector<std::wstring>& techniques = m_declarations.techniques;
+    if (!m_described) {
+        // Initialize names what the compiler refused.
+    } else if (m_options.technique.empty()) {
+        if (techniques.empty())
             return Fail(kExitEffect, L"no technique found in " + m_effectPath);
-        m_options.technique = m_scan.techniques.front();
-    } else if (!m_scan.techniques.empty()) {
+        m_options.technique = techniques.front();
+    } else if (!techniques.empty()) {
         bool found = false;
         std::wstring names;
-        for (const std::wstring& name : m_scan.techniques) {
+        for (const std::wstring& name : techniques) {
             found = found || name == m_options.technique;
             names += (names.empty() ? L"" : L", ") + name;
         }
@@ -79,7 +101,7 @@ int Job::Prepare() {
                                          m_effectPath + L"; it has: " + names);
     }
     m_report.technique = m_options.technique;
-    for (const DeclaredParameter& parameter : m_scan.parameters)
+    for (const DeclaredParameter& parameter : m_declarations.parameters)
         m_transition = m_transition ||
                        EqualsIgnoringCase(parameter.semantic, quorvel::g_inputTextureParameters[1]);
     m_report.kind = m_transition ? L"transition" : L"effect";
@@ -102,9 +124,25 @@ int Job::Prepare() {
     return CheckTextureFiles();
 }
 
+// The effect as the framework Quorvel uses describes it; the device is the
+// one the frames are rendered on.
+int Job::Describe() {
+    HRESULT hr = m_device.Create();
+    if (FAILED(hr))
+        return Fail(kExitRender, L"cannot create the Direct3D 9 device", hr);
+    m_framework.reset(::LoadLibraryW(L"d3dx9_30.dll"));
+    if (!m_framework)
+        return Fail(kExitEffect, L"cannot load the effect framework d3dx9_30.dll",
+                    HRESULT_FROM_WIN32(::GetLastError()));
+    std::wstring messages;
+    m_described = SUCCEEDED(DescribeEffect(m_framework.get(), m_device.device(), m_effectPath,
+                                           m_declarations, messages));
+    return kExitOk;
+}
+
 void Job::FindProblems() {
-    m_problems = UnmatchedValues(m_options, m_scan);
-    for (const DeclaredParameter& parameter : m_scan.parameters) {
+    m_problems = UnmatchedValues(m_options, m_declarations);
+    for (const DeclaredParameter& parameter : m_declarations.parameters) {
         const HostParameter* supplied = SuppliedSemantic(m_options, parameter.semantic);
         if (!supplied || IsBoundSemantic(parameter.semantic))
             continue;
@@ -116,7 +154,7 @@ void Job::FindProblems() {
     for (const HostParameter& parameter : m_options.params)
         gridGiven = gridGiven || parameter.name == quorvel::kNumVerticesXParameter ||
                     parameter.name == quorvel::kNumVerticesYParameter;
-    if (m_scan.vertexShader && !gridGiven)
+    if (m_declarations.vertexShader && !gridGiven)
         m_gridHint = L"the effect has a vertex shader but runs on the default 2x2 grid (one "
                      L"quad, four vertices); if it moves vertices, give it more with --grid XxY "
                      L"or a line \"//!render --grid 24x18\" in the file";
@@ -143,7 +181,7 @@ int Job::CheckTextureFiles() {
             return Fail(kExitInput, L"texture file not found: " + OptionName(parameter, false) +
                                         L"=" + parameter.from.s + L" (" + path + L")");
     }
-    for (const DeclaredParameter& declared : m_scan.parameters) {
+    for (const DeclaredParameter& declared : m_declarations.parameters) {
         const int slot = TextureSlotOfSemantic(declared.semantic);
         std::wstring given;
         if (slot < 0 || !TextureForSlot(m_options.params, slot, given).empty())

@@ -1,7 +1,7 @@
-// The render tool's command line and effect scan, rule by rule.
+// The render tool's command line, "//!render" lines and diagnostics, rule by rule.
 
 #include "host/render/Diagnostics.h"
-#include "host/render/EffectScan.h"
+#include "host/render/EffectDeclarations.h"
 #include "host/render/HResultText.h"
 #include "host/render/InputSequence.h"
 #include "host/render/Options.h"
@@ -165,26 +165,15 @@ TEST(InputSequences, NumberedImagesComeInNumberOrder) {
         EXPECT_EQ(NumberedImages(c.names), c.ordered);
 }
 
-TEST(EffectScanning, FindsTechniquesSemanticsAndRenderLines) {
-    const EffectScan scan = ScanEffect(R"(
+TEST(EffectScanning, FindsRenderLinesOnlyInComments) {
+    const std::vector<std::wstring> lines = RenderLines(R"(
 // float Hidden : Commented;
 //!render --grid 4x4
-/* texture Gone : InputTexture5; */
-texture From : InputTexture0;
-float4 Colour : BorderColor = { 1, 0, 0, 1 };
-float  Plain = 2.0;
-sampler S = sampler_state { Texture = <From>; };
-technique First { pass P { PixelShader = asm { ps_2_0 def c0, 1, 1, 1, 1 mov oC0, c0 }; } }
-technique Second { pass P { float Inner : NotTopLevel; } }
+/* //!render --frames 2 */
+string S = "//!render --frames 3";
+float4 Colour : BorderColor = { 1, 0, 0, 1 }; //!render --size 8x8
 )");
-    EXPECT_EQ(scan.techniques, (std::vector<std::wstring>{L"First", L"Second"}));
-    ASSERT_EQ(scan.parameters.size(), 2u);
-    EXPECT_EQ(scan.parameters[0].semantic, L"InputTexture0");
-    EXPECT_EQ(scan.parameters[1].type, L"float4");
-    EXPECT_EQ(scan.parameters[1].name, L"Colour");
-    EXPECT_EQ(scan.parameters[1].semantic, L"BorderColor");
-    ASSERT_EQ(scan.renderLines.size(), 1u);
-    EXPECT_EQ(scan.renderLines[0], L" --grid 4x4");
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L" --grid 4x4", L" --size 8x8"}));
 }
 
 TEST(EffectScanning, BoundSemanticsMatchIgnoringCase) {
@@ -193,26 +182,6 @@ TEST(EffectScanning, BoundSemanticsMatchIgnoringCase) {
         EXPECT_TRUE(IsBoundSemantic(bound)) << bound;
     for (const wchar_t* other : {L"InputTexture8", L"FadeColor", L"", L"Times"})
         EXPECT_FALSE(IsBoundSemantic(other)) << other;
-}
-
-TEST(EffectScanning, FindsVertexShadersAndIncludes) {
-    const struct {
-        const char* text;
-        bool vertexShader;
-    } cases[] = {
-        {"technique T { pass P { VertexShader = asm { vs_2_0 mov oPos, v0 }; } }", true},
-        {"VertexShader Shared = asm { vs_2_0 };\ntechnique T { pass P { VertexShader = <Shared>; } "
-         "}",
-         true},
-        {"technique T { pass P { VertexShader = NULL; VertexShaderConstantF[0] = <A>; } }", false},
-        {"technique T { pass P { VertexShader = null; } }", false},
-        {"// VertexShader = asm { }\ntechnique T { pass P { } }", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ScanEffect(c.text).vertexShader, c.vertexShader) << c.text;
-    EXPECT_EQ(ScanEffect("#include \"a.fxh\"\n  # include \"sub/b.fxh\"\n// #include \"c.fxh\"\n")
-                  .includes,
-              (std::vector<std::wstring>{L"a.fxh", L"sub/b.fxh"}));
 }
 
 Options WithSemantics(const std::vector<std::wstring>& assignments, bool params = false) {
@@ -228,8 +197,11 @@ Options WithSemantics(const std::vector<std::wstring>& assignments, bool params 
 }
 
 TEST(Diagnostics, NamesThatMatchNothingAreReportedWithTheClosestDeclared) {
-    const EffectScan scan = ScanEffect("texture In : InputTexture0;\nfloat A : Amount;\n"
-                                       "float4 C : TintColor;\nfloat R : BlurRadius;\n");
+    EffectDeclarations scan;
+    scan.parameters = {{L"texture", L"In", L"InputTexture0"},
+                       {L"float", L"A", L"Amount"},
+                       {L"float4", L"C", L"TintColor"},
+                       {L"float", L"R", L"BlurRadius"}};
     const struct {
         std::vector<std::wstring> semantics;
         std::vector<std::wstring> params;

@@ -3,7 +3,10 @@
 
 #include "tests/e2e/E2ESupport.h"
 
+#include "com/CodePage.h"
 #include "com/UniqueAny.h"
+#include "host/render/EffectDeclarations.h"
+#include "host/render/RenderHost.h"
 
 #include <shlwapi.h>
 
@@ -337,6 +340,139 @@ INSTANTIATE_TEST_SUITE_P(EverySample, SampleCheck,
                                            L"transitions\\pixelate.fx", L"transitions\\swell.fx",
                                            L"effects\\greyscale.fx", L"effects\\tint.fx",
                                            L"effects\\blur.fx"));
+
+// What the tool judges by comes from the framework's descriptions of the
+// effect it created, declarations in included files and unnamed techniques
+// as the framework sees them.
+TEST_F(Tool, DeclarationsComeFromTheFrameworksDescriptions) {
+    SKIP_WITHOUT_FRAMEWORK();
+    quorvel::UniqueHModule framework(
+        ::LoadLibraryW((e2e::ToolFolder() + L"\\d3dx9_30.dll").c_str()));
+    ASSERT_TRUE(framework);
+    quorvelrender::DeviceContext device;
+    ASSERT_EQ(device.Create(), S_OK);
+    const std::string pixel = "PixelShader = asm { ps_2_0\n def c0, 1, 1, 1, 1\n mov oC0, c0 };";
+    const std::string vertex = "VertexShader = asm { vs_2_0\n dcl_position v0\n mov oPos, v0 };";
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"inc\\decl.fxh", "float Inner : FromInclude;\n"));
+    using Parameters = std::vector<std::vector<std::wstring>>;
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::wstring> techniques;
+        Parameters parameters; // type, name, semantic
+        bool vertexShader;
+    } cases[] = {
+        {"top-level declarations and techniques",
+         "// float Hidden : Commented;\n/* texture Gone : InputTexture5; */\n"
+         "texture From : InputTexture0;\nfloat4 Colour : BorderColor = { 1, 0, 0, 1 };\n"
+         "float Plain = 2.0;\nsampler S = sampler_state { Texture = <From>; };\n"
+         "technique First { pass P { " +
+             pixel +
+             " } }\n"
+             "technique Second { pass P { " +
+             pixel + " } }\n",
+         {L"First", L"Second"},
+         {{L"texture", L"From", L"InputTexture0"}, {L"float4", L"Colour", L"BorderColor"}},
+         false},
+        {"declarations of an included file",
+         "#include \"inc/decl.fxh\"\nfloat4x4 M : WorldViewProjection;\n"
+         "technique T { pass P { " +
+             pixel + " } }\n",
+         {L"T"},
+         {{L"float", L"Inner", L"FromInclude"}, {L"float4x4", L"M", L"WorldViewProjection"}},
+         false},
+        {"a vertex shader in a later pass",
+         "technique T { pass A { " + pixel + " } pass B { " + vertex + " " + pixel + " } }\n",
+         {L"T"},
+         {},
+         true},
+        {"a shared vertex shader",
+         "VertexShader Shared = asm { vs_2_0\n dcl_position v0\n mov oPos, v0 };\n"
+         "technique T { pass P { VertexShader = <Shared>; " +
+             pixel + " } }\n",
+         {L"T"},
+         {},
+         true},
+        {"no vertex shader",
+         "technique T { pass P { VertexShader = NULL; " + pixel +
+             " } }\n"
+             "technique { pass P { " +
+             pixel + " } }\n",
+         {L"T"},
+         {},
+         false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = m_folder / L"declared.fx";
+        ASSERT_TRUE(WriteFileBytes(path, c.text));
+        quorvelrender::EffectDeclarations declared;
+        std::wstring messages;
+        ASSERT_EQ(quorvelrender::DescribeEffect(framework.get(), device.device(), path, declared,
+                                                messages),
+                  S_OK)
+            << c.name << "\n"
+            << std::string(messages.begin(), messages.end());
+        EXPECT_EQ(declared.techniques, c.techniques) << c.name;
+        Parameters parameters;
+        for (const auto& p : declared.parameters)
+            parameters.push_back({p.type, p.name, p.semantic});
+        EXPECT_EQ(parameters, c.parameters) << c.name;
+        EXPECT_EQ(declared.vertexShader, c.vertexShader) << c.name;
+    }
+    quorvelrender::EffectDeclarations declared;
+    std::wstring messages;
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"broken.fx", "technique T { pass P { Nonsense } }\n"));
+    EXPECT_TRUE(FAILED(quorvelrender::DescribeEffect(framework.get(), device.device(),
+                                                     m_folder / L"broken.fx", declared, messages)));
+    EXPECT_TRUE(declared.techniques.empty());
+    EXPECT_NE(messages.find(L"broken.fx"), std::wstring::npos);
+}
+
+// A quoted include is looked for beside the file that holds it, then beside
+// each file further out: the framework compiles such an effect, and the list
+// of its files names every one of them.
+TEST_F(Tool, IncludesResolveBesideTheIncluderThenFurtherOut) {
+    SKIP_WITHOUT_FRAMEWORK();
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"fx\\main.fx",
+                               "#include \"sub/a.fxh\"\n"
+                               "technique T { pass P { PixelShader = asm { ps_2_0\n"
+                               " dcl t0.xy\n dcl_2d s0\n texld r0, t0, s0\n mov oC0, r0 }; } }\n"));
+    ASSERT_TRUE(
+        WriteFileBytes(m_folder / L"fx\\sub\\a.fxh", "#include \"b.fxh\"\n#include \"top.fxh\"\n"));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"fx\\sub\\b.fxh", "texture In : InputTexture0;\n"));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"fx\\top.fxh", "float Amount : Amount;\n"));
+    // Decoys where only a wrong rule would look.
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"fx\\b.fxh", "this does not compile\n"));
+    ASSERT_TRUE(WriteFileBytes(m_folder / L"fx\\sub\\sub\\a.fxh", "this does not compile\n"));
+
+    const std::wstring effect = L"--effect " + Quote(m_folder / L"fx\\main.fx");
+    const ToolRun list = RunTool(effect + L" --list-files");
+    ASSERT_EQ(list.exitCode, 0u) << list.output;
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < list.output.size();) {
+        const size_t end = list.output.find('\n', start);
+        std::string line = list.output.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') // stdout is in text mode
+            line.pop_back();
+        lines.push_back(line);
+        start = end == std::string::npos ? list.output.size() : end + 1;
+    }
+    const std::vector<std::string> expected = {"fx\\main.fx", "fx\\sub\\a.fxh", "fx\\sub\\b.fxh",
+                                               "fx\\top.fxh"};
+    ASSERT_EQ(lines.size(), expected.size()) << list.output;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        std::string full;
+        quorvel::Narrow(m_folder / std::wstring(expected[i].begin(), expected[i].end()), full,
+                        CP_UTF8);
+        EXPECT_EQ(_stricmp(lines[i].c_str(), full.c_str()), 0) << lines[i] << " / " << full;
+    }
+
+    const ToolRun check = RunTool(effect + L" --check --semantic Amount=0.5 --size 16x16 --out " +
+                                  Quote(m_folder / L"o"));
+    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    EXPECT_NE(check.output.find("float Amount : Amount  -- --semantic Amount"), std::string::npos)
+        << check.output;
+}
 
 TEST_F(Tool, RegistryModeCreatesTheObjectsThroughCoCreateInstance) {
     SKIP_WITHOUT_FRAMEWORK();

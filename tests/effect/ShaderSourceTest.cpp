@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,6 +61,41 @@ TEST(LoadShaderSource, ExpandsThroughTheSearchFolders) {
                                         Narrow(shared) +
                                         "\"\r\n"
                                         "technique T { pass P { } } ");
+}
+
+// A quoted name is looked for beside the file that holds the directive, then
+// beside each file further out, as the effect compiler does; the search
+// folders come after, so their copies of the names are never taken.
+TEST(LoadShaderSource, IncludesResolveBesideTheIncluderThenFurtherOut) {
+    SearchFolders folders;
+    ScratchFolder effects;
+    const std::string inner = Narrow(folders.Unique(L"inner.fxh"));
+    const std::string top = Narrow(folders.Unique(L"top.fxh"));
+    const std::string shared = Narrow(folders.Unique(L"shared.fxh"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(effects / L"sub\\a.fxh",
+                                                "#include \"" + inner + "\"\n#include \"" + top +
+                                                    "\"\n#include \"" + shared + "\"\n"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(
+        effects / (L"sub\\" + std::wstring(inner.begin(), inner.end())), "float inner;"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(effects / std::wstring(top.begin(), top.end()),
+                                                "float top;"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(effects / L"main.fx", "#include \"sub/a.fxh\"\n"));
+    for (const std::string& decoy : {inner, top})
+        folders.Write(folders.product(), std::wstring(decoy.begin(), decoy.end()), "float decoy;");
+    folders.Write(folders.shared(), std::wstring(shared.begin(), shared.end()), "float shared;");
+    EXPECT_EQ(Load(Narrow(effects / L"main.fx")), "float inner;\nfloat top;\nfloat shared;\n\n");
+
+    quorvel::SourceList list;
+    ASSERT_EQ(ListShaderFiles(Narrow(effects / L"main.fx"), list), S_OK);
+    std::vector<std::wstring> paths;
+    for (const quorvel::FoundFile& file : list.files)
+        paths.push_back(file.path);
+    EXPECT_EQ(paths, (std::vector<std::wstring>{
+                         effects / L"main.fx", effects / L"sub\\a.fxh",
+                         effects / (L"sub\\" + std::wstring(inner.begin(), inner.end())),
+                         effects / std::wstring(top.begin(), top.end()),
+                         folders.shared() + L"\\" + std::wstring(shared.begin(), shared.end())}));
+    EXPECT_TRUE(list.missing.empty());
 }
 
 TEST(LoadShaderSource, FoldersAndEmptyNamesBecomeNothing) {
