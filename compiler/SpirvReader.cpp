@@ -714,22 +714,18 @@ class Reader {
         }
     }
 
-    void runLoop(const Loop& loop) {
+    // Unrolls the loop; gives the iterations it ran.
+    int unroll(const Loop& loop) {
         const uint32_t headerLabel = (*blocks_)[loop.header].label;
         auto entry = pred_.find(headerLabel);
         if (entry == pred_.end() || b_.isConstEqual(entry->second, 0))
-            return;
+            return 0;
         int running = entry->second;
         std::map<uint32_t, Node> exitValues;
-        for (const Instruction& ins : (*blocks_)[loop.header].body)
-            if (ins.op == OpLine && ins.w.size() > 1 &&
-                static_cast<int>(ins.w[1]) <= io_.sourceLines) {
-                line_ = static_cast<int>(ins.w[1]);
-                column_ = ins.w.size() > 2 && ins.w[2] > 0 ? static_cast<int>(ins.w[2]) : 1;
-                break;
-            }
+        placeAt(loop);
         const int loopLine = line_, loopColumn = column_;
-        for (int iteration = 0;; ++iteration) {
+        int iteration = 0;
+        for (;; ++iteration) {
             line_ = loopLine;
             column_ = loopColumn;
             if (iteration == kMaxIterations)
@@ -740,7 +736,7 @@ class Reader {
             for (size_t i : loop.body)
                 pred_.erase((*blocks_)[i].label);
             pred_[headerLabel] = running;
-            loopStack_.push_back(LoopState{&loop, b_.constant(0), b_.constant(0), iteration});
+            loopStack_.push_back(LoopState{&loop, b_.constant(0), b_.constant(0), iteration, {}});
             walk(loop.body, loop.header);
             const LoopState state = loopStack_.back();
             loopStack_.pop_back();
@@ -761,6 +757,226 @@ class Reader {
         }
         for (auto& [id, v] : exitValues)
             values_[id] = v;
+        int& most = trips_[loop.header];
+        most = std::max(most, iteration + 1);
+        return iteration + 1;
+    }
+
+    void placeAt(const Loop& loop) {
+        for (const Instruction& ins : (*blocks_)[loop.header].body)
+            if (ins.op == OpLine && ins.w.size() > 1 &&
+                static_cast<int>(ins.w[1]) <= io_.sourceLines) {
+                line_ = static_cast<int>(ins.w[1]);
+                column_ = ins.w.size() > 2 && ins.w[2] > 0 ? static_cast<int>(ins.w[2]) : 1;
+                break;
+            }
+    }
+
+    // ps_3_0 may run a loop as a loop: its count is what unrolling it finds
+    // (on a copy of the reader's state), every later iteration of a pixel
+    // that left early runs with nothing enabled.
+    void runLoop(const Loop& loop) {
+        if (!io_.realLoops || discovering_) {
+            unroll(loop);
+            return;
+        }
+        auto known = trips_.find(loop.header);
+        const int count = keptDepth_ > 0 && known != trips_.end() ? known->second : discover(loop);
+        const int levels = count > 255 ? 2 : 1;
+        if (count < 2 || repDepth_ + levels > kMaxRepDepth) {
+            unroll(loop);
+            return;
+        }
+        keep(loop, count, levels);
+    }
+
+    struct Saved {
+        std::unordered_map<uint32_t, Node> values;
+        std::unordered_map<uint32_t, Variable> variables;
+        std::unordered_map<uint32_t, Pointer> pointers;
+        std::unordered_map<uint32_t, int> pred;
+        std::unordered_map<uint64_t, int> edge;
+        int line, column;
+    };
+
+    int discover(const Loop& loop) {
+        const Saved saved{values_, variables_, pointers_, pred_, edge_, line_, column_};
+        discovering_ = true;
+        int count;
+        try {
+            count = unroll(loop);
+        } catch (...) {
+            discovering_ = false;
+            throw;
+        }
+        discovering_ = false;
+        values_ = saved.values;
+        variables_ = saved.variables;
+        pointers_ = saved.pointers;
+        pred_ = saved.pred;
+        edge_ = saved.edge;
+        line_ = saved.line;
+        column_ = saved.column;
+        return count;
+    }
+
+    // The variables the loop's body writes.
+    std::set<uint32_t> storedVariables(const Loop& loop) {
+        std::unordered_map<uint32_t, uint32_t> base;
+        for (size_t i : loop.body)
+            for (const Instruction& ins : (*blocks_)[i].body)
+                if ((ins.op == OpAccessChain || ins.op == OpInBoundsAccessChain) &&
+                    ins.w.size() > 2)
+                    base[ins.w[1]] = ins.w[2];
+        std::set<uint32_t> stored;
+        for (size_t i : loop.body)
+            for (const Instruction& ins : (*blocks_)[i].body) {
+                if (ins.op != OpStore)
+                    continue;
+                uint32_t p = ins.w[0];
+                for (int hops = 0; hops < 64 && base.count(p); ++hops)
+                    p = base[p];
+                auto known = pointers_.find(p);
+                if (known != pointers_.end())
+                    p = known->second.var;
+                if (variables_.count(p))
+                    stored.insert(p);
+            }
+        return stored;
+    }
+
+    Node carryNode(const Node& n) {
+        if (n.value >= 0)
+            return {b_.carry(n.value)};
+        Node r = n;
+        for (Node& p : r.parts)
+            p = carryNode(p);
+        return r;
+    }
+    static void Leaves(const Node& n, std::vector<int>& out) {
+        if (n.value >= 0)
+            out.push_back(n.value);
+        for (const Node& p : n.parts)
+            Leaves(p, out);
+    }
+    Node afterNode(const Node& n) {
+        if (n.value >= 0)
+            return {b_.after(n.value)};
+        Node r = n;
+        for (Node& p : r.parts)
+            p = afterNode(p);
+        return r;
+    }
+
+    void keep(const Loop& loop, int count, int levels) {
+        const uint32_t headerLabel = (*blocks_)[loop.header].label;
+        auto entry = pred_.find(headerLabel);
+        if (entry == pred_.end() || b_.isConstEqual(entry->second, 0))
+            return;
+        placeAt(loop);
+        // Edges leaving the loop, each with its predicate over all iterations.
+        std::vector<std::pair<uint32_t, uint32_t>> exitEdges;
+        for (size_t i : loop.body)
+            for (uint32_t to : (*blocks_)[i].successors)
+                if (!loop.body.count(at_.at(to)))
+                    exitEdges.push_back({(*blocks_)[i].label, to});
+        const std::set<uint32_t> stored = storedVariables(loop);
+        std::vector<uint32_t> escaping;
+        for (uint32_t id : loop.escaping)
+            if (resultTypes_.count(id) && types_.count(resultTypes_[id]) &&
+                types_.at(resultTypes_[id]).kind != TypeKind::Pointer)
+                escaping.push_back(id);
+
+        b_.beginLoop(count);
+        const int running = b_.carry(entry->second);
+        for (uint32_t var : stored)
+            variables_.at(var).value = carryNode(variables_.at(var).value);
+        std::map<uint32_t, Node> phis, slots;
+        std::map<uint32_t, uint32_t> backValue;
+        for (const Instruction& ins : (*blocks_)[loop.header].body) {
+            if (ins.op != OpPhi)
+                continue;
+            Node initial = zero(ins.w[0]);
+            for (size_t i = 2; i + 1 < ins.w.size(); i += 2) {
+                if (loop.body.count(at_.at(ins.w[i + 1])))
+                    backValue.emplace(ins.w[1], ins.w[i]);
+                else
+                    initial = value(ins.w[i]);
+            }
+            phis[ins.w[1]] = carryNode(initial);
+        }
+        for (uint32_t id : escaping)
+            slots[id] = carryNode(zero(resultTypes_[id]));
+        std::vector<int> edgeSoFar;
+        for (size_t k = 0; k < exitEdges.size(); ++k)
+            edgeSoFar.push_back(b_.carry(b_.constant(0)));
+
+        for (size_t i : loop.body)
+            pred_.erase((*blocks_)[i].label);
+        pred_[headerLabel] = running;
+        keptPhis_.push_back(&phis);
+        loopStack_.push_back(LoopState{&loop, b_.constant(0), b_.constant(0), 1, {}});
+        loopStack_.back().kept = true;
+        ++keptDepth_;
+        repDepth_ += levels;
+        walk(loop.body, loop.header);
+        repDepth_ -= levels;
+        --keptDepth_;
+        const LoopState state = loopStack_.back();
+        loopStack_.pop_back();
+        keptPhis_.pop_back();
+
+        // Each carried value's next, in the order carried.
+        std::vector<int> next{state.again};
+        for (uint32_t var : stored)
+            Leaves(variables_.at(var).value, next);
+        for (auto& [id, n] : phis) {
+            auto back = backValue.find(id);
+            Leaves(back == backValue.end() ? n : value(back->second), next);
+        }
+        for (auto& [id, slot] : slots) {
+            auto v = values_.find(id);
+            Leaves(v == values_.end() ? slot : selectNode(state.exits, v->second, slot), next);
+        }
+        for (size_t k = 0; k < exitEdges.size(); ++k) {
+            auto e = state.exitEdges.find(Key(exitEdges[k].first, exitEdges[k].second));
+            next.push_back(e == state.exitEdges.end() ? edgeSoFar[k]
+                                                      : Or(b_, edgeSoFar[k], e->second));
+        }
+        b_.endLoop(next);
+
+        for (uint32_t var : stored)
+            variables_.at(var).value = afterNode(variables_.at(var).value);
+        for (auto& [id, slot] : slots)
+            values_[id] = afterNode(slot);
+        for (size_t k = 0; k < exitEdges.size(); ++k)
+            edgeTo(exitEdges[k].first, exitEdges[k].second, b_.after(edgeSoFar[k]));
+    }
+
+    // Registers an edge taken under `e`: inside the innermost loop, an edge
+    // leaving it is one of its exits.
+    void edgeTo(uint32_t from, uint32_t to, int e) {
+        if (b_.isConstEqual(e, 0))
+            return;
+        const uint64_t k = Key(from, to);
+        if (!loopStack_.empty() && !loopStack_.back().loop->body.count(at_.at(to))) {
+            LoopState& loop = loopStack_.back();
+            loop.exits = Or(b_, loop.exits, e);
+            if (loop.kept) {
+                auto old = loop.exitEdges.find(k);
+                loop.exitEdges[k] = old == loop.exitEdges.end() ? e : Or(b_, old->second, e);
+                return; // the predicate of all iterations is known after the loop
+            }
+            auto old = edge_.find(k);
+            edge_[k] = old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
+        } else {
+            edge_[k] = e;
+        }
+        auto q = pred_.find(to);
+        if (q == pred_.end())
+            pred_[to] = e;
+        else
+            q->second = Or(b_, q->second, e);
     }
 
     void runBlock(size_t index) {
@@ -784,31 +1000,12 @@ class Reader {
             const int e = And(b_, here, cond);
             if (b_.isConstEqual(e, 0))
                 return;
-            const uint64_t k = Key(blk.label, to);
-            if (!loopStack_.empty()) {
+            if (!loopStack_.empty() && at_.at(to) == loopStack_.back().loop->header) {
                 LoopState& loop = loopStack_.back();
-                const size_t target = at_.at(to);
-                if (target == loop.loop->header) {
-                    loop.again = Or(b_, loop.again, e);
-                    backEdge_[to] = blk.label;
-                    return;
-                }
-                if (!loop.loop->body.count(target)) {
-                    loop.exits = Or(b_, loop.exits, e);
-                    auto old = edge_.find(k);
-                    edge_[k] =
-                        old == edge_.end() || loop.iteration == 0 ? e : Or(b_, old->second, e);
-                } else {
-                    edge_[k] = e;
-                }
-            } else {
-                edge_[k] = e;
+                loop.again = Or(b_, loop.again, e);
+                return;
             }
-            auto q = pred_.find(to);
-            if (q == pred_.end())
-                pred_[to] = e;
-            else
-                q->second = Or(b_, q->second, e);
+            edgeTo(blk.label, to, e);
         };
         switch (blk.terminator.op) {
         case OpBranch:
@@ -852,6 +1049,9 @@ class Reader {
         const auto& w = ins.w;
         auto loop = loops_.find(index);
         if (loop != loops_.end()) {
+            if (!loopStack_.empty() && loopStack_.back().loop == &loop->second &&
+                loopStack_.back().kept)
+                return keptPhis_.back()->at(w[1]);
             // A loop header: the entry's value first, then the back edge's.
             const bool first = !loopStack_.empty() && loopStack_.back().loop == &loop->second &&
                                loopStack_.back().iteration == 0;
@@ -1361,19 +1561,26 @@ class Reader {
     int column_ = 1;
 
     static constexpr int kMaxIterations = 1024;
+    static constexpr int kMaxRepDepth = 4; // rep and loop blocks nest four deep
     struct LoopState {
         const Loop* loop;
         int exits; // iterations leaving the loop in this pass
         int again; // iterations going round again
         int iteration;
+        std::map<uint64_t, int> exitEdges; // of a kept loop, in this iteration
+        bool kept = false;
     };
+    // Most iterations each loop ran when unrolled.
+    std::map<size_t, int> trips_;
+    bool discovering_ = false;
+    int keptDepth_ = 0, repDepth_ = 0;
+    std::vector<std::map<uint32_t, Node>*> keptPhis_;
     std::vector<Block>* blocks_ = nullptr;
     std::unordered_map<uint32_t, size_t> at_;
     std::map<size_t, Loop> loops_;
     std::vector<size_t> order_;
     std::unordered_map<uint32_t, int> pred_;
     std::unordered_map<uint64_t, int> edge_;
-    std::unordered_map<uint32_t, uint32_t> backEdge_;
     std::vector<LoopState> loopStack_;
 };
 
