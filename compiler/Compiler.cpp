@@ -100,7 +100,8 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
 
 } // namespace
 
-CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile) {
+CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile,
+                                     bool keepLoops) {
     CompiledTransition result;
     ShaderInterface io;
     io.uniformRegisters["progress"] = kProgressRegister;
@@ -131,10 +132,11 @@ CompiledTransition CompileTransition(const std::string& source, std::optional<Pr
         bool realLoops;
     };
     std::vector<Try> tries;
-    if (!profile || *profile == Profile::Ps20)
+    if (profile ? *profile == Profile::Ps20 : !keepLoops)
         tries.push_back({Profile::Ps20, false});
     if (!profile || *profile == Profile::Ps30) {
-        tries.push_back({Profile::Ps30, false});
+        if (!keepLoops)
+            tries.push_back({Profile::Ps30, false});
         tries.push_back({Profile::Ps30, true});
     }
     std::vector<uint32_t> spirv = CompileTransitionToSpirv(source);

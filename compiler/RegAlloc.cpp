@@ -34,6 +34,11 @@ void AllocateRegisters(MachineShader& shader) {
         if (m.dst.file == File::Temp && first[m.dst.index] < 0)
             first[m.dst.index] = i;
     }
+    // A register set again after its last read (a loop's carried value at the
+    // end of the loop) is still taken there.
+    for (int v = 0; v < count; ++v)
+        for (int w : writers[v])
+            last[v] = std::max(last[v], w);
     // A register read in a loop and set before it is read again on the next
     // iteration: it stays taken to the loop's end.
     std::vector<int> open;

@@ -666,8 +666,44 @@ class Selector {
         const Value& end = b_.at(endId);
         const int loop = end.slot;
         const LoopInfo& info = b_.loops()[loop];
-        std::vector<int> regs;
-        for (int c : info.carried) {
+        // Carried values that matter: read after the loop, or read by the
+        // next value of one that matters.
+        const size_t n = info.carried.size();
+        std::vector<char> live(n, 0);
+        for (size_t id = 0; id < b_.values().size(); ++id)
+            if (b_.at(int(id)).op == Op::LoopOut && b_.at(int(id)).args[0] == endId &&
+                uses_[id] > 0)
+                live[b_.at(int(id)).slot] = 1;
+        for (bool grew = true; grew;) {
+            grew = false;
+            std::vector<char> seen(b_.values().size(), 0);
+            std::vector<int> work;
+            for (size_t i = 0; i < n; ++i)
+                if (live[i])
+                    work.push_back(end.args[i]);
+            while (!work.empty()) {
+                const int id = work.back();
+                work.pop_back();
+                if (seen[id] || !b_.within(b_.at(id).loop, loop))
+                    continue;
+                seen[id] = 1;
+                const Value& v = b_.at(id);
+                if (v.op == Op::Carried && v.slot == loop) {
+                    const size_t i = std::find(info.carried.begin(), info.carried.end(), id) -
+                                     info.carried.begin();
+                    if (!live[i])
+                        live[i] = grew = 1;
+                    continue;
+                }
+                for (int a : v.args)
+                    work.push_back(a);
+            }
+        }
+        std::vector<int> regs(n, -1);
+        for (size_t i = 0; i < n; ++i) {
+            if (!live[i])
+                continue;
+            const int c = info.carried[i];
             const int w = b_.width(c);
             const Loc initial = get(b_.at(c).args[0]);
             const int reg = newReg(w);
@@ -677,10 +713,13 @@ class Selector {
             l.width = w;
             loc_[c] = l;
             done_[c] = 1;
-            regs.push_back(reg);
+            regs[i] = reg;
         }
         std::vector<char> seen(b_.values().size(), 0);
-        std::vector<int> work(end.args.begin(), end.args.end()), outside;
+        std::vector<int> work, outside;
+        for (size_t i = 0; i < n; ++i)
+            if (live[i])
+                work.push_back(end.args[i]);
         while (!work.empty()) {
             const int id = work.back();
             work.pop_back();
@@ -714,16 +753,17 @@ class Selector {
             rep.src.push_back(count);
             out_.code.push_back(rep);
         }
-        std::vector<Loc> next;
-        for (int n : end.args)
-            next.push_back(get(n));
+        std::vector<Loc> next(n);
+        for (size_t i = 0; i < n; ++i)
+            if (live[i])
+                next[i] = get(end.args[i]);
         // The next values all read before any carried register changes.
-        for (size_t i = 0; i < next.size(); ++i)
-            if (next[i].file == File::Temp && next[i].index != regs[i] &&
+        for (size_t i = 0; i < n; ++i)
+            if (live[i] && next[i].file == File::Temp && next[i].index != regs[i] &&
                 std::find(regs.begin(), regs.end(), next[i].index) != regs.end())
                 next[i] = materialize(next[i], next[i].width);
-        for (size_t i = 0; i < next.size(); ++i)
-            if (end.args[i] != info.carried[i])
+        for (size_t i = 0; i < n; ++i)
+            if (live[i] && end.args[i] != info.carried[i])
                 moveInto(regs[i], 0, next[i], b_.width(info.carried[i]));
         for (size_t k = 0; k < counts.size(); ++k) {
             MInst endRep;

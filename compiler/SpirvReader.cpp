@@ -882,8 +882,14 @@ class Reader {
                     exitEdges.push_back({(*blocks_)[i].label, to});
         const std::set<uint32_t> stored = storedVariables(loop);
         std::vector<uint32_t> escaping;
+        std::set<uint32_t> headerIds;
+        for (const Instruction& ins : (*blocks_)[loop.header].body)
+            if (ins.op == OpPhi)
+                headerIds.insert(ins.w[1]);
+        // A phi of the header read after the loop keeps its value once the
+        // pixel stops going round: its register is the value after the loop.
         for (uint32_t id : loop.escaping)
-            if (resultTypes_.count(id) && types_.count(resultTypes_[id]) &&
+            if (!headerIds.count(id) && resultTypes_.count(id) && types_.count(resultTypes_[id]) &&
                 types_.at(resultTypes_[id]).kind != TypeKind::Pointer)
                 escaping.push_back(id);
 
@@ -891,7 +897,10 @@ class Reader {
         const int running = b_.carry(entry->second);
         for (uint32_t var : stored)
             variables_.at(var).value = carryNode(variables_.at(var).value);
+        // Carried in this order: running, the variables, the phis, the
+        // values read after the loop, the exit edges.
         std::map<uint32_t, Node> phis, slots;
+        std::vector<uint32_t> phiOrder;
         std::map<uint32_t, uint32_t> backValue;
         for (const Instruction& ins : (*blocks_)[loop.header].body) {
             if (ins.op != OpPhi)
@@ -904,6 +913,7 @@ class Reader {
                     initial = value(ins.w[i]);
             }
             phis[ins.w[1]] = carryNode(initial);
+            phiOrder.push_back(ins.w[1]);
         }
         for (uint32_t id : escaping)
             slots[id] = carryNode(zero(resultTypes_[id]));
@@ -930,9 +940,12 @@ class Reader {
         std::vector<int> next{state.again};
         for (uint32_t var : stored)
             Leaves(variables_.at(var).value, next);
-        for (auto& [id, n] : phis) {
+        for (uint32_t id : phiOrder) {
             auto back = backValue.find(id);
-            Leaves(back == backValue.end() ? n : value(back->second), next);
+            Node n = back == backValue.end() ? phis[id] : value(back->second);
+            if (loop.escaping.count(id))
+                n = selectNode(state.again, n, phis[id]);
+            Leaves(n, next);
         }
         for (auto& [id, slot] : slots) {
             auto v = values_.find(id);
@@ -949,6 +962,9 @@ class Reader {
             variables_.at(var).value = afterNode(variables_.at(var).value);
         for (auto& [id, slot] : slots)
             values_[id] = afterNode(slot);
+        for (uint32_t id : phiOrder)
+            if (loop.escaping.count(id))
+                values_[id] = afterNode(phis[id]);
         for (size_t k = 0; k < exitEdges.size(); ++k)
             edgeTo(exitEdges[k].first, exitEdges[k].second, b_.after(edgeSoFar[k]));
     }
