@@ -173,7 +173,8 @@ void Reader::keep(const Loop& loop, int count, int levels) {
     // pixel stops going round: its register is the value after the loop.
     for (uint32_t id : loop.escaping)
         if (!headerIds.count(id) && resultTypes_.count(id) && types_.count(resultTypes_[id]) &&
-            types_.at(resultTypes_[id]).kind != TypeKind::Pointer)
+            types_.at(resultTypes_[id]).kind != TypeKind::Pointer &&
+            types_.at(resultTypes_[id]).kind != TypeKind::Image) // the same in every iteration
             escaping.push_back(id);
 
     b_.beginLoop(count);
