@@ -83,7 +83,7 @@ void Reader::runLoop(const Loop& loop) {
 }
 
 int Reader::discover(const Loop& loop) {
-    const Saved saved{values_, variables_, pointers_, pred_, edge_, line_, column_};
+    const Saved saved{values_, variables_, pointers_, pred_, edge_, loopStack_, line_, column_};
     discovering_ = true;
     int count;
     try {
@@ -98,6 +98,7 @@ int Reader::discover(const Loop& loop) {
     pointers_ = saved.pointers;
     pred_ = saved.pred;
     edge_ = saved.edge;
+    loopStack_ = saved.loopStack;
     line_ = saved.line;
     column_ = saved.column;
     return count;

@@ -327,12 +327,22 @@ class Reader {
     // that left early runs with nothing enabled.
     void runLoop(const Loop& loop);
 
+    struct LoopState {
+        const Loop* loop;
+        int exits; // iterations leaving the loop in this pass
+        int again; // iterations going round again
+        int iteration;
+        std::map<uint64_t, int> exitEdges; // of a kept loop, in this iteration
+        bool kept = false;
+    };
+
     struct Saved {
         std::unordered_map<uint32_t, Node> values;
         std::unordered_map<uint32_t, Variable> variables;
         std::unordered_map<uint32_t, Pointer> pointers;
         std::unordered_map<uint32_t, int> pred;
         std::unordered_map<uint64_t, int> edge;
+        std::vector<LoopState> loopStack;
         int line, column;
     };
 
@@ -412,14 +422,6 @@ class Reader {
 
     static constexpr int kMaxIterations = 1024;
     static constexpr int kMaxRepDepth = 4; // rep and loop blocks nest four deep
-    struct LoopState {
-        const Loop* loop;
-        int exits; // iterations leaving the loop in this pass
-        int again; // iterations going round again
-        int iteration;
-        std::map<uint64_t, int> exitEdges; // of a kept loop, in this iteration
-        bool kept = false;
-    };
     // Most iterations each loop ran when unrolled.
     std::map<size_t, int> trips_;
     bool discovering_ = false;
