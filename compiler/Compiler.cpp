@@ -21,9 +21,10 @@ struct LimitError : CompileError {
 };
 
 CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface& io,
-                       int firstFreeConstant, Profile profile, bool& usesSize) {
+                       int firstFreeConstant, Profile profile, bool realLoops, bool& usesSize) {
     ShaderInterface here = io;
     here.allowDerivatives = profile == Profile::Ps30;
+    here.realLoops = realLoops;
     Builder builder;
     ReadResult read;
     try {
@@ -99,7 +100,8 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
 
 } // namespace
 
-CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile) {
+CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile,
+                                     bool keepLoops) {
     CompiledTransition result;
     ShaderInterface io;
     io.uniformRegisters["progress"] = kProgressRegister;
@@ -123,15 +125,30 @@ CompiledTransition CompileTransition(const std::string& source, std::optional<Pr
         }
         result.uniforms.push_back(b);
     }
-    const std::vector<uint32_t> spirv = CompileTransitionToSpirv(source);
-    std::vector<Profile> tries;
-    if (profile)
-        tries = {*profile};
-    else
-        tries = {Profile::Ps20, Profile::Ps30};
+    // Unrolled first: exact, and faster to run; ps_3_0 keeps its loops when
+    // unrolled they do not fit.
+    struct Try {
+        Profile profile;
+        bool realLoops;
+    };
+    std::vector<Try> tries;
+    if (profile ? *profile == Profile::Ps20 : !keepLoops)
+        tries.push_back({Profile::Ps20, false});
+    if (!profile || *profile == Profile::Ps30) {
+        if (!keepLoops)
+            tries.push_back({Profile::Ps30, false});
+        tries.push_back({Profile::Ps30, true});
+    }
+    std::vector<uint32_t> spirv = CompileTransitionToSpirv(source);
+    bool loopsKept = false;
     for (size_t i = 0; i < tries.size(); ++i) {
         try {
-            result.shader = Backend(spirv, io, reg, tries[i], result.usesSize);
+            if (tries[i].realLoops && !loopsKept) {
+                spirv = CompileTransitionToSpirv(source, false);
+                loopsKept = true;
+            }
+            result.shader =
+                Backend(spirv, io, reg, tries[i].profile, tries[i].realLoops, result.usesSize);
             return result;
         } catch (const LimitError& e) {
             if (i + 1 == tries.size())

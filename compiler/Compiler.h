@@ -44,7 +44,9 @@ struct CompiledTransition {
     bool usesSize = false;
 };
 
-// Throws CompileError.
-CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile);
+// Throws CompileError. `keepLoops`: ps_3_0 runs loops as loops even where
+// unrolled they would fit.
+CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile,
+                                     bool keepLoops = false);
 
 } // namespace qc

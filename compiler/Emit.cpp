@@ -26,6 +26,10 @@ fx::RegisterType TypeOf(File file, Profile profile) {
         return fx::RegisterType::Sampler;
     case File::ColorOut:
         return fx::RegisterType::ColorOut;
+    case File::IntConst:
+        return fx::RegisterType::ConstInt;
+    case File::None:
+        break;
     }
     return fx::RegisterType::Temp;
 }
@@ -71,6 +75,12 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
             t.push_back(bits);
         }
     }
+    for (const IntDef& d : shader.intDefs) {
+        t.push_back(EncodeInstruction(Opcode::DefI, 5));
+        t.push_back(EncodeDestination(RegisterType::ConstInt, uint32_t(d.reg)));
+        for (int v : d.value)
+            t.push_back(static_cast<uint32_t>(v));
+    }
     if (shader.usesInput) {
         t.push_back(EncodeInstruction(Opcode::Dcl, 2));
         if (p == Profile::Ps20) {
@@ -101,8 +111,9 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
         } else {
             mask = kMaskAll;
         }
-        ops.push_back(EncodeDestination(TypeOf(m.dst.file, p), dstNumber, mask,
-                                        m.sat ? kModSaturate : kModNone));
+        if (m.dst.file != File::None)
+            ops.push_back(EncodeDestination(TypeOf(m.dst.file, p), dstNumber, mask,
+                                            m.sat ? kModSaturate : kModNone));
         for (size_t i = 0; i < m.src.size(); ++i) {
             const MOperand& s = m.src[i];
             if (s.file == File::Sampler) {
@@ -239,8 +250,13 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
                       }()) +
                       "\n";
     const bool model3 = fx::VersionMajor(shader.version) == 3;
+    int depth = 0; // loop bodies indent
     for (const fx::DecodedInstruction& ins : shader.instructions) {
-        std::string line = indent;
+        if (ins.opcode == fx::Opcode::EndRep || ins.opcode == fx::Opcode::EndLoop)
+            depth = std::max(depth - 1, 0);
+        std::string line = indent + std::string(2 * depth, ' ');
+        if (ins.opcode == fx::Opcode::Rep || ins.opcode == fx::Opcode::Loop)
+            ++depth;
         if (ins.opcode == fx::Opcode::Def) {
             line += "def " + RegisterName(ins.destination, model3);
             for (int k = 0; k < 4; ++k) {
@@ -248,6 +264,10 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
                 std::memcpy(&f, &ins.values[k], 4);
                 line += ", " + PlainDecimal(f);
             }
+        } else if (ins.opcode == fx::Opcode::DefI) {
+            line += "defi " + RegisterName(ins.destination, model3);
+            for (int k = 0; k < 4; ++k)
+                line += ", " + std::to_string(static_cast<int32_t>(ins.values[k]));
         } else if (ins.opcode == fx::Opcode::Dcl) {
             if (ins.destination.type == fx::RegisterType::Sampler)
                 line += "dcl_2d";

@@ -109,7 +109,7 @@ spvtools::OptimizerOptions Options() {
     return options;
 }
 
-std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
+std::vector<uint32_t> Optimise(std::vector<uint32_t> words, bool unroll) {
     std::string messages;
     auto consume = [&messages](spv_message_level_t, const char*, const spv_position_t&,
                                const char* m) { messages += std::string(m) + "\n"; };
@@ -122,6 +122,8 @@ std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
             throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
         words.swap(out);
     }
+    if (!unroll)
+        return words;
     RequestUnroll(words);
     {
         spvtools::Optimizer opt(SPV_ENV_OPENGL_4_5);
@@ -140,7 +142,7 @@ std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
 
 } // namespace
 
-std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source) {
+std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source, bool unrollLoops) {
     InitGlslang();
     // Drop a #version line of the author's: the wrapper sets its own.
     std::string body = source;
@@ -169,7 +171,7 @@ std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source) {
     options.disableOptimizer = true;
     options.generateDebugInfo = true; // OpLine: messages name the author's line
     glslang::GlslangToSpv(*program.getIntermediate(EShLangFragment), words, &logger, &options);
-    return Optimise(std::move(words));
+    return Optimise(std::move(words), unrollLoops);
 }
 
 } // namespace qc

@@ -16,8 +16,9 @@ constexpr const char* kToSampler = "qv_to";
 constexpr const char* kSizeUniform = "qv_size";
 constexpr const char* kProgressUniform = "progress";
 
-// The optimised SPIR-V of a transition. Throws CompileError with the place
-// in `source` of the first error.
-std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source);
+// The optimised SPIR-V of a transition, its loops unrolled where SPIRV-Tools
+// can unroll them, or kept. Throws CompileError with the place in `source`
+// of the first error.
+std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source, bool unrollLoops = true);
 
 } // namespace qc

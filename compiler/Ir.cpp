@@ -8,15 +8,18 @@ namespace qc {
 
 const char* OpName(Op op) {
     static const char* const names[] = {
-        "const", "uniform", "input", "add", "mul",     "mad",    "neg",  "abs",     "min", "max",
-        "sat",   "cmp",     "lrp",   "frc", "rcp",     "rsq",    "exp2", "log2",    "pow", "sincos",
-        "dp2",   "dp3",     "dp4",   "nrm", "shuffle", "concat", "tex",  "texbias", "dsx", "dsy"};
-    static_assert(sizeof(names) / sizeof(names[0]) == static_cast<size_t>(Op::Dsy) + 1,
+        "const",   "uniform", "input", "add",     "mul",     "mad",    "neg",     "abs",    "min",
+        "max",     "sat",     "cmp",   "lrp",     "frc",     "rcp",    "rsq",     "exp2",   "log2",
+        "pow",     "sincos",  "dp2",   "dp3",     "dp4",     "nrm",    "shuffle", "concat", "tex",
+        "texbias", "dsx",     "dsy",   "carried", "loopend", "loopout"};
+    static_assert(sizeof(names) / sizeof(names[0]) == static_cast<size_t>(Op::LoopOut) + 1,
                   "one name an operation");
     return names[static_cast<int>(op)];
 }
 
 namespace {
+
+bool IsLoopOp(Op op) { return op == Op::Carried || op == Op::LoopEnd || op == Op::LoopOut; }
 
 bool IsCommutative(Op op) {
     return op == Op::Add || op == Op::Mul || op == Op::Min || op == Op::Max;
@@ -157,10 +160,20 @@ int Builder::make(Value v) {
         explicit Depth(int& x) : d(++x) {}
         ~Depth() { --d; }
     } depth(depth_);
-    if (v.op != Op::Const && depth_ < 64) {
+    if (v.op != Op::Const && !IsLoopOp(v.op) && depth_ < 64) {
         const int folded = fold(v);
         if (folded >= 0)
             return folded;
+    }
+    if (!IsLoopOp(v.op)) {
+        // The innermost loop of its operands: those all lie on one chain
+        // of open loops, so the deepest holds the others.
+        v.loop = -1;
+        for (int a : v.args) {
+            const int l = values_[a].loop;
+            if (l >= 0 && (v.loop < 0 || loops_[l].depth > loops_[v.loop].depth))
+                v.loop = l;
+        }
     }
     if (v.op == Op::Const)
         for (int i = v.width; i < 4; ++i)
@@ -663,6 +676,53 @@ int Builder::concat(const std::vector<int>& parts) {
     for (int p : parts)
         n += width(p);
     return make(Node(Op::Concat, n, parts));
+}
+
+int Builder::beginLoop(int count) {
+    LoopInfo l;
+    l.parent = current_;
+    l.depth = current_ < 0 ? 1 : loops_[current_].depth + 1;
+    l.count = count;
+    loops_.push_back(l);
+    current_ = static_cast<int>(loops_.size()) - 1;
+    return current_;
+}
+
+int Builder::carry(int initial) {
+    Value v = Node(Op::Carried, width(initial), {initial});
+    v.slot = current_;
+    v.loop = current_;
+    // Unique: the key holds the loop and how many it carries already.
+    v.imm[0] = static_cast<float>(loops_[current_].carried.size());
+    const int id = make(v);
+    loops_[current_].carried.push_back(id);
+    return id;
+}
+
+void Builder::endLoop(const std::vector<int>& next) {
+    LoopInfo& l = loops_[current_];
+    Value v = Node(Op::LoopEnd, 1, next);
+    v.slot = current_;
+    v.loop = l.parent;
+    l.end = make(v);
+    current_ = l.parent;
+}
+
+int Builder::after(int carried) {
+    const Value& c = values_[carried];
+    const LoopInfo& l = loops_[c.slot];
+    const auto at = std::find(l.carried.begin(), l.carried.end(), carried);
+    Value v = Node(Op::LoopOut, c.width, {l.end});
+    v.slot = static_cast<int>(at - l.carried.begin());
+    v.loop = l.parent;
+    return make(v);
+}
+
+bool Builder::within(int inner, int outer) const {
+    for (int l = inner; l >= 0; l = loops_[l].parent)
+        if (l == outer)
+            return true;
+    return outer < 0;
 }
 
 std::vector<int> Builder::useCounts(const std::vector<int>& roots) const {

@@ -6,6 +6,12 @@
 // close to one Direct3D 9 instruction so that selection stays simple, and the
 // builder folds constants and shares equal operations as it goes.
 //
+// Loops (ps_3_0) are the one structure: a loop runs its body a fixed number
+// of times, and its carried values are what one iteration hands the next.
+// Every value belongs to the innermost loop whose carried values it reads
+// (its body); a value reading none of them is computed before the loop, so
+// sharing never reaches across a loop's boundary the wrong way.
+//
 // Booleans are floats 0 or 1; integers are floats holding whole numbers.
 
 #include <array>
@@ -48,6 +54,9 @@ enum class Op : uint8_t {
     TexBias, // sample with args[1] as level-of-detail bias
     Dsx,
     Dsy,
+    Carried, // slot = loop; args[0] = the value on the first iteration
+    LoopEnd, // slot = loop; args = the carried values' next values, in order
+    LoopOut, // slot = which carried value; args[0] = its loop's end: the last value
 };
 
 const char* OpName(Op op);
@@ -59,6 +68,15 @@ struct Value {
     int slot = 0;
     std::vector<int> args;
     std::array<float, 4> imm{0, 0, 0, 0};
+    int loop = -1; // the innermost loop whose body computes it
+};
+
+struct LoopInfo {
+    int parent = -1;
+    int depth = 1;
+    int count = 0;            // iterations
+    std::vector<int> carried; // Carried values, in order
+    int end = -1;             // its LoopEnd, once closed
 };
 
 // The function being built, and the folding/sharing builder over it.
@@ -108,6 +126,20 @@ class Builder {
     // A scalar repeated to `width` components; anything else unchanged.
     int splat(int a, int width);
 
+    // Loops: opens one inside the current loop, running `count` times.
+    int beginLoop(int count);
+    // A value carried round the open loop, `initial` on the first iteration.
+    int carry(int initial);
+    // Closes the open loop: `next` gives each carried value's value on the
+    // next iteration (in the order carried).
+    void endLoop(const std::vector<int>& next);
+    // The value of a carried value after its loop (closed).
+    int after(int carried);
+    const std::vector<LoopInfo>& loops() const { return loops_; }
+    int currentLoop() const { return current_; }
+    // Whether loop `inner` is `outer` or lies inside it (-1: the top level).
+    bool within(int inner, int outer) const;
+
     // How many operations read each value.
     std::vector<int> useCounts(const std::vector<int>& roots) const;
 
@@ -124,6 +156,8 @@ class Builder {
     int make(Value v);
     int fold(Value& v);
     std::vector<Value> values_;
+    std::vector<LoopInfo> loops_;
+    int current_ = -1;
     int depth_ = 0;
     std::map<std::tuple<int, int, int, int, std::vector<int>, std::array<float, 4>>, int> shared_;
 };

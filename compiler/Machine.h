@@ -28,7 +28,7 @@ struct ProfileLimits {
 };
 ProfileLimits LimitsOf(Profile p);
 
-enum class File : uint8_t { Temp, Const, Input, Sampler, ColorOut };
+enum class File : uint8_t { Temp, Const, Input, Sampler, ColorOut, IntConst, None };
 
 struct MOperand {
     File file = File::Temp;
@@ -71,12 +71,18 @@ struct ConstDef {
     std::array<float, 4> value;
 };
 
+struct IntDef {
+    int reg;
+    std::array<int, 4> value;
+};
+
 struct MachineShader {
     Profile profile = Profile::Ps20;
     std::vector<MInst> code;
     std::vector<VirtualReg> vregs;
     std::vector<ConstDef> defs;
-    std::vector<int> samplers; // declared
+    std::vector<IntDef> intDefs; // loop counts
+    std::vector<int> samplers;   // declared
     // Samplers read somewhere other than at the texel centre each pixel
     // maps to; the others take point sampling, which is exact there.
     std::vector<int> filtered;

@@ -34,6 +34,26 @@ void AllocateRegisters(MachineShader& shader) {
         if (m.dst.file == File::Temp && first[m.dst.index] < 0)
             first[m.dst.index] = i;
     }
+    // A register set again after its last read (a loop's carried value at the
+    // end of the loop) is still taken there.
+    for (int v = 0; v < count; ++v)
+        for (int w : writers[v])
+            last[v] = std::max(last[v], w);
+    // A register read in a loop and set before it is read again on the next
+    // iteration: it stays taken to the loop's end.
+    std::vector<int> open;
+    for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
+        const fx::Opcode op = shader.code[i].op;
+        if (op == fx::Opcode::Rep || op == fx::Opcode::Loop)
+            open.push_back(i);
+        if ((op == fx::Opcode::EndRep || op == fx::Opcode::EndLoop) && !open.empty()) {
+            const int start = open.back();
+            open.pop_back();
+            for (int v = 0; v < count; ++v)
+                if (first[v] >= 0 && first[v] < start && last[v] >= start && last[v] < i)
+                    last[v] = i;
+        }
+    }
     const int temps = LimitsOf(shader.profile).temps;
     std::vector<uint8_t> busy(temps, 0); // components in use, per register
     std::vector<std::vector<int>> endingAt(shader.code.size());

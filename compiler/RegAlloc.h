@@ -1,9 +1,10 @@
 #pragma once
 
-// Register allocation for straight-line code: each virtual register gets a
-// temporary and a first component for the span from its first write to its
-// last read; one-component values pack into free components of any
-// register. Throws CompileError when the profile's temporaries run out.
+// Register allocation: each virtual register gets a temporary and a first
+// component for the span from its first write to its last read (to the end
+// of a loop that reads it, when written before the loop); one-component
+// values pack into free components of any register. Throws CompileError when the profile's
+// temporaries run out.
 
 #include "compiler/Machine.h"
 

@@ -99,7 +99,7 @@ class Selector {
                     folds[id] = 1;
             }
             for (size_t id = 0; id < values.size(); ++id)
-                if (uses_[id] > 0 && !folds[id])
+                if (uses_[id] > 0 && !folds[id] && values[id].loop < 0)
                     get(static_cast<int>(id));
         }
         Loc c = get(color);
@@ -136,6 +136,9 @@ class Selector {
         case Op::TexBias:
         case Op::SinCos:
         case Op::Nrm:
+        case Op::Carried:
+        case Op::LoopEnd:
+        case Op::LoopOut:
             return false;
         case Op::Abs:
             return profile_ == Profile::Ps20;
@@ -641,8 +644,144 @@ class Selector {
             return emit(O::Tex, 4, {c, s}, {Lanes::Whole}, -1, false,
                         v.op == Op::TexBias ? fx::kTexLdBias : 0, newReg(4), 0xF);
         }
+        case Op::Carried:
+            throw CompileError(0, 1, "internal error: a carried value read outside its loop");
+        case Op::LoopEnd:
+            emitLoop(id);
+            return Loc{};
+        case Op::LoopOut: {
+            get(v.args[0]);
+            const LoopInfo& l = b_.loops()[b_.at(v.args[0]).slot];
+            return get(l.carried[v.slot]);
+        }
         }
         throw CompileError(0, 1, std::string("cannot select ") + OpName(v.op));
+    }
+
+    // --- Loops -------------------------------------------------------------------
+    // The carried values get registers of their own, set before the loop and
+    // at the end of each iteration; whatever the body reads from outside is
+    // computed before it.
+    void emitLoop(int endId) {
+        const Value& end = b_.at(endId);
+        const int loop = end.slot;
+        const LoopInfo& info = b_.loops()[loop];
+        // Carried values that matter: read after the loop, or read by the
+        // next value of one that matters.
+        const size_t n = info.carried.size();
+        std::vector<char> live(n, 0);
+        for (size_t id = 0; id < b_.values().size(); ++id)
+            if (b_.at(int(id)).op == Op::LoopOut && b_.at(int(id)).args[0] == endId &&
+                uses_[id] > 0)
+                live[b_.at(int(id)).slot] = 1;
+        for (bool grew = true; grew;) {
+            grew = false;
+            std::vector<char> seen(b_.values().size(), 0);
+            std::vector<int> work;
+            for (size_t i = 0; i < n; ++i)
+                if (live[i])
+                    work.push_back(end.args[i]);
+            while (!work.empty()) {
+                const int id = work.back();
+                work.pop_back();
+                if (seen[id] || !b_.within(b_.at(id).loop, loop))
+                    continue;
+                seen[id] = 1;
+                const Value& v = b_.at(id);
+                if (v.op == Op::Carried && v.slot == loop) {
+                    const size_t i = std::find(info.carried.begin(), info.carried.end(), id) -
+                                     info.carried.begin();
+                    if (!live[i])
+                        live[i] = grew = 1;
+                    continue;
+                }
+                for (int a : v.args)
+                    work.push_back(a);
+            }
+        }
+        std::vector<int> regs(n, -1);
+        for (size_t i = 0; i < n; ++i) {
+            if (!live[i])
+                continue;
+            const int c = info.carried[i];
+            const int w = b_.width(c);
+            const Loc initial = get(b_.at(c).args[0]);
+            const int reg = newReg(w);
+            moveInto(reg, 0, initial, w);
+            Loc l;
+            l.index = reg;
+            l.width = w;
+            loc_[c] = l;
+            done_[c] = 1;
+            regs[i] = reg;
+        }
+        std::vector<char> seen(b_.values().size(), 0);
+        std::vector<int> work, outside;
+        for (size_t i = 0; i < n; ++i)
+            if (live[i])
+                work.push_back(end.args[i]);
+        while (!work.empty()) {
+            const int id = work.back();
+            work.pop_back();
+            if (seen[id])
+                continue;
+            seen[id] = 1;
+            if (!b_.within(b_.at(id).loop, loop)) {
+                outside.push_back(id);
+                continue;
+            }
+            for (int a : b_.at(id).args)
+                work.push_back(a);
+        }
+        std::sort(outside.begin(), outside.end());
+        for (int id : outside)
+            get(id);
+        // Counts over 255 take two reps; the extra iterations find the loop
+        // already left.
+        std::vector<int> counts{info.count};
+        if (info.count > 255) {
+            const int outer = (info.count + 254) / 255;
+            counts = {outer, (info.count + outer - 1) / outer};
+        }
+        for (int n : counts) {
+            MInst rep;
+            rep.op = fx::Opcode::Rep;
+            rep.dst.file = File::None;
+            MOperand count;
+            count.file = File::IntConst;
+            count.index = intConst(n);
+            rep.src.push_back(count);
+            out_.code.push_back(rep);
+        }
+        std::vector<Loc> next(n);
+        for (size_t i = 0; i < n; ++i)
+            if (live[i])
+                next[i] = get(end.args[i]);
+        // The next values all read before any carried register changes.
+        for (size_t i = 0; i < n; ++i)
+            if (live[i] && next[i].file == File::Temp && next[i].index != regs[i] &&
+                std::find(regs.begin(), regs.end(), next[i].index) != regs.end())
+                next[i] = materialize(next[i], next[i].width);
+        for (size_t i = 0; i < n; ++i)
+            if (live[i] && end.args[i] != info.carried[i])
+                moveInto(regs[i], 0, next[i], b_.width(info.carried[i]));
+        for (size_t k = 0; k < counts.size(); ++k) {
+            MInst endRep;
+            endRep.op = fx::Opcode::EndRep;
+            endRep.dst.file = File::None;
+            out_.code.push_back(endRep);
+        }
+    }
+
+    int intConst(int n) {
+        for (const IntDef& d : out_.intDefs)
+            if (d.value[0] == n)
+                return d.reg;
+        const int reg = static_cast<int>(out_.intDefs.size());
+        if (reg >= 16)
+            throw CompileError(0, 1, "too many different loop counts (i0-i15)");
+        out_.intDefs.push_back(IntDef{reg, {n, 0, 0, 0}});
+        return reg;
     }
 
     const Builder& b_;

@@ -1,9 +1,10 @@
 #pragma once
 
 // Reads optimised SPIR-V of a fragment shader into the builder: control flow
-// without loops is flattened into selects (each block runs under the
-// predicate of the paths that reach it), built-ins are lowered, uniforms and
-// samplers become registers by their names.
+// is flattened into selects (each block runs under the predicate of the paths
+// that reach it), loops are unrolled or, where asked, kept as loops of the
+// builder, built-ins are lowered, uniforms and samplers become registers by
+// their names.
 
 #include <cstdint>
 #include <map>
@@ -22,6 +23,9 @@ struct ShaderInterface {
     std::map<std::string, int> samplers;
     std::string colorOutput; // the vec4 output written
     bool allowDerivatives = true;
+    // Loops of two iterations or more stay loops (ps_3_0's rep), run as many
+    // times as unrolling them finds.
+    bool realLoops = false;
     int sourceLines = 0; // lines past this are the wrapper's, not the author's
 };
 

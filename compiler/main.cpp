@@ -19,11 +19,12 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quorvel-fxc TRANSITION.glsl [-o NAME.fx] [--profile ps_2_0|ps_3_0] [--asm]\n"
+    "usage: quorvel-fxc TRANSITION.glsl [-o NAME.fx] [--profile ps_2_0|ps_3_0] [--loops] [--asm]\n"
     "                   [--name TECHNIQUE] [--texture UNIFORM=FILE]...\n"
     "Compiles a GL transition (vec4 transition(vec2 uv)) into an effect file.\n"
     "  -o FILE            the effect file to write (default: the input's name with .fx)\n"
     "  --profile P        ps_2_0 or ps_3_0 (default: ps_2_0 when the shader fits)\n"
+    "  --loops            ps_3_0 with its loops kept as loops, even where unrolled they fit\n"
     "  --asm              print the shader's assembly instead of writing a file\n"
     "  --name NAME        the technique's name (default: from the file name)\n"
     "  --texture U=FILE   the image file of sampler2D uniform U, relative to the effect\n";
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         return qc::HlslMain(argc, argv);
     std::string input, output, name;
     std::optional<qc::Profile> profile;
+    bool keepLoops = false;
     bool asmOnly = false;
     qc::EffectOptions options;
     for (int i = 1; i < argc; ++i) {
@@ -75,6 +77,8 @@ int main(int argc, char** argv) {
                     profile = qc::Profile::Ps30;
                 else
                     return Fail("unknown profile '" + p + "': ps_2_0 or ps_3_0");
+            } else if (a == "--loops") {
+                keepLoops = true;
             } else if (a == "--asm") {
                 asmOnly = true;
             } else if (a == "--name") {
@@ -112,7 +116,7 @@ int main(int argc, char** argv) {
 
     qc::CompiledTransition compiled;
     try {
-        compiled = qc::CompileTransition(source, profile);
+        compiled = qc::CompileTransition(source, profile, keepLoops);
         for (const auto& [uniform, file] : options.textures) {
             bool found = false;
             for (const qc::BoundUniform& u : compiled.uniforms)

@@ -20,8 +20,9 @@ using qc_test::Vec4;
 
 const qc::Profile kProfiles[] = {qc::Profile::Ps20, qc::Profile::Ps30};
 
-qc::CompiledTransition Compile(const std::string& source, std::optional<qc::Profile> profile) {
-    qc::CompiledTransition t = qc::CompileTransition(source, profile);
+qc::CompiledTransition Compile(const std::string& source, std::optional<qc::Profile> profile,
+                               bool keepLoops = false) {
+    qc::CompiledTransition t = qc::CompileTransition(source, profile, keepLoops);
     fx::ShaderFault fault;
     EXPECT_TRUE(fx::CheckShader(t.shader.tokens, fault)) << fault.code << " " << fault.text << "\n"
                                                          << t.shader.text;
@@ -277,11 +278,20 @@ vec4 transition(vec2 uv) {
      }},
 };
 
-class FlowTest : public ::testing::TestWithParam<std::tuple<FlowCase, qc::Profile>> {};
+// How a test compiles: the profile, and whether ps_3_0 keeps its loops.
+struct Mode {
+    qc::Profile profile;
+    bool keepLoops;
+};
+const Mode kModes[] = {
+    {qc::Profile::Ps20, false}, {qc::Profile::Ps30, false}, {qc::Profile::Ps30, true}};
+
+class FlowTest : public ::testing::TestWithParam<std::tuple<FlowCase, Mode>> {};
 
 TEST_P(FlowTest, MatchesTheProgram) {
     const FlowCase& c = std::get<0>(GetParam());
-    const qc::CompiledTransition t = Compile(c.source, std::get<1>(GetParam()));
+    const Mode mode = std::get<1>(GetParam());
+    const qc::CompiledTransition t = Compile(c.source, mode.profile, mode.keepLoops);
     for (float p : {0.0f, 0.3f, 1.0f})
         for (int i = 0; i <= 20; ++i)
             for (int j = 0; j <= 20; ++j) {
@@ -297,7 +307,188 @@ TEST_P(FlowTest, MatchesTheProgram) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, FlowTest,
                          ::testing::Combine(::testing::ValuesIn(kFlow),
-                                            ::testing::ValuesIn(kProfiles)));
+                                            ::testing::ValuesIn(kModes)));
+
+// --- Loops kept as loops (ps_3_0) ---------------------------------------------------------
+
+struct LoopCase {
+    const char* name;
+    const char* source;
+    std::function<Vec4(float x, float y, float progress)> reference;
+    int reps; // rep blocks the shader must have
+};
+
+const LoopCase kLoops[] = {
+    // Eight vec4 sums carried and eight values from before the loop read in
+    // it: each must keep its register through every iteration.
+    {"carried values under register pressure",
+     R"(vec4 transition(vec2 uv) {
+  vec4 k0 = getFromColor(uv * 0.5), k1 = getToColor(uv * 0.25), k2 = getFromColor(uv.yx);
+  vec4 k3 = getToColor(uv.yx * 0.5), k4 = k0 * k1 + progress, k5 = k2 - k3 * uv.x;
+  vec4 k6 = k4 * k5 + uv.y, k7 = k0 + k6 * progress;
+  vec4 a0 = vec4(0.0), a1 = vec4(1.0), a2 = vec4(uv, 0.0, 0.0), a3 = vec4(0.5);
+  vec4 a4 = k0, a5 = k1, a6 = vec4(0.0), a7 = vec4(progress);
+  for (int i = 0; i < 20; i++) {
+    float f = float(i) * 0.05;
+    a0 += k0 * f; a1 = a1 * 0.9 + k1 * 0.1; a2 += k2 - a1 * 0.01; a3 = a3 * 0.5 + k3;
+    a4 = fract(a4 + k4 * 0.37); a5 += k5 * f * f; a6 = max(a6, k6 * f) - k7 * 0.01;
+    a7 += a0 * 0.01;
+  }
+  return a0 + a1 + a2 + a3 + a4 + a5 + a6 + a7 + k5 * 0.5;
+})",
+     [](float x, float y, float p) -> Vec4 {
+         Vec4 r;
+         for (int c = 0; c < 4; ++c) {
+             auto from = [&](float u, float v) { return From(u, v)[c]; };
+             auto to = [&](float u, float v) { return To(u, v)[c]; };
+             const float k0 = from(x * 0.5f, y * 0.5f), k1 = to(x * 0.25f, y * 0.25f);
+             const float k2 = from(y, x), k3 = to(y * 0.5f, x * 0.5f);
+             const float k4 = k0 * k1 + p, k5 = k2 - k3 * x, k6 = k4 * k5 + y, k7 = k0 + k6 * p;
+             const float a2init = c == 0 ? x : c == 1 ? y : 0;
+             float a0 = 0, a1 = 1, a2 = a2init, a3 = 0.5f, a4 = k0, a5 = k1, a6 = 0, a7 = p;
+             for (int i = 0; i < 20; i++) {
+                 const float f = float(i) * 0.05f;
+                 a0 += k0 * f;
+                 a1 = a1 * 0.9f + k1 * 0.1f;
+                 a2 += k2 - a1 * 0.01f;
+                 a3 = a3 * 0.5f + k3;
+                 a4 = a4 + k4 * 0.37f;
+                 a4 -= std::floor(a4);
+                 a5 += k5 * f * f;
+                 a6 = std::fmax(a6, k6 * f) - k7 * 0.01f;
+                 a7 += a0 * 0.01f;
+             }
+             r[c] = a0 + a1 + a2 + a3 + a4 + a5 + a6 + a7 + k5 * 0.5f;
+         }
+         return r;
+     },
+     1},
+    // Leaves at a different iteration in each pixel; what it computed last
+    // is read after the loop.
+    {"a break that depends on the pixel",
+     R"(vec4 transition(vec2 uv) {
+  float s = 0.0;
+  vec2 z = uv;
+  int n = 0;
+  for (int i = 0; i < 40; i++) {
+    z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + vec2(uv.x - 0.9, uv.y * 1.2 - 0.6);
+    if (dot(z, z) > 4.0) break;
+    s += 0.02;
+    n = i;
+  }
+  return vec4(s, float(n) / 40.0, z.x * 0.01, 1.0);
+})",
+     [](float x, float y, float) -> Vec4 {
+         float s = 0, zx = x, zy = y;
+         int n = 0;
+         for (int i = 0; i < 40; i++) {
+             const float nx = zx * zx - zy * zy + (x - 0.9f);
+             const float ny = 2.0f * zx * zy + (y * 1.2f - 0.6f);
+             zx = nx;
+             zy = ny;
+             if (zx * zx + zy * zy > 4.0f)
+                 break;
+             s += 0.02f;
+             n = i;
+         }
+         return {s, float(n) / 40.0f, zx * 0.01f, 1};
+     },
+     1},
+    // 300 iterations: two reps, and the iterations past 300 change nothing.
+    {"a count over 255",
+     R"(vec4 transition(vec2 uv) {
+  float s = 0.0, t = 0.0;
+  for (int i = 0; i < 300; i++) {
+    s += fract(uv.x * float(i) * 0.37);
+    t = t * 0.99 + uv.y;
+  }
+  return vec4(s / 300.0, t * 0.01, 0.0, 1.0);
+})",
+     [](float x, float y, float) -> Vec4 {
+         float s = 0, t = 0;
+         for (int i = 0; i < 300; i++) {
+             const float a = x * float(i) * 0.37f;
+             s += a - std::floor(a);
+             t = t * 0.99f + y;
+         }
+         return {s / 300.0f, t * 0.01f, 0, 1};
+     },
+     2},
+    // The inner count depends on the outer counter: the inner loop runs the
+    // most it ever does and its own condition holds it to the rest.
+    {"nested loops, the inner bounded by the outer",
+     R"(vec4 transition(vec2 uv) {
+  vec2 acc = vec2(0.0);
+  for (int i = 0; i < 12; i++) {
+    float w = 1.0;
+    for (int j = 0; j < i; j++) {
+      w *= 0.9;
+      acc.x += w * uv.x;
+    }
+    acc.y += w * uv.y + float(i) * progress;
+  }
+  return vec4(acc * 0.05, progress, 1.0);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         float ax = 0, ay = 0;
+         for (int i = 0; i < 12; i++) {
+             float w = 1;
+             for (int j = 0; j < i; j++) {
+                 w *= 0.9f;
+                 ax += w * x;
+             }
+             ay += w * y + float(i) * p;
+         }
+         return {ax * 0.05f, ay * 0.05f, p, 1};
+     },
+     2},
+};
+
+class LoopTest : public ::testing::TestWithParam<LoopCase> {};
+
+TEST_P(LoopTest, MatchesTheProgram) {
+    const LoopCase& c = GetParam();
+    const qc::CompiledTransition t = Compile(c.source, qc::Profile::Ps30, true);
+    size_t reps = 0;
+    for (size_t at = t.shader.text.find("rep i"); at != std::string::npos;
+         at = t.shader.text.find("rep i", at + 1))
+        ++reps;
+    EXPECT_EQ(reps, size_t(c.reps)) << t.shader.text;
+    for (float p : {0.0f, 0.3f, 1.0f})
+        for (int i = 0; i <= 16; ++i)
+            for (int j = 0; j <= 16; ++j) {
+                const float x = i / 16.0f * 0.98f + 0.005f, y = j / 16.0f * 0.98f + 0.005f;
+                const Vec4 got = Shade(t, Pixel{x, 1.0f - (1.0f - y), p});
+                const Vec4 want = c.reference(x, y, p);
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_NEAR(got[k], want[k], 1e-4 * (1 + std::fabs(want[k])))
+                        << c.name << " at " << x << "," << y << " progress " << p << "\n"
+                        << t.shader.text;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Loops, LoopTest, ::testing::ValuesIn(kLoops));
+
+// Unrolled, 100 iterations of a sine do not fit ps_3_0's 512 slots; the
+// compiler keeps the loop without being asked, and the result is the same.
+TEST(Loops, KeptWhenUnrolledTheyDoNotFit) {
+    const char* source = R"(vec4 transition(vec2 uv) {
+  float s = 0.0;
+  for (int i = 0; i < 100; i++)
+    s += sin(uv.x * float(i) + progress) * 0.01;
+  return vec4(s, 0.0, 0.0, 1.0);
+})";
+    const qc::CompiledTransition t = Compile(source, std::nullopt);
+    EXPECT_EQ(t.shader.profile, qc::Profile::Ps30);
+    EXPECT_NE(t.shader.text.find("rep i"), std::string::npos) << t.shader.text;
+    EXPECT_LE(t.shader.arithmeticSlots + t.shader.textureSlots, 512);
+    for (float x : {0.1f, 0.5f, 0.9f}) {
+        float want = 0;
+        for (int i = 0; i < 100; i++)
+            want += std::sin(x * float(i) + 0.5f) * 0.01f;
+        EXPECT_NEAR(Shade(t, Pixel{x, 0.5f})[0], want, 1e-4);
+    }
+}
 
 // --- Register pressure ------------------------------------------------------------------
 

@@ -15,6 +15,9 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 struct Machine {
     std::array<Vec4, 32> r{};
     std::array<Vec4, 224> c{};
+    std::array<std::array<int, 4>, 16> i{};
+    int aL = 0;
+    Vec4 p{}; // p0, as 0 or 1
     Vec4 input{};
     Vec4 out{};
     std::string fault;
@@ -32,6 +35,12 @@ Vec4 Read(Machine& m, const fx::DecodedOperand& o) {
     case fx::RegisterType::Texture:
     case fx::RegisterType::Input:
         v = m.input;
+        break;
+    case fx::RegisterType::Loop:
+        v.fill(static_cast<float>(m.aL));
+        break;
+    case fx::RegisterType::Predicate:
+        v = m.p;
         break;
     default:
         m.fault = "reads an unexpected register";
@@ -65,6 +74,8 @@ void Write(Machine& m, const fx::DecodedOperand& d, const Vec4& v) {
     Vec4* target = nullptr;
     if (d.type == fx::RegisterType::Temp)
         target = &m.r.at(d.number);
+    else if (d.type == fx::RegisterType::Predicate)
+        target = &m.p;
     else if (d.type == fx::RegisterType::ColorOut && d.number == 0)
         target = &m.out;
     else {
@@ -81,6 +92,47 @@ float Rcp(float x) { return x == 0 ? kInf : 1.0f / x; }
 float Rsq(float x) { return x == 0 ? kInf : 1.0f / std::sqrt(std::fabs(x)); }
 float Log(float x) { return x == 0 ? -kInf : std::log2(std::fabs(x)); }
 
+bool Compare(uint32_t control, float a, float b) {
+    switch (static_cast<fx::Comparison>(control)) {
+    case fx::Comparison::Gt:
+        return a > b;
+    case fx::Comparison::Eq:
+        return a == b;
+    case fx::Comparison::Ge:
+        return a >= b;
+    case fx::Comparison::Lt:
+        return a < b;
+    case fx::Comparison::Ne:
+        return a != b;
+    case fx::Comparison::Le:
+        return a <= b;
+    }
+    return false;
+}
+
+// An open rep or loop block: where its body starts, the iterations left,
+// and (loop) the step of aL and the aL outside it.
+struct Block {
+    size_t body;
+    int left;
+    int step;
+    int outerAL;
+    bool isLoop;
+};
+
+// Where the block opened at `at` ends: the instruction after its closer.
+size_t AfterBlock(const std::vector<fx::DecodedInstruction>& code, size_t at) {
+    int depth = 0;
+    for (size_t k = at; k < code.size(); ++k) {
+        const fx::Opcode op = code[k].opcode;
+        if (op == fx::Opcode::Rep || op == fx::Opcode::Loop)
+            ++depth;
+        if ((op == fx::Opcode::EndRep || op == fx::Opcode::EndLoop) && --depth == 0)
+            return k + 1;
+    }
+    return code.size();
+}
+
 } // namespace
 
 PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in) {
@@ -96,7 +148,21 @@ PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInput
         m.c[i] = in.constants[i];
     m.input = in.texcoord;
     using O = fx::Opcode;
-    for (const fx::DecodedInstruction& ins : shader.instructions) {
+    const std::vector<fx::DecodedInstruction>& code = shader.instructions;
+    std::vector<Block> blocks;
+    // Leaves the innermost block: past its closer, aL as it was.
+    auto leave = [&](size_t& pc) {
+        pc = AfterBlock(code, blocks.back().body - 1);
+        m.aL = blocks.back().outerAL;
+        blocks.pop_back();
+    };
+    long executed = 0;
+    for (size_t pc = 0; pc < code.size() && m.fault.empty();) {
+        const fx::DecodedInstruction& ins = code[pc++];
+        if (++executed > 10000000) {
+            m.fault = "runs for ever";
+            break;
+        }
         auto src = [&](size_t i) { return Read(m, ins.sources.at(i)); };
         Vec4 v{};
         switch (ins.opcode) {
@@ -104,6 +170,60 @@ PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInput
             for (int k = 0; k < 4; ++k)
                 std::memcpy(&m.c.at(ins.destination.number)[k], &ins.values[k], 4);
             continue;
+        case O::DefI:
+            for (int k = 0; k < 4; ++k)
+                m.i.at(ins.destination.number)[k] = static_cast<int32_t>(ins.values[k]);
+            continue;
+        case O::Rep:
+        case O::Loop: {
+            const bool isLoop = ins.opcode == O::Loop;
+            const std::array<int, 4> n = m.i.at(ins.sources.at(isLoop ? 1 : 0).number);
+            blocks.push_back(Block{pc, n[0], n[2], m.aL, isLoop});
+            if (isLoop)
+                m.aL = n[1];
+            if (n[0] <= 0)
+                leave(pc);
+            continue;
+        }
+        case O::EndRep:
+        case O::EndLoop:
+            if (blocks.empty()) {
+                m.fault = "a block closed that was not open";
+                break;
+            }
+            if (--blocks.back().left > 0) {
+                if (blocks.back().isLoop)
+                    m.aL += blocks.back().step;
+                pc = blocks.back().body;
+            } else {
+                m.aL = blocks.back().outerAL;
+                blocks.pop_back();
+            }
+            continue;
+        case O::Break:
+        case O::BreakC:
+        case O::BreakP: {
+            bool taken = true;
+            if (ins.opcode == O::BreakC)
+                taken = Compare(ins.control, src(0)[0], src(1)[0]);
+            if (ins.opcode == O::BreakP) {
+                const fx::DecodedOperand& p = ins.sources.at(0);
+                taken = m.p[fx::SwizzleComponent(p.swizzle, 0)] != 0;
+                if (p.modifier == fx::SourceModifier::Not)
+                    taken = !taken;
+            }
+            if (blocks.empty())
+                m.fault = "break outside a loop";
+            else if (taken)
+                leave(pc);
+            continue;
+        }
+        case O::SetP: {
+            const Vec4 a = src(0), b = src(1);
+            for (int k = 0; k < 4; ++k)
+                v[k] = Compare(ins.control, a[k], b[k]) ? 1.0f : 0.0f;
+            break;
+        }
         case O::Dcl:
             continue;
         case O::Mov:
