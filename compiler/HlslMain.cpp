@@ -156,7 +156,7 @@ std::vector<OutputValue> BindOutputs(const HlslShader& hlsl, const ReadResult& r
 }
 
 // One profile: the backend from the reader to the checked tokens.
-std::string Backend(const HlslShader& hlsl, Profile profile) {
+std::vector<uint32_t> Backend(const HlslShader& hlsl, Profile profile) {
     ShaderInterface io = hlsl.io;
     io.allowDerivatives = profile == Profile::Ps30;
     std::vector<Declaration> inputs = BindInputs(hlsl, profile, io);
@@ -204,10 +204,32 @@ std::string Backend(const HlslShader& hlsl, Profile profile) {
     fx::ShaderFault fault;
     if (!fx::CheckShader(tokens, fault))
         throw CompileError(0, 1, std::string(fault.code) + ": " + fault.text);
-    return ShaderText(tokens);
+    return tokens;
 }
 
 } // namespace
+
+CompiledHlslShader CompileHlslShader(const std::string& source, const std::string& entry,
+                                     const std::string& profileName,
+                                     const std::vector<std::string>& arguments) {
+    Profile profile;
+    if (profileName == "ps_2_0")
+        profile = Profile::Ps20;
+    else if (profileName == "ps_3_0")
+        profile = Profile::Ps30;
+    else if (profileName == "vs_2_0")
+        profile = Profile::Vs20;
+    else if (profileName == "vs_3_0")
+        profile = Profile::Vs30;
+    else
+        throw CompileError(0, 1, "unknown profile '" + profileName + "'");
+    const HlslShader hlsl = CompileHlslToSpirv(source, entry, arguments, IsVertex(profile));
+    CompiledHlslShader out;
+    out.tokens = Backend(hlsl, profile);
+    out.text = ShaderText(out.tokens);
+    out.constants = hlsl.constants;
+    return out;
+}
 
 bool IsHlslRequest(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -252,23 +274,12 @@ int HlslMain(int argc, char** argv) {
 
     std::string text;
     try {
-        Profile profile;
-        if (profileName == "ps_2_0")
-            profile = Profile::Ps20;
-        else if (profileName == "ps_3_0")
-            profile = Profile::Ps30;
-        else if (profileName == "vs_2_0")
-            profile = Profile::Vs20;
-        else if (profileName == "vs_3_0")
-            profile = Profile::Vs30;
-        else
-            throw CompileError(0, 1, "unknown profile '" + profileName + "'");
-        const HlslShader hlsl =
-            CompileHlslToSpirv(buffer.str(), entry, arguments, IsVertex(profile));
-        const std::string assembly = Backend(hlsl, profile);
+        const CompiledHlslShader shader =
+            CompileHlslShader(buffer.str(), entry, profileName, arguments);
+        const std::string& assembly = shader.text;
         std::ostringstream answer;
         answer << "// " << entry << " compiled for " << profileName << " by quorvel-fxc\n";
-        for (const HlslConstant& c : hlsl.constants)
+        for (const HlslConstant& c : shader.constants)
             answer << "constant " << c.name << (c.sampler ? " sampler " : " float ") << c.index
                    << " " << c.count << "\n";
         answer << "asm\n" << assembly;
