@@ -30,6 +30,16 @@ fx::RegisterType TypeOf(File file, Profile profile) {
         return fx::RegisterType::ConstInt;
     case File::None:
         break;
+    case File::ColorIn:
+        return fx::RegisterType::Input;
+    case File::RastOut:
+        return fx::RegisterType::RastOut;
+    case File::AttrOut:
+        return fx::RegisterType::AttrOut;
+    case File::TexCrdOut:
+        return fx::RegisterType::TexCrdOut;
+    case File::Output:
+        return fx::RegisterType::Output;
     }
     return fx::RegisterType::Temp;
 }
@@ -62,7 +72,8 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
     using namespace fx;
     const Profile p = shader.profile;
     std::vector<uint32_t> t;
-    t.push_back(VersionToken(ShaderKind::Pixel, p == Profile::Ps20 ? 2 : 3, 0));
+    t.push_back(VersionToken(IsVertex(p) ? ShaderKind::Vertex : ShaderKind::Pixel,
+                             p == Profile::Ps20 || p == Profile::Vs20 ? 2 : 3, 0));
     for (const ConstDef& d : shader.defs) {
         for (float v : d.value)
             if (!std::isfinite(v))
@@ -81,7 +92,14 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
         for (int v : d.value)
             t.push_back(static_cast<uint32_t>(v));
     }
-    if (shader.usesInput) {
+    for (const Declaration& d : shader.declarations) {
+        // ps_2_0 declares t# and v# by their mask alone.
+        t.push_back(EncodeInstruction(Opcode::Dcl, 2));
+        t.push_back(p == Profile::Ps20 ? kParameterBit
+                                       : EncodeDclUsage(d.usage, uint32_t(d.usageIndex)));
+        t.push_back(EncodeDestination(TypeOf(d.file, p), uint32_t(d.index), d.mask));
+    }
+    if (shader.usesInput && shader.declarations.empty()) {
         t.push_back(EncodeInstruction(Opcode::Dcl, 2));
         if (p == Profile::Ps20) {
             t.push_back(kParameterBit);
@@ -108,7 +126,7 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
             dstOffset = r.offset;
             mask = (mask << r.offset) & 0xF;
             dstNumber = uint32_t(r.reg);
-        } else {
+        } else if (m.dst.file == File::ColorOut) {
             mask = kMaskAll;
         }
         if (m.dst.file != File::None)
@@ -129,7 +147,8 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
             std::array<int, 4> want{-1, -1, -1, -1};
             const Lanes lanes =
                 (m.op == Opcode::Tex || m.op == Opcode::Dp3 || m.op == Opcode::Dp4 ||
-                 m.op == Opcode::Dp2Add || m.op == Opcode::Nrm || m.op == Opcode::SinCos)
+                 m.op == Opcode::Dp2Add || m.op == Opcode::Nrm || m.op == Opcode::SinCos ||
+                 m.op == Opcode::M4x4 || m.op == Opcode::M4x3 || m.op == Opcode::TexLdl)
                     ? (m.op == Opcode::Dp2Add && i == 2) || (m.op == Opcode::SinCos && i == 0)
                           ? Lanes::Replicate
                           : Lanes::Whole
@@ -214,6 +233,52 @@ std::string RegisterName(const fx::DecodedOperand& o, bool pixel3) {
     }
 }
 
+// Register names of vertex shaders, where they differ from pixel shaders'.
+std::string OperandName(const fx::DecodedOperand& o, bool vertex, bool model3) {
+    using fx::RegisterType;
+    if (!vertex)
+        return RegisterName(o, model3);
+    const std::string n = std::to_string(o.number);
+    switch (o.type) {
+    case RegisterType::Addr:
+        return "a" + n;
+    case RegisterType::RastOut:
+        return o.number == fx::kRastPosition ? "oPos" : o.number == fx::kRastFog ? "oFog" : "oPts";
+    case RegisterType::AttrOut:
+        return "oD" + n;
+    case RegisterType::TexCrdOut:
+        return (model3 ? "o" : "oT") + n;
+    default:
+        return RegisterName(o, model3);
+    }
+}
+
+// dcl_position, dcl_texcoord, dcl_texcoord1, dcl_color...
+std::string UsageText(fx::DeclUsage usage, uint32_t index) {
+    using fx::DeclUsage;
+    const char* name = "texcoord";
+    switch (usage) {
+    case DeclUsage::Position:
+        name = "position";
+        break;
+    case DeclUsage::Normal:
+        name = "normal";
+        break;
+    case DeclUsage::PSize:
+        name = "psize";
+        break;
+    case DeclUsage::Color:
+        name = "color";
+        break;
+    case DeclUsage::Fog:
+        name = "fog";
+        break;
+    default:
+        break;
+    }
+    return std::string("dcl_") + name + (index ? std::to_string(index) : "");
+}
+
 std::string MaskText(uint32_t mask) {
     if (mask == 0xF)
         return "";
@@ -251,6 +316,7 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
                       "\n";
     const bool model3 = fx::VersionMajor(shader.version) == 3;
     int depth = 0; // loop bodies indent
+    const bool vertex = fx::IsVertexVersion(shader.version);
     for (const fx::DecodedInstruction& ins : shader.instructions) {
         if (ins.opcode == fx::Opcode::EndRep || ins.opcode == fx::Opcode::EndLoop)
             depth = std::max(depth - 1, 0);
@@ -271,14 +337,11 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
         } else if (ins.opcode == fx::Opcode::Dcl) {
             if (ins.destination.type == fx::RegisterType::Sampler)
                 line += "dcl_2d";
-            else if (ins.destination.type == fx::RegisterType::Input && model3)
-                line +=
-                    ins.usage == fx::DeclUsage::TexCoord
-                        ? "dcl_texcoord" + (ins.usageIndex ? std::to_string(ins.usageIndex) : "")
-                        : "dcl_color";
+            else if (vertex || (ins.destination.type == fx::RegisterType::Input && model3))
+                line += UsageText(ins.usage, ins.usageIndex);
             else
                 line += "dcl";
-            line += " " + RegisterName(ins.destination, model3) +
+            line += " " + OperandName(ins.destination, vertex, model3) +
                     (ins.destination.type == fx::RegisterType::Sampler
                          ? ""
                          : MaskText(ins.destination.writeMask));
@@ -288,7 +351,7 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
                 line += "_sat";
             std::string ops;
             if (ins.hasDestination)
-                ops += " " + RegisterName(ins.destination, model3) +
+                ops += " " + OperandName(ins.destination, vertex, model3) +
                        MaskText(ins.destination.writeMask);
             for (const fx::DecodedOperand& s : ins.sources) {
                 ops += ops.empty() ? " " : ", ";
@@ -296,7 +359,7 @@ std::string ShaderText(const std::vector<uint32_t>& tokens, const std::string& i
                                  s.modifier == fx::SourceModifier::AbsNeg;
                 const bool abs = s.modifier == fx::SourceModifier::Abs ||
                                  s.modifier == fx::SourceModifier::AbsNeg;
-                ops += (neg ? "-" : "") + RegisterName(s, model3) + (abs ? "_abs" : "") +
+                ops += (neg ? "-" : "") + OperandName(s, vertex, model3) + (abs ? "_abs" : "") +
                        (s.type == fx::RegisterType::Sampler ? "" : SwizzleText(s.swizzle));
             }
             line += ops;

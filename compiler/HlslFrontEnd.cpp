@@ -7,6 +7,7 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv-tools/optimizer.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,7 @@ enum : uint32_t {
     kStorageUniformConstant = 0,
     kStorageInput = 1,
     kStorageUniform = 2,
+    kStorageOutput = 3,
     kStoragePrivate = 6,
     kDecorationRowMajor = 4,
     kDecorationUserSemantic = 5635,
@@ -281,7 +283,7 @@ class GlobalSplitter {
             }
             m_members.push_back(m);
         }
-        std::vector<Instruction> out;
+        std::vector<Instruction> out, pointers;
         bool namesPlaced = false, globalsPlaced = false;
         for (const Instruction& ins : m_code) {
             if (!namesPlaced && IsAnnotationOrLater(ins.op)) {
@@ -311,7 +313,7 @@ class GlobalSplitter {
                                            "': a column_major matrix global is read whole here "
                                            "(mul); index a row_major one");
                 Instruction chain = ins;
-                chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, out);
+                chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, pointers);
                 chain.w[2] = m.var;
                 chain.w.erase(chain.w.begin() + 3);
                 out.push_back(chain);
@@ -336,6 +338,10 @@ class GlobalSplitter {
             }
             out.push_back(ins);
         }
+        // Pointer types of member chains go with the other types.
+        const auto firstFunction = std::find_if(
+            out.begin(), out.end(), [](const Instruction& i) { return i.op == kOpFunction; });
+        out.insert(firstFunction, pointers.begin(), pointers.end());
         m_header[3] = m_bound;
         return Join(m_header, out);
     }
@@ -403,15 +409,11 @@ class GlobalSplitter {
                     m_block = w[1];
                     m_blockType = w[0];
                 }
-                if (w[2] == kStorageInput)
-                    m_inputs.push_back(w[1]);
                 break;
             default:
                 break;
             }
         }
-        for (uint32_t input : m_inputs)
-            m_inputNames.push_back(names[input]);
     }
 
     uint32_t ConstantIndex(uint32_t id) const {
@@ -463,9 +465,6 @@ class GlobalSplitter {
         return id;
     }
 
-  public:
-    std::vector<std::string> m_inputNames;
-
   private:
     std::vector<uint32_t> m_header;
     std::vector<Instruction> m_code;
@@ -479,25 +478,35 @@ class GlobalSplitter {
     std::map<std::pair<uint32_t, uint32_t>, std::string> m_memberNames;
     std::set<std::pair<uint32_t, uint32_t>> m_rowMajor;
     std::map<uint32_t, uint32_t> m_constants;
-    std::vector<uint32_t> m_inputs;
     std::vector<Member> m_members;
     std::map<uint32_t, uint32_t> m_alias;
 };
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != b[i])
-            return false;
-    }
-    return true;
+// "TEXCOORD1" as TEXCOORD and 1; a semantic with no number has index 0.
+HlslVarying Varying(const std::string& name, const std::string& semantic, uint32_t kind,
+                    uint32_t width) {
+    HlslVarying v;
+    v.name = name;
+    v.semantic = semantic;
+    v.width = static_cast<int>(width);
+    size_t digits = semantic.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(semantic[digits - 1])))
+        --digits;
+    for (size_t i = 0; i < digits; ++i)
+        v.usage += static_cast<char>(std::toupper(static_cast<unsigned char>(semantic[i])));
+    v.index = digits < semantic.size() ? std::atoi(semantic.c_str() + digits) : 0;
+    if (kind != kOpTypeFloat && kind != kOpTypeVector)
+        throw CompileError(0, 1,
+                           "'" + name + " : " + semantic +
+                               "': inputs and outputs here are floats or vectors");
+    return v;
 }
 
 } // namespace
 
 HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
-                              const std::vector<std::string>& arguments) {
+                              const std::vector<std::string>& arguments, bool vertex) {
+    const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
     InitGlslang();
     const std::vector<UniformParameter> uniforms = EntryUniforms(source, entry);
     std::map<std::string, std::string> literals;
@@ -513,12 +522,12 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
                                " uniform parameter(s); compile gives " +
                                std::to_string(arguments.size()) + " argument(s)");
 
-    glslang::TShader shader(EShLangFragment);
+    glslang::TShader shader(stage);
     const char* strings[] = {source.c_str()};
     shader.setStrings(strings, 1);
     shader.setEntryPoint(entry.c_str());
     shader.setSourceEntryPoint(entry.c_str());
-    shader.setEnvInput(glslang::EShSourceHlsl, EShLangFragment, glslang::EShClientVulkan, 100);
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
     shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
     shader.setEnvTargetHlslFunctionality1();
@@ -536,27 +545,21 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     spv::SpvBuildLogger logger;
     glslang::SpvOptions options;
     options.disableOptimizer = true;
-    glslang::GlslangToSpv(*program.getIntermediate(EShLangFragment), words, &logger, &options);
+    glslang::GlslangToSpv(*program.getIntermediate(stage), words, &logger, &options);
 
     GlobalSplitter splitter(std::move(words), literals);
     std::map<std::string, std::string> semantics;
     words = splitter.Run(semantics);
-    // The backend's one input is the first texture coordinate set.
-    for (const std::string& input : splitter.m_inputNames) {
-        const std::string semantic = semantics[input];
-        if (!EqualsNoCase(semantic, "TEXCOORD0") && !EqualsNoCase(semantic, "TEXCOORD"))
-            throw CompileError(0, 1,
-                               "'" + input + " : " + semantic +
-                                   "': pixel shaders here read one input, TEXCOORD0");
-    }
 
     HlslShader out;
     out.spirv = Optimise(std::move(words));
+    out.io.dotTransposed = true;
     // What the optimised shader still reads gets registers, in the order of
     // the declarations: floats one register a row or column, samplers s0 on.
     std::map<uint32_t, std::string> names;
-    std::map<uint32_t, uint32_t> pointerOf, storageOf, typeKind, columnsOf, varType;
+    std::map<uint32_t, uint32_t> pointerOf, storageOf, typeKind, columnsOf, varType, widthOf;
     std::set<uint32_t> read;
+    std::vector<std::pair<uint32_t, uint32_t>> inputs, outputs; // variable, type
     for (const Instruction& ins : Split(out.spirv)) {
         const auto& w = ins.w;
         if (ins.op == kOpName)
@@ -565,12 +568,16 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
             pointerOf[w[0]] = w[2];
         else if (ins.op >= kOpTypeBool && ins.op <= kOpTypeStruct)
             typeKind[w[0]] = ins.op;
+        if (ins.op == kOpTypeVector)
+            widthOf[w[0]] = w[2];
         if (ins.op == kOpTypeMatrix)
             columnsOf[w[0]] = w[2];
         else if (ins.op == kOpTypeArray)
             columnsOf[w[0]] = 0;
         if (ins.op == kOpVariable && w[2] == kStorageUniformConstant)
             varType[w[1]] = pointerOf[w[0]];
+        if (ins.op == kOpVariable && (w[2] == kStorageInput || w[2] == kStorageOutput))
+            (w[2] == kStorageInput ? inputs : outputs).emplace_back(w[1], pointerOf[w[0]]);
         if (ins.op == kOpLoad || ins.op == kOpAccessChain || ins.op == kOpInBoundsAccessChain)
             read.insert(w[2]);
     }
@@ -598,6 +605,12 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
         out.constants.push_back(c);
     }
     out.firstFreeConstant = reg;
+    for (const auto& [var, type] : inputs)
+        out.inputs.push_back(Varying(names[var], semantics[names[var]], typeKind[type],
+                                     typeKind[type] == kOpTypeVector ? widthOf[type] : 1));
+    for (const auto& [var, type] : outputs)
+        out.outputs.push_back(Varying(names[var], semantics[names[var]], typeKind[type],
+                                      typeKind[type] == kOpTypeVector ? widthOf[type] : 1));
     return out;
 }
 

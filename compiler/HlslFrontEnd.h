@@ -23,9 +23,22 @@ struct HlslConstant {
     int count = 1;
 };
 
+// An input or output of the entry point, flattened out of its structure:
+// "TEXCOORD1" as usage "TEXCOORD", index 1.
+struct HlslVarying {
+    std::string name; // of the SPIR-V variable
+    std::string semantic;
+    std::string usage; // upper case
+    int index = 0;
+    int width = 1;
+};
+
 struct HlslShader {
     std::vector<uint32_t> spirv; // optimised
     ShaderInterface io;
+    // What the optimised shader still has, in the order declared.
+    std::vector<HlslVarying> inputs;
+    std::vector<HlslVarying> outputs;
     std::vector<HlslConstant> constants;
     int firstFreeConstant = 0;
 };
@@ -33,6 +46,6 @@ struct HlslShader {
 // `arguments`: literals for the entry's uniform parameters, in order.
 // Throws CompileError with the place in `source` of the first error.
 HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
-                              const std::vector<std::string>& arguments);
+                              const std::vector<std::string>& arguments, bool vertex = false);
 
 } // namespace qc

@@ -574,6 +574,14 @@ int Builder::input() {
     return make(x);
 }
 
+int Builder::input(int slot, int width) {
+    Value x;
+    x.op = Op::Input;
+    x.width = static_cast<uint8_t>(width);
+    x.slot = slot;
+    return make(x);
+}
+
 namespace {
 Value Node(Op op, int width, std::vector<int> args) {
     Value v;

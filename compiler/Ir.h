@@ -26,7 +26,7 @@ namespace qc {
 enum class Op : uint8_t {
     Const,   // imm
     Uniform, // a shader constant: slot = register, comps = where in it
-    Input,   // the interpolated texture coordinate (x, y)
+    Input,   // an input register: slot = which (input()'s: the texture coordinate)
     Add,
     Mul,
     Mad, // a * b + c
@@ -61,6 +61,10 @@ enum class Op : uint8_t {
 
 const char* OpName(Op op);
 
+// Input slots from here on are ps_2_0's colour inputs v#, below it the
+// profile's own input registers (t# in ps_2_0, v# elsewhere).
+constexpr int kColorInput = 16;
+
 struct Value {
     Op op = Op::Const;
     uint8_t width = 1;
@@ -94,6 +98,9 @@ class Builder {
     int constant(std::array<float, 4> v, int width);
     int uniform(int reg, int width, std::array<uint8_t, 4> comps = {0, 1, 2, 3});
     int input();
+    // Input register `slot` (kColorInput on: ps_2_0's colour inputs) read as
+    // `width` components.
+    int input(int slot, int width);
     int tex(int sampler, int coord);
     int texBias(int sampler, int coord, int bias);
 

@@ -15,7 +15,9 @@
 
 namespace qc {
 
-enum class Profile { Ps20, Ps30 };
+enum class Profile { Ps20, Ps30, Vs20, Vs30 };
+
+constexpr bool IsVertex(Profile p) { return p == Profile::Vs20 || p == Profile::Vs30; }
 
 const char* ProfileName(Profile p);
 fx::Profile CheckProfile(Profile p);
@@ -28,7 +30,23 @@ struct ProfileLimits {
 };
 ProfileLimits LimitsOf(Profile p);
 
-enum class File : uint8_t { Temp, Const, Input, Sampler, ColorOut, IntConst, None };
+// Input: t# in ps_2_0, v# elsewhere; ColorIn: ps_2_0's colour inputs v#.
+// The vertex outputs: oPos, oFog, oPts (RastOut), oD# (AttrOut), oT#
+// (TexCrdOut) in vs_2_0, o# (Output) in vs_3_0.
+enum class File : uint8_t {
+    Temp,
+    Const,
+    Input,
+    Sampler,
+    ColorOut,
+    ColorIn,
+    RastOut,
+    AttrOut,
+    TexCrdOut,
+    Output,
+    IntConst,
+    None
+};
 
 struct MOperand {
     File file = File::Temp;
@@ -76,6 +94,15 @@ struct IntDef {
     std::array<int, 4> value;
 };
 
+// A dcl of an input or a vs_3_0 output.
+struct Declaration {
+    File file = File::Input;
+    int index = 0;
+    fx::DeclUsage usage = fx::DeclUsage::TexCoord;
+    int usageIndex = 0;
+    uint8_t mask = 0xF;
+};
+
 struct MachineShader {
     Profile profile = Profile::Ps20;
     std::vector<MInst> code;
@@ -87,6 +114,9 @@ struct MachineShader {
     // maps to; the others take point sampling, which is exact there.
     std::vector<int> filtered;
     bool usesInput = false;
+    // When given, these instead of the one texture coordinate usesInput
+    // declares.
+    std::vector<Declaration> declarations;
 };
 
 } // namespace qc

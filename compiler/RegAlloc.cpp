@@ -12,7 +12,8 @@ namespace {
 // the hardware reads and writes them in steps.
 bool NeedsDistinctDestination(fx::Opcode op) {
     return op == fx::Opcode::SinCos || op == fx::Opcode::Nrm || op == fx::Opcode::Lrp ||
-           op == fx::Opcode::Tex || op == fx::Opcode::Pow;
+           op == fx::Opcode::Tex || op == fx::Opcode::Pow || op == fx::Opcode::M4x4 ||
+           op == fx::Opcode::M4x3 || op == fx::Opcode::TexLdl;
 }
 
 } // namespace

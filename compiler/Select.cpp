@@ -8,15 +8,41 @@
 
 namespace qc {
 
-const char* ProfileName(Profile p) { return p == Profile::Ps20 ? "ps_2_0" : "ps_3_0"; }
+const char* ProfileName(Profile p) {
+    switch (p) {
+    case Profile::Ps20:
+        return "ps_2_0";
+    case Profile::Ps30:
+        return "ps_3_0";
+    case Profile::Vs20:
+        return "vs_2_0";
+    case Profile::Vs30:
+        return "vs_3_0";
+    }
+    return "?";
+}
 
 fx::Profile CheckProfile(Profile p) {
-    return p == Profile::Ps20 ? fx::Profile::Ps20 : fx::Profile::Ps30;
+    switch (p) {
+    case Profile::Ps20:
+        return fx::Profile::Ps20;
+    case Profile::Ps30:
+        return fx::Profile::Ps30;
+    case Profile::Vs20:
+        return fx::Profile::Vs20;
+    case Profile::Vs30:
+        return fx::Profile::Vs30;
+    }
+    return fx::Profile::Ps20;
 }
 
 ProfileLimits LimitsOf(Profile p) {
     if (p == Profile::Ps20)
         return {12, 32, 64, 32};
+    if (p == Profile::Vs20)
+        return {12, 256, 256, 0};
+    if (p == Profile::Vs30)
+        return {32, 256, 512, 0};
     return {32, 224, 512, 0};
 }
 
@@ -61,9 +87,12 @@ class Selector {
         out_.profile = profile;
     }
 
-    MachineShader run(int color, bool programOrder) {
+    MachineShader run(const std::vector<OutputValue>& outputs, bool programOrder) {
         const std::vector<Value>& values = b_.values();
-        uses_ = b_.useCounts({color});
+        std::vector<int> roots;
+        for (const OutputValue& o : outputs)
+            roots.push_back(o.value);
+        uses_ = b_.useCounts(roots);
         loc_.assign(values.size(), Loc{});
         done_.assign(values.size(), 0);
         target_.assign(values.size(), Target{});
@@ -76,7 +105,7 @@ class Selector {
                 const int w = b_.width(p);
                 const bool once = std::count(v.args.begin(), v.args.end(), p) == 1;
                 if (once && uses_[p] == 1 && writesTemp(p) &&
-                    (w == 1 || lane == 0 || profile_ == Profile::Ps30))
+                    (w == 1 || lane == 0 || profile_ != Profile::Ps20))
                     target_[p] = Target{static_cast<int>(id), lane};
                 lane += w;
             }
@@ -102,20 +131,37 @@ class Selector {
                 if (uses_[id] > 0 && !folds[id] && values[id].loop < 0)
                     get(static_cast<int>(id));
         }
-        Loc c = get(color);
-        if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
-              out_.vregs[c.index].width == 4))
-            c = materialize(c, 4);
-        MInst mov;
-        mov.op = fx::Opcode::Mov;
-        mov.dst.file = File::ColorOut;
-        mov.dst.index = 0;
-        mov.src.push_back(operand(c, Lanes::PerComponent, 0));
-        out_.code.push_back(mov);
+        std::vector<Loc> results;
+        for (const OutputValue& o : outputs)
+            results.push_back(get(o.value));
+        for (size_t i = 0; i < outputs.size(); ++i) {
+            const OutputValue& o = outputs[i];
+            Loc c = results[i];
+            if (o.file == File::ColorOut) {
+                if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
+                      out_.vregs[c.index].width == 4))
+                    c = materialize(c, 4);
+            } else if (c.abs && !absModifier()) {
+                c = materialize(c, c.width);
+            }
+            MInst mov;
+            mov.op = fx::Opcode::Mov;
+            mov.dst.file = o.file;
+            mov.dst.index = o.index;
+            mov.mask = o.mask;
+            mov.src.push_back(operand(c, Lanes::PerComponent, 0));
+            out_.code.push_back(mov);
+        }
         return std::move(out_);
     }
 
   private:
+    bool vertex() const { return IsVertex(profile_); }
+    // Shader model 3 takes _abs on a source; model 2 needs abs.
+    bool absModifier() const { return profile_ == Profile::Ps30 || profile_ == Profile::Vs30; }
+    // ps_2_0 has no sincos without its two constants, vs_2_0 neither.
+    bool model2() const { return profile_ == Profile::Ps20 || profile_ == Profile::Vs20; }
+
     static bool isIdentity(const Loc& l) {
         for (int k = 0; k < l.width; ++k)
             if (l.comps[k] != k)
@@ -141,7 +187,7 @@ class Selector {
         case Op::LoopOut:
             return false;
         case Op::Abs:
-            return profile_ == Profile::Ps20;
+            return !absModifier();
         case Op::Sat: {
             const int a = b_.at(id).args[0];
             return true || a >= 0;
@@ -285,7 +331,7 @@ class Selector {
 
     // Whether ps_2_0 can read `l` for lanes [lane, lane + count) as `lanes`.
     bool readable(const Loc& l, Lanes lanes, int lane, int count, bool dstScalar) {
-        if (profile_ == Profile::Ps30 || lanes == Lanes::Replicate)
+        if (profile_ != Profile::Ps20 || lanes == Lanes::Replicate)
             return true;
         if (l.file == File::Temp && out_.vregs[l.index].width == 1)
             return true; // one component, read replicated
@@ -357,17 +403,28 @@ class Selector {
             dstReg = newReg(width);
         }
         const bool dstScalar = out_.vregs[dstReg].width == 1;
-        // At most two different constant registers an instruction.
-        std::vector<int> consts;
+        // At most two different constant registers an instruction (vertex
+        // shaders: one), and one input register of a kind where the
+        // profile has one read port for it.
+        std::vector<std::pair<File, int>> read;
         for (size_t i = 0; i < srcs.size(); ++i) {
-            if (srcs[i].file != File::Const)
+            const File f = srcs[i].file;
+            // sincos's constants are part of the instruction.
+            if (op == fx::Opcode::SinCos && i > 0)
                 continue;
-            if (std::find(consts.begin(), consts.end(), srcs[i].index) == consts.end()) {
-                if (consts.size() == 2)
-                    srcs[i] = materialize(srcs[i], srcs[i].width);
-                else
-                    consts.push_back(srcs[i].index);
-            }
+            const size_t ports = f == File::Const ? (vertex() ? 1 : 2)
+                                 : f == File::Input || f == File::ColorIn
+                                     ? (profile_ == Profile::Ps30 ? 4 : 1)
+                                     : 4;
+            if (std::find(read.begin(), read.end(), std::make_pair(f, srcs[i].index)) != read.end())
+                continue;
+            const size_t used = static_cast<size_t>(
+                std::count_if(read.begin(), read.end(),
+                              [f](const std::pair<File, int>& r) { return r.first == f; }));
+            if (used == ports)
+                srcs[i] = materialize(srcs[i], srcs[i].width);
+            else
+                read.emplace_back(f, srcs[i].index);
         }
         MInst m;
         m.op = op;
@@ -390,7 +447,7 @@ class Selector {
             }
             // ps_3_0 takes _abs on all of an instruction's constants or on
             // none; a constant's absolute value goes through a temporary.
-            if (s.abs && (profile_ == Profile::Ps20 || s.file == File::Const))
+            if (s.abs && (!absModifier() || s.file == File::Const))
                 s = materialize(s, s.width);
             const int count = ln == Lanes::PerComponent ? width : s.width;
             if (!readable(s, ln, lane, count, dstScalar))
@@ -410,14 +467,13 @@ class Selector {
     // Copies `s` into lanes [lane, lane + w) of `reg`, one move a component
     // where ps_2_0 cannot shift the lanes in one.
     void moveInto(int reg, int lane, const Loc& s, int w) {
-        if (readable(s, Lanes::PerComponent, lane, w, false) &&
-            !(s.abs && profile_ == Profile::Ps20)) {
+        if (readable(s, Lanes::PerComponent, lane, w, false) && !(s.abs && !absModifier())) {
             emit(fx::Opcode::Mov, w, {s}, {Lanes::PerComponent}, -1, false, 0, reg,
                  uint8_t(((1 << w) - 1) << lane), lane);
             return;
         }
         Loc src = s;
-        if (src.abs && profile_ == Profile::Ps20)
+        if (src.abs && !absModifier())
             src = materialize(src, src.width);
         std::map<int, uint8_t> byComp;
         for (int k = 0; k < w; ++k)
@@ -492,9 +548,9 @@ class Selector {
         case Op::Input: {
             out_.usesInput = true;
             Loc l;
-            l.file = File::Input;
-            l.index = 0;
-            l.width = 2;
+            l.file = v.slot >= kColorInput ? File::ColorIn : File::Input;
+            l.index = v.slot >= kColorInput ? v.slot - kColorInput : v.slot;
+            l.width = n;
             return l;
         }
         case Op::Shuffle: {
@@ -510,7 +566,7 @@ class Selector {
             return s;
         }
         case Op::Abs:
-            if (profile_ == Profile::Ps30) {
+            if (absModifier()) {
                 Loc s = a(0);
                 s.abs = true;
                 s.neg = false;
@@ -519,6 +575,11 @@ class Selector {
             return emit(O::Abs, n, {a(0)}, per, forId, sat);
         case Op::Sat: {
             const int x = v.args[0];
+            if (profile_ == Profile::Vs20) {
+                // No _sat in vs_2_0.
+                const Loc low = emit(O::Max, n, {a(0), scalarConst(0.0f, n)}, per, -1, false);
+                return emit(O::Min, n, {low, scalarConst(1.0f, n)}, per, forId, false);
+            }
             if (fusible(x) && writesTemp(x) && b_.at(x).op != Op::Sat) {
                 Loc r = compute(x, forId, true);
                 done_[x] = 1;
@@ -528,6 +589,11 @@ class Selector {
             return emit(O::Mov, n, {a(0)}, per, forId, true);
         }
         case Op::Concat: {
+            if (vertex()) {
+                Loc m;
+                if (matrixProduct(id, m))
+                    return m;
+            }
             const int reg = concatReg(id);
             int lane = 0;
             for (int p : v.args) {
@@ -562,14 +628,21 @@ class Selector {
         case Op::Max:
             return emit(O::Max, n, {a(0), a(1)}, per, forId, sat);
         case Op::Cmp:
+            if (vertex()) {
+                // No cmp in vertex shaders: a 0/1 mask from sge picks by lrp.
+                const Loc mask = emit(O::Sge, n, {a(0), scalarConst(0.0f, n)}, per, -1, false);
+                return emit(O::Lrp, n, {mask, a(1), a(2)}, per, forId, sat);
+            }
             return emit(O::Cmp, n, {a(0), a(1), a(2)}, per, forId, sat);
         case Op::Lrp:
             return emit(O::Lrp, n, {a(0), a(1), a(2)}, per, forId, sat);
         case Op::Frc:
             return emit(O::Frc, n, {a(0)}, per, forId, sat);
         case Op::Dsx:
+            pixelOnly("derivatives (ddx, ddy, fwidth)");
             return emit(O::Dsx, n, {a(0)}, per, forId, sat);
         case Op::Dsy:
+            pixelOnly("derivatives (ddx, ddy, fwidth)");
             return emit(O::Dsy, n, {a(0)}, per, forId, sat);
         case Op::Rcp:
             return perComponent(O::Rcp, v.args, forId, sat);
@@ -586,7 +659,7 @@ class Selector {
             x.width = 1;
             std::vector<Loc> srcs{x};
             std::vector<Lanes> lanes{Lanes::Replicate};
-            if (profile_ == Profile::Ps20) {
+            if (model2()) {
                 srcs.push_back(vectorConst(
                     {-1.5500992e-006f, -2.1701389e-005f, 0.0026041667f, 0.00026041668f}, 4));
                 srcs.push_back(vectorConst({-0.020833334f, -0.12500000f, 1.0f, 0.50000000f}, 4));
@@ -596,6 +669,18 @@ class Selector {
             return emit(O::SinCos, 2, srcs, lanes, -1, sat, 0, reg, 0x3);
         }
         case Op::Dp2: {
+            if (vertex()) {
+                // No dp2add in vertex shaders.
+                auto lane = [](Loc l, int k) {
+                    l.comps.fill(l.comps[std::min(k, l.width - 1)]);
+                    l.width = 1;
+                    return l;
+                };
+                const Loc x =
+                    emit(O::Mul, 1, {lane(a(0), 0), lane(a(1), 0)}, {Lanes::Replicate}, -1, false);
+                return emit(O::Mad, 1, {lane(a(0), 1), lane(a(1), 1), x}, {Lanes::Replicate}, forId,
+                            sat);
+            }
             Loc zero = scalarConst(0.0f, 1);
             return emit(O::Dp2Add, 1, {a(0), a(1), zero},
                         {Lanes::Whole, Lanes::Whole, Lanes::Replicate}, forId, sat);
@@ -612,6 +697,7 @@ class Selector {
         }
         case Op::Tex:
         case Op::TexBias: {
+            pixelOnly("texture sampling other than tex2Dlod");
             Loc c = a(0);
             const bool plain = (c.file == File::Input || c.file == File::Temp) && isIdentity(c) &&
                                !c.neg && !c.abs &&
@@ -784,6 +870,55 @@ class Selector {
         return reg;
     }
 
+    void pixelOnly(const char* what) const {
+        if (vertex())
+            throw CompileError(0, 1,
+                               std::string(what) + " is not available in a vertex shader (" +
+                                   ProfileName(profile_) + ")");
+    }
+
+    // concat(dp4(x, c[n]), dp4(x, c[n+1]), ...) of three or four rows read
+    // nowhere else: one m4x4 (m4x3) with the matrix in consecutive
+    // registers.
+    bool matrixProduct(int id, Loc& out) {
+        const Value& v = b_.at(id);
+        const size_t rows = v.args.size();
+        if (rows != 3 && rows != 4)
+            return false;
+        int x = -1, base = -1;
+        for (size_t r = 0; r < rows; ++r) {
+            const int p = v.args[r];
+            const Value& d = b_.at(p);
+            if (d.op != Op::Dp4 || uses_[p] != 1 || done_[p])
+                return false;
+            int row = -1, vec = -1;
+            for (int k = 0; k < 2 && row < 0; ++k) {
+                const Value& u = b_.at(d.args[k]);
+                if (u.op == Op::Uniform && u.width == 4 &&
+                    u.comps == std::array<uint8_t, 4>{0, 1, 2, 3}) {
+                    row = u.slot;
+                    vec = d.args[1 - k];
+                }
+            }
+            if (row < 0 || (x >= 0 && vec != x) || (base >= 0 && row != base + static_cast<int>(r)))
+                return false;
+            x = vec;
+            if (base < 0)
+                base = row;
+        }
+        Loc m;
+        m.file = File::Const;
+        m.index = base;
+        m.width = 4;
+        const int reg = concatReg(id);
+        out = emit(rows == 4 ? fx::Opcode::M4x4 : fx::Opcode::M4x3, static_cast<int>(rows),
+                   {get(x), m}, {Lanes::Whole}, -1, false, 0, reg, uint8_t((1 << rows) - 1));
+        for (int p : v.args)
+            done_[p] = 1;
+        out.width = static_cast<int>(rows);
+        return true;
+    }
+
     const Builder& b_;
     Profile profile_;
     int firstConst_;
@@ -806,7 +941,15 @@ class Selector {
 MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
                      bool programOrder) {
     Selector s(builder, profile, firstFreeConstant);
-    MachineShader shader = s.run(color, programOrder);
+    MachineShader shader = s.run({OutputValue{File::ColorOut, 0, color, 0xF}}, programOrder);
+    s.finishConstants(shader);
+    return shader;
+}
+
+MachineShader SelectOutputs(const Builder& builder, const std::vector<OutputValue>& outputs,
+                            Profile profile, int firstFreeConstant, bool programOrder) {
+    Selector s(builder, profile, firstFreeConstant);
+    MachineShader shader = s.run(outputs, programOrder);
     s.finishConstants(shader);
     return shader;
 }

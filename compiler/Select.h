@@ -21,6 +21,21 @@ namespace qc {
 MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
                      bool programOrder = false);
 
+// A value a shader writes to an output register (vertex shaders: the
+// position, texture coordinates and colours), `mask` its components.
+struct OutputValue {
+    File file = File::ColorOut;
+    int index = 0;
+    int value = -1;
+    uint8_t mask = 0xF;
+};
+
+// Select for a shader with several outputs, each written in one mov after
+// everything is computed. Vertex profiles keep their own rules: one c# and
+// one v# an instruction, no cmp, dp2add, texld or derivatives.
+MachineShader SelectOutputs(const Builder& builder, const std::vector<OutputValue>& outputs,
+                            Profile profile, int firstFreeConstant, bool programOrder = false);
+
 // Whether ps_2_0 accepts a source swizzle whose lanes `want` (-1 for lanes
 // not read) ask for these components; gives the full swizzle.
 bool LegalSwizzle20(const std::array<int, 4>& want, std::array<uint8_t, 4>& full);

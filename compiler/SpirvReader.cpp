@@ -63,6 +63,9 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
     if (color_ < 0)
         throw CompileError(line_, column_, "the transition never returns a colour");
     result.color = color_;
+    for (auto& [id, v] : variables_)
+        if (v.storage == Output && v.value.value >= 0)
+            result.outputs[names_[id]] = v.value.value;
     return result;
 }
 
@@ -209,6 +212,17 @@ Node Reader::compose(uint32_t typeId, const std::vector<Node>& parts) {
     return n;
 }
 
+Node Reader::loadInput(uint32_t var) {
+    const std::string& name = names_[var];
+    const auto slot = io_.inputs.find(name);
+    if (slot == io_.inputs.end())
+        throw CompileError(line_, column_, "input '" + name + "' has no register");
+    const Type& t = types_.at(variables_.at(var).type);
+    if (t.kind != TypeKind::Vector && t.kind != TypeKind::Float)
+        unsupported("an input that is not a float or vector");
+    return {b_.input(slot->second, t.kind == TypeKind::Vector ? t.count : 1)};
+}
+
 Node Reader::loadUniform(uint32_t var) {
     const std::string& name = names_[var];
     const Variable& v = variables_.at(var);
@@ -322,6 +336,8 @@ Node Reader::load(const Pointer& p) {
     Node n;
     if (v.storage == UniformConstant)
         n = loadUniform(p.var);
+    else if (v.storage == Input && !io_.inputs.empty())
+        n = loadInput(p.var);
     else if (v.storage == Input)
         n = {b_.input()};
     else
@@ -485,6 +501,17 @@ void Reader::execute(const Instruction& ins, int here) {
     case OpMatrixTimesVector: {
         const Node m = value(w[2]);
         const int v = f(3);
+        const auto source = transposed_.find(w[2]);
+        if (io_.dotTransposed && source != transposed_.end()) {
+            // Each row of the result is the dot product with a column of the
+            // matrix transposed.
+            const Node t = value(source->second);
+            std::vector<int> parts;
+            for (const Node& col : t.parts)
+                parts.push_back(b_.dot(v, col.value));
+            set({b_.concat(parts)});
+            return;
+        }
         int r = b_.mul(m.parts[0].value, b_.component(v, 0));
         for (size_t c = 1; c < m.parts.size(); ++c)
             r = b_.mad(m.parts[c].value,
@@ -495,6 +522,17 @@ void Reader::execute(const Instruction& ins, int here) {
     case OpVectorTimesMatrix: {
         const int v = f(2);
         const Node m = value(w[3]);
+        const auto source = transposed_.find(w[3]);
+        if (io_.dotTransposed && source != transposed_.end()) {
+            // v x transpose(M) is M v: the columns of M weighted by v.
+            const Node t = value(source->second);
+            int r = b_.mul(t.parts[0].value, b_.component(v, 0));
+            for (size_t c = 1; c < t.parts.size(); ++c)
+                r = b_.mad(t.parts[c].value,
+                           b_.splat(b_.component(v, static_cast<int>(c)), b_.width(r)), r);
+            set({r});
+            return;
+        }
         std::vector<int> parts;
         for (const Node& col : m.parts)
             parts.push_back(b_.dot(v, col.value));
@@ -524,6 +562,7 @@ void Reader::execute(const Instruction& ins, int here) {
         return;
     }
     case OpTranspose: {
+        transposed_[w[1]] = w[2];
         const Node m = value(w[2]);
         Node r;
         const int rows = b_.width(m.parts[0].value);

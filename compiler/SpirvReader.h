@@ -27,10 +27,18 @@ struct ShaderInterface {
     // times as unrolling them finds.
     bool realLoops = false;
     int sourceLines = 0; // lines past this are the wrapper's, not the author's
+    // Input slot of each input variable, by name (HLSL: by semantic); when
+    // empty, every input is the one texture coordinate.
+    std::map<std::string, int> inputs;
+    // mul(v, transpose(M)) as dot products of M's columns, which a vertex
+    // shader reads as m4x4.
+    bool dotTransposed = false;
 };
 
 struct ReadResult {
     int color = -1; // the value of the colour output
+    // Every output variable's value, by name.
+    std::map<std::string, int> outputs;
 };
 
 // Throws CompileError for what the backend cannot express.

@@ -275,6 +275,8 @@ class Reader {
 
     // The value a load of a uniform gives.
     Node loadUniform(uint32_t var);
+    // An input with a register of its own (by name or semantic).
+    Node loadInput(uint32_t var);
 
     Node value(uint32_t id);
     int scalar(uint32_t id) { return value(id).value; }
@@ -416,6 +418,7 @@ class Reader {
     std::unordered_map<uint32_t, Node> values_;
     std::unordered_map<uint32_t, Variable> variables_;
     std::unordered_map<uint32_t, Pointer> pointers_;
+    std::unordered_map<uint32_t, uint32_t> transposed_; // result -> the matrix transposed
     int color_ = -1;
     int line_ = 0; // of the author's source, from OpLine; 0 when unknown
     int column_ = 1;

@@ -21,7 +21,15 @@ struct Machine {
     Vec4 input{};
     Vec4 out{};
     std::string fault;
+    // By register (type << 16 | number), when the shader is run by semantic.
+    bool bySemantic = false;
+    std::map<uint32_t, Vec4> inputs;
+    std::map<uint32_t, Vec4> outputs;
 };
+
+uint32_t Key(fx::RegisterType type, uint32_t number) {
+    return static_cast<uint32_t>(type) << 16 | number;
+}
 
 Vec4 Read(Machine& m, const fx::DecodedOperand& o) {
     Vec4 v{};
@@ -34,7 +42,12 @@ Vec4 Read(Machine& m, const fx::DecodedOperand& o) {
         break;
     case fx::RegisterType::Texture:
     case fx::RegisterType::Input:
-        v = m.input;
+        if (!m.bySemantic)
+            v = m.input;
+        else if (m.inputs.count(Key(o.type, o.number)))
+            v = m.inputs[Key(o.type, o.number)];
+        else
+            m.fault = "reads an input with no value";
         break;
     case fx::RegisterType::Loop:
         v.fill(static_cast<float>(m.aL));
@@ -78,6 +91,10 @@ void Write(Machine& m, const fx::DecodedOperand& d, const Vec4& v) {
         target = &m.p;
     else if (d.type == fx::RegisterType::ColorOut && d.number == 0)
         target = &m.out;
+    else if (m.bySemantic &&
+             (d.type == fx::RegisterType::RastOut || d.type == fx::RegisterType::AttrOut ||
+              d.type == fx::RegisterType::Output))
+        target = &m.outputs[Key(d.type, d.number)];
     else {
         m.fault = "writes an unexpected register";
         return;
@@ -133,20 +150,8 @@ size_t AfterBlock(const std::vector<fx::DecodedInstruction>& code, size_t at) {
     return code.size();
 }
 
-} // namespace
-
-PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in) {
-    PixelResult result;
-    fx::DecodedShader shader;
-    fx::DecodeError error;
-    if (!fx::DecodeShader(tokens, shader, error)) {
-        result.fault = "does not decode: " + error.text;
-        return result;
-    }
-    Machine m;
-    for (size_t i = 0; i < in.constants.size() && i < m.c.size(); ++i)
-        m.c[i] = in.constants[i];
-    m.input = in.texcoord;
+void Run(const fx::DecodedShader& shader, Machine& m,
+         const std::function<Vec4(int sampler, float u, float v)>& sample) {
     using O = fx::Opcode;
     const std::vector<fx::DecodedInstruction>& code = shader.instructions;
     std::vector<Block> blocks;
@@ -316,7 +321,26 @@ PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInput
         case O::Tex: {
             const Vec4 a = src(0);
             const int s = static_cast<int>(ins.sources.at(1).number);
-            v = in.sample ? in.sample(s, a[0], a[1]) : Vec4{0, 0, 0, 0};
+            v = sample ? sample(s, a[0], a[1]) : Vec4{0, 0, 0, 0};
+            break;
+        }
+        case O::Sge:
+        case O::Slt: {
+            const Vec4 a = src(0), b = src(1);
+            for (int k = 0; k < 4; ++k)
+                v[k] = (ins.opcode == O::Sge ? a[k] >= b[k] : a[k] < b[k]) ? 1.0f : 0.0f;
+            break;
+        }
+        case O::M4x4:
+        case O::M4x3: {
+            // Row k: dp4 of the vector with c[n + k].
+            const Vec4 a = src(0);
+            const uint32_t n = ins.sources.at(1).number;
+            const int rows = ins.opcode == O::M4x4 ? 4 : 3;
+            for (int k = 0; k < rows; ++k) {
+                const Vec4& row = m.c.at(n + k);
+                v[k] = a[0] * row[0] + a[1] * row[1] + a[2] * row[2] + a[3] * row[3];
+            }
             break;
         }
         case O::Dsx:
@@ -331,7 +355,92 @@ PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInput
             break;
         Write(m, ins.destination, v);
     }
+}
+
+std::string UsageName(fx::DeclUsage usage) {
+    switch (usage) {
+    case fx::DeclUsage::Position:
+        return "POSITION";
+    case fx::DeclUsage::Normal:
+        return "NORMAL";
+    case fx::DeclUsage::Color:
+        return "COLOR";
+    case fx::DeclUsage::Fog:
+        return "FOG";
+    case fx::DeclUsage::PSize:
+        return "PSIZE";
+    default:
+        return "TEXCOORD";
+    }
+}
+
+} // namespace
+
+PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in) {
+    PixelResult result;
+    fx::DecodedShader shader;
+    fx::DecodeError error;
+    if (!fx::DecodeShader(tokens, shader, error)) {
+        result.fault = "does not decode: " + error.text;
+        return result;
+    }
+    Machine m;
+    for (size_t i = 0; i < in.constants.size() && i < m.c.size(); ++i)
+        m.c[i] = in.constants[i];
+    m.input = in.texcoord;
+    Run(shader, m, in.sample);
     result.color = m.out;
+    result.fault = m.fault;
+    return result;
+}
+
+ShaderResult RunShader(const std::vector<uint32_t>& tokens, const ShaderInputs& in) {
+    ShaderResult result;
+    fx::DecodedShader shader;
+    fx::DecodeError error;
+    if (!fx::DecodeShader(tokens, shader, error)) {
+        result.fault = "does not decode: " + error.text;
+        return result;
+    }
+    Machine m;
+    m.bySemantic = true;
+    for (size_t i = 0; i < in.constants.size() && i < m.c.size(); ++i)
+        m.c[i] = in.constants[i];
+    const bool ps20 = fx::IsPixelVersion(shader.version) && fx::VersionMajor(shader.version) == 2;
+    // Semantics of the registers, from the declarations.
+    std::map<uint32_t, std::string> names;
+    for (const fx::DecodedInstruction& ins : shader.instructions) {
+        if (ins.opcode != fx::Opcode::Dcl || ins.destination.type == fx::RegisterType::Sampler)
+            continue;
+        const fx::DecodedOperand& d = ins.destination;
+        std::string name = UsageName(ins.usage) + std::to_string(ins.usageIndex);
+        if (ps20)
+            name = (d.type == fx::RegisterType::Texture ? "TEXCOORD" : "COLOR") +
+                   std::to_string(d.number);
+        names[Key(d.type, d.number)] = name;
+        const auto value = in.varyings.find(name);
+        if (d.type != fx::RegisterType::Output && value != in.varyings.end())
+            m.inputs[Key(d.type, d.number)] = value->second;
+    }
+    Run(shader, m, in.sample);
+    for (const auto& [key, value] : m.outputs) {
+        const auto type = static_cast<fx::RegisterType>(key >> 16);
+        const uint32_t number = key & 0xFFFF;
+        std::string name;
+        if (type == fx::RegisterType::RastOut)
+            name = number == fx::kRastPosition ? "POSITION0"
+                   : number == fx::kRastFog    ? "FOG0"
+                                               : "PSIZE0";
+        else if (type == fx::RegisterType::AttrOut)
+            name = "COLOR" + std::to_string(number);
+        else if (fx::VersionMajor(shader.version) == 2)
+            name = "TEXCOORD" + std::to_string(number);
+        else
+            name = names[key];
+        result.outputs[name] = value;
+    }
+    if (fx::IsPixelVersion(shader.version))
+        result.outputs["COLOR0"] = m.out;
     result.fault = m.fault;
     return result;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,22 @@ struct PixelResult {
 };
 
 PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in);
+
+// Any shader, vertex shaders too, with its inputs and outputs by semantic
+// ("POSITION", "TEXCOORD1", "COLOR0", "FOG"): ps_2_0's t#n are TEXCOORDn
+// and its v#n COLORn, vs_2_0's outputs go by their registers, everything
+// else by its declaration.
+struct ShaderInputs {
+    std::map<std::string, Vec4> varyings;
+    std::vector<Vec4> constants;
+    std::function<Vec4(int sampler, float u, float v)> sample;
+};
+
+struct ShaderResult {
+    std::map<std::string, Vec4> outputs;
+    std::string fault;
+};
+
+ShaderResult RunShader(const std::vector<uint32_t>& tokens, const ShaderInputs& in);
 
 } // namespace qc_test

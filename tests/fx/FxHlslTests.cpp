@@ -165,10 +165,15 @@ const FailureCase kFailureCases[] = {
      "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
      "memory(14,19): error X3004: undeclared identifier 'Missing'"},
     {"the compiler refusing what the backend lacks", nullptr,
-     "float4 Other(float4 colour : COLOR0) : COLOR {\n    return colour;\n}\n"
+     "float4 Other(float3 normal : NORMAL) : COLOR {\n    return normal.xyzz;\n}\n"
      "technique T { pass { PixelShader = compile ps_2_0 Other(); } }",
-     "memory(16,51): error X3000: Other: 'colour : COLOR0': pixel shaders here read one input, "
-     "TEXCOORD0"},
+     "memory(16,51): error X3000: Other: 'normal : NORMAL': ps_2_0 reads TEXCOORD0 to TEXCOORD7 "
+     "and COLOR0 to COLOR1"},
+    {"a vertex shader without a position", nullptr,
+     "float4 Other(float4 p : POSITION) : COLOR0 { return p; }\n"
+     "technique T { pass { VertexShader = compile vs_2_0 Other(); } }",
+     "memory(14,52): error X3000: Other: a vertex shader writes a position (an output : "
+     "POSITION)"},
     {"more literal arguments than uniform parameters", nullptr,
      "technique T { pass { PixelShader = compile ps_2_0 Main(1, 2); } }",
      "memory(13,51): error X3000: Main: 'Main' takes 1 uniform parameter(s); compile gives 2 "
@@ -291,6 +296,160 @@ technique T { pass {
     EXPECT_EQ(pixels[32 * kSize + 48], 0xFFFFFFFFu);
     EXPECT_EQ(pixels[32 * kSize + 16], 0xFF000000u);
     EXPECT_EQ(pixels[4 * kSize + 48], 0xFF000000u);
+}
+
+// A grid of 3 x 3 vertices over clip space, each with its texture coordinate
+// and one colour, drawn by the effect's own shaders.
+class FxHlslGrid : public FxDeviceTest {
+  protected:
+    void DrawGrid(ID3DXEffect* effect, D3DCOLOR colour) {
+        struct Vertex {
+            float x, y, z;
+            D3DCOLOR colour;
+            float u, v;
+        };
+        std::vector<Vertex> vertices;
+        for (int row = 0; row <= 2; ++row) {
+            for (int column = 0; column <= 2; ++column)
+                vertices.push_back(
+                    {column - 1.0f, 1.0f - row, 0.5f, colour, column / 2.0f, row / 2.0f});
+        }
+        std::vector<WORD> indices;
+        for (WORD row = 0; row < 2; ++row) {
+            for (WORD column = 0; column < 2; ++column) {
+                const WORD a = static_cast<WORD>(row * 3 + column);
+                for (WORD i : {a, WORD(a + 1), WORD(a + 3), WORD(a + 1), WORD(a + 4), WORD(a + 3)})
+                    indices.push_back(i);
+            }
+        }
+        IDirect3DDevice9* d = m_spDevice.get();
+        ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1), D3D_OK);
+        ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+        ASSERT_EQ(d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+        ASSERT_EQ(d->BeginScene(), D3D_OK);
+        UINT passes = 0;
+        ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+        ASSERT_EQ(d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 9, 8, indices.data(),
+                                            D3DFMT_INDEX16, vertices.data(), sizeof(Vertex)),
+                  D3D_OK);
+        ASSERT_EQ(effect->EndPass(), D3D_OK);
+        ASSERT_EQ(effect->End(), D3D_OK);
+        ASSERT_EQ(d->EndScene(), D3D_OK);
+    }
+};
+
+struct VertexCase {
+    const char* name;
+    const char* vertexProfile;
+    const char* pixelProfile;
+    const char* matrix; // the declaration of WorldViewProjection
+};
+
+const VertexCase kVertexCases[] = {
+    {"vs_2_0 and ps_2_0", "vs_2_0", "ps_2_0", "float4x4"},
+    {"vs_3_0 and ps_3_0", "vs_3_0", "ps_3_0", "float4x4"},
+    {"a row_major matrix", "vs_2_0", "ps_2_0", "row_major float4x4"},
+    {"a row_major matrix in vs_3_0", "vs_3_0", "ps_3_0", "row_major float4x4"},
+};
+
+class FxHlslVertex : public FxHlslGrid, public ::testing::WithParamInterface<VertexCase> {};
+
+// The vertex shader moves the grid, half its size, to the right half and
+// passes on its texture coordinates and colour; the pixel shader reads them
+// by semantic. The texture is white on its left half and blue on its right.
+TEST_P(FxHlslVertex, RendersTheGridItsVertexShaderPlaces) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    const VertexCase& c = GetParam();
+    ComPtr<ID3DXEffect> effect = Compile(std::string(R"(
+texture InputTexture;
+sampler2D Input = sampler_state { Texture = <InputTexture>; MinFilter = POINT; MagFilter = POINT; };
+)") + c.matrix + R"( WorldViewProjection : WorldViewProjection;
+struct Varyings { float4 position : POSITION; float4 colour : COLOR0; float2 uv : TEXCOORD0; };
+Varyings Place(float4 p : POSITION, float2 uv : TEXCOORD0, float4 colour : COLOR0) {
+    Varyings o;
+    o.position = mul(p, WorldViewProjection);
+    o.colour = colour;
+    o.uv = uv;
+    return o;
+}
+struct PixelIn { float4 colour : COLOR0; float2 uv : TEXCOORD0; };
+float4 Shade(PixelIn i) : COLOR0 { return tex2D(Input, i.uv) * i.colour; }
+technique T { pass {
+    VertexShader = compile )" + c.vertexProfile +
+                                         R"( Place();
+    PixelShader = compile )" + c.pixelProfile +
+                                         R"( Shade();
+} }
+)");
+    ASSERT_TRUE(effect);
+    ComPtr<IDirect3DTexture9> input = MakeTexture(
+        [](UINT x, UINT) -> D3DCOLOR { return x < kSize / 2 ? 0xFFFFFFFF : 0xFF0000FF; });
+    ASSERT_EQ(effect->SetTexture("InputTexture", input.get()), D3D_OK);
+    D3DXMATRIX m;
+    D3DXMatrixScaling(&m, 0.5f, 0.5f, 1);
+    m.m[3][0] = 0.5f;
+    ASSERT_EQ(effect->SetMatrix("WorldViewProjection", &m), D3D_OK);
+    DrawGrid(effect.get(), 0xFFFF8040);
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    const std::pair<POINT, D3DCOLOR> expected[] = {{{40, 24}, 0xFFFF8040}, {{40, 40}, 0xFFFF8040},
+                                                   {{56, 24}, 0xFF000040}, {{56, 40}, 0xFF000040},
+                                                   {{16, 32}, 0xFF000000}, {{48, 8}, 0xFF000000},
+                                                   {{48, 56}, 0xFF000000}};
+    for (const auto& [at, colour] : expected)
+        EXPECT_TRUE(ColorNear(pixels[at.y * kSize + at.x], colour, 1)) << at.x << "," << at.y;
+    effect = nullptr;
+    EXPECT_REF(input.get(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FxHlslVertex, ::testing::ValuesIn(kVertexCases),
+                         [](const ::testing::TestParamInfo<VertexCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name) {
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             }
+                             return name;
+                         });
+
+// A ps_2_0 shader reads a colour (v0) and the second texture coordinate set
+// (t1) through a structure, as the fixed-function vertex stage hands them on.
+TEST_F(FxDeviceTest, PixelShaderReadsColourAndSecondTextureCoordinate) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+struct PixelIn { float2 second : TEXCOORD1; float4 colour : COLOR0; };
+float4 Shade(PixelIn i) : COLOR0 { return float4(i.second, 0, 1) * i.colour; }
+technique T { pass { PixelShader = compile ps_2_0 Shade(); } }
+)");
+    ASSERT_TRUE(effect);
+    struct Vertex {
+        float x, y, z, rhw;
+        D3DCOLOR colour;
+        float u0, v0, u1, v1;
+    };
+    const float e = kSize - 0.5f;
+    const D3DCOLOR colour = 0xFF80FF40;
+    const Vertex quad[4] = {{-0.5f, -0.5f, 0, 1, colour, 0, 0, 0.5f, 0.25f},
+                            {e, -0.5f, 0, 1, colour, 1, 0, 0.5f, 0.25f},
+                            {-0.5f, e, 0, 1, colour, 0, 1, 0.5f, 0.25f},
+                            {e, e, 0, 1, colour, 1, 1, 0.5f, 0.25f}};
+    IDirect3DDevice9* d = m_spDevice.get();
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX2), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE), D3D_OK);
+    ASSERT_EQ(d->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    ASSERT_EQ(d->EndScene(), D3D_OK);
+    // (0.5, 0.25, 0, 1) times (0.5, 1, 0.25, 1).
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0xFF404000, 1));
 }
 
 // Shared HLSL from an include, compiled and drawn.
