@@ -1,5 +1,5 @@
-// quorvel-fxc: compiles a GL transition (GLSL) into a Direct3D 9 effect file
-// with assembly shaders only.
+// quorvel-fxc: compiles a GL transition (GLSL), or an effect file with HLSL
+// shaders, into a Direct3D 9 effect file with assembly shaders only.
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +13,7 @@
 #include "compiler/CommandSupport.h"
 #include "compiler/Compiler.h"
 #include "compiler/Diagnostics.h"
+#include "compiler/EffectMain.h"
 #include "compiler/EffectWriter.h"
 #include "compiler/HlslMain.h"
 
@@ -21,6 +22,7 @@ namespace {
 const char kUsage[] =
     "usage: quorvel-fxc TRANSITION.glsl [-o NAME.fx] [--profile ps_2_0|ps_3_0] [--loops] [--asm]\n"
     "                   [--name TECHNIQUE] [--texture UNIFORM=FILE]...\n"
+    "       quorvel-fxc EFFECT.fx [-o OUT.fx]   (HLSL shaders to assembly; --help there)\n"
     "Compiles a GL transition (vec4 transition(vec2 uv)) into an effect file.\n"
     "  -o FILE            the effect file to write (default: the input's name with .fx)\n"
     "  --profile P        ps_2_0 or ps_3_0 (default: ps_2_0 when the shader fits)\n"
@@ -54,6 +56,8 @@ using qc::Fail;
 int main(int argc, char** argv) {
     if (qc::IsHlslRequest(argc, argv))
         return qc::HlslMain(argc, argv);
+    if (qc::IsEffectRequest(argc, argv))
+        return qc::EffectMain(argc, argv);
     std::string input, output, name;
     std::optional<qc::Profile> profile;
     bool keepLoops = false;

@@ -3,7 +3,9 @@
 # index itself (scripts/check_library.py), in one Wine session (or the
 # caller's, when QUORVEL_WINE_STARTED is exported). Prints one line per entry;
 # exits non-zero if any fails.
-#   scripts/check-library.sh [--size WxH] [--tolerance N]
+#   scripts/check-library.sh [--size WxH] [--tolerance N] [--library DIR]
+# checks the library as it ships (BUILD_DIR/library, HLSL compiled) unless
+# --library names another.
 #   QUORVEL_BUILD_DIR  build tree (default build/release; built when missing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +15,7 @@ case " $* " in
   *" --help "* | *" -h "*) exec python3 "$root/scripts/check_library.py" --help ;;
 esac
 
-if [ ! -f "$build/bin/render/quorvel-render.exe" ]; then
+if [ ! -f "$build/bin/render/quorvel-render.exe" ] || [ ! -f "$build/library/index.tsv" ]; then
   "$root/scripts/build.sh" "$build"
 fi
 . "$root/scripts/wine-env.sh"

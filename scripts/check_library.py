@@ -3,8 +3,11 @@
 tool's --check: the entry compiles, its technique exists, and a transition
 gives exactly its first input at Time 0 and its second at Time 1. Checks the
 index itself first. Prints one line per entry; exits non-zero if any fails.
+The library checked is the one that ships, which the build makes from
+library/ (HLSL effects compiled to assembly): BUILD/library; --library names
+another (library/ itself, say).
 Run through scripts/check-library.sh, which starts Wine.
-Usage: check_library.py [--size WxH] [--tolerance N]"""
+Usage: check_library.py [--size WxH] [--tolerance N] [--library DIR]"""
 import argparse
 import os
 import shutil
@@ -22,10 +25,18 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--size", default="97x61")
     parser.add_argument("--tolerance", default="0")
+    build = os.environ.get("QUORVEL_BUILD_DIR", os.path.join(os.path.dirname(LIBRARY), "build",
+                                                              "release"))
+    parser.add_argument("--library", default=os.path.join(build, "library"),
+                        help="the library to check (default: the build's shipped library)")
     args = parser.parse_args()
+    library = args.library
+    if not os.path.isfile(os.path.join(library, "index.tsv")):
+        parser.error("no library at %s (build first, or give --library)" % library)
+    print("check-library: %s" % library)
 
     failed = []
-    problems = index_problems()
+    problems = index_problems(library)
     for problem in problems:
         print("check-library: index.tsv: " + problem)
     if problems:
@@ -34,11 +45,11 @@ def main():
     try:
         # One Wine program kept open holds the desktop between the runs.
         with DesktopKeeper():
-            entries = read_index()
+            entries = read_index(library)
             for entry in entries:
                 name = entry["name"]
                 command = ["--check", "--tolerance", args.tolerance, "--size", args.size,
-                           "--effect", os.path.join(LIBRARY, entry["file"]),
+                           "--effect", os.path.join(library, entry["file"]),
                            "--technique", entry["technique"], "--out", os.path.join(out, name)]
                 run, _ = render.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                     text=True, errors="replace")

@@ -39,6 +39,11 @@ inline bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char
 inline bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 inline bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
+struct EffectTokens {
+    std::vector<Token> tokens;
+    std::deque<std::string> sources; // sources[0] the effect file, then each include read
+};
+
 // The tokens of `text` and of every file it includes, in order, and each
 // text read (a token's `source` indexes it); throws SyntaxError.
 void Tokenize(const std::string& text, const std::string& fileName, const IncludeOpener& opener,

@@ -82,6 +82,7 @@ class Parser {
         }
         if (!function.empty() && body)
             hlsl.functions.push_back(function);
+        hlsl.itemTokens.emplace_back(first, m_pos);
         Keep(hlsl, first, m_pos);
     }
 
@@ -368,6 +369,14 @@ class Parser {
     }
 
     StateValue ParseStateValue(const Effect& effect) {
+        const size_t first = m_pos;
+        StateValue v = ParseStateValueTokens(effect);
+        v.firstToken = first;
+        v.endToken = m_pos;
+        return v;
+    }
+
+    StateValue ParseStateValueTokens(const Effect& effect) {
         StateValue v;
         v.position = Where();
         if (AtEnd())
@@ -520,17 +529,25 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 
 bool ParseEffect(const std::string& text, const std::string& fileName,
                  const IncludeOpener& openInclude, Effect& effect, std::string& messages) {
+    return ParseEffect(text, fileName, openInclude, effect, messages, nullptr);
+}
+
+bool ParseEffect(const std::string& text, const std::string& fileName,
+                 const IncludeOpener& openInclude, Effect& effect, std::string& messages,
+                 EffectTokens* kept) {
     effect = Effect{};
+    EffectTokens local;
+    EffectTokens& all = kept ? *kept : local;
+    all = EffectTokens{};
     try {
-        std::vector<Token> tokens;
-        std::deque<std::string> sources;
-        Tokenize(text, fileName, openInclude, tokens, sources);
-        Parser parser(tokens, sources, fileName);
+        Tokenize(text, fileName, openInclude, all.tokens, all.sources);
+        Parser parser(all.tokens, all.sources, fileName);
         parser.m_effect = &effect;
         parser.Run(effect);
     } catch (const SyntaxError& error) {
         messages += error.message;
         effect = Effect{};
+        all = EffectTokens{};
         return false;
     }
     return true;

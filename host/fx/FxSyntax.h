@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fx {
@@ -28,6 +29,9 @@ struct StateValue {
     std::string profile;                // compile: "ps_2_0", "vs_3_0"...
     std::vector<std::string> arguments; // compile: literal arguments as written
     Position position;
+    // The value's tokens [firstToken, endToken), for a tool that rewrites it.
+    size_t firstToken = 0;
+    size_t endToken = 0;
 };
 
 struct State {
@@ -72,6 +76,8 @@ struct HlslSource {
     std::string text;
     std::vector<Position> lines;
     std::vector<std::string> functions; // names of the functions defined
+    // The tokens [first, end) of each top-level HLSL item, in order.
+    std::vector<std::pair<size_t, size_t>> itemTokens;
 };
 
 struct Effect {
@@ -93,6 +99,15 @@ using IncludeOpener = std::function<bool(const std::string& name, const std::str
 // Returns false with "file(line,col): error Xnnnn: ..." lines in `messages`.
 bool ParseEffect(const std::string& text, const std::string& fileName,
                  const IncludeOpener& openInclude, Effect& effect, std::string& messages);
+
+// The tokens and every text read (Token and EffectTokens in FxLexer.h).
+struct EffectTokens;
+
+// As above, and keeps the tokens in `kept` for a tool that rewrites the
+// effect's text (token ranges in the tree index them).
+bool ParseEffect(const std::string& text, const std::string& fileName,
+                 const IncludeOpener& openInclude, Effect& effect, std::string& messages,
+                 EffectTokens* kept);
 
 // "file(line,col): error Xcode: text" as the messages buffer carries it.
 std::string FormatError(const Position& position, const char* code, const std::string& text);

@@ -12,25 +12,29 @@ sampler InputSampler = sampler_state
     AddressV = Clamp;
 };
 
+float4 Grey(float2 uv : TEXCOORD0) : COLOR0
+{
+    float4 c = tex2D(InputSampler, uv);
+    // Rec. 601 luma weights
+    float y = dot(c.rgb, float3(0.299, 0.587, 0.114));
+    return float4(y, y, y, c.a);
+}
+
+float4 Sepia(float2 uv : TEXCOORD0) : COLOR0
+{
+    float4 c = tex2D(InputSampler, uv);
+    float3 toned = float3(dot(c.rgb, float3(0.393, 0.769, 0.189)),
+                          dot(c.rgb, float3(0.349, 0.686, 0.168)),
+                          dot(c.rgb, float3(0.272, 0.534, 0.131)));
+    return float4(saturate(toned), c.a);
+}
+
 technique Greyscale
 {
     pass P0
     {
-        Sampler[0] = <InputSampler>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            // Rec. 601 luma weights
-            def c0, 0.299, 0.587, 0.114, 0.0
-            dcl t0.xy
-            dcl_2d s0
-            texld r0, t0, s0
-            dp3 r1.x, r0, c0
-            mov r1.xyz, r1.x
-            mov r1.w, r0.w
-            mov oC0, r1
-        };
+        PixelShader = compile ps_2_0 Grey();
     }
 }
 
@@ -38,22 +42,7 @@ technique Sepia
 {
     pass P0
     {
-        Sampler[0] = <InputSampler>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            def c0, 0.393, 0.769, 0.189, 0.0
-            def c1, 0.349, 0.686, 0.168, 0.0
-            def c2, 0.272, 0.534, 0.131, 0.0
-            dcl t0.xy
-            dcl_2d s0
-            texld r0, t0, s0
-            dp3_sat r1.x, r0, c0
-            dp3_sat r1.y, r0, c1
-            dp3_sat r1.z, r0, c2
-            mov r1.w, r0.w
-            mov oC0, r1
-        };
+        PixelShader = compile ps_2_0 Sepia();
     }
 }

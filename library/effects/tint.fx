@@ -15,28 +15,23 @@ sampler InputSampler = sampler_state
     AddressV = Clamp;
 };
 
+static const float3 Luma = float3(0.299, 0.587, 0.114);
+
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    float4 c = tex2D(InputSampler, uv);
+    // brightness, doubled so a mid-grey gives the full tint
+    float4 tinted = saturate(dot(c.rgb, Luma) * 2.0 * Tint);
+    float4 result = lerp(c, tinted, Amount);
+    result.a = c.a;
+    return result;
+}
+
 technique Tint
 {
     pass P0
     {
-        Sampler[0] = <InputSampler>;
-        PixelShaderConstantF[0] = <Tint>;
-        PixelShaderConstantF[1] = <Amount>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            def c2, 0.299, 0.587, 0.114, 2.0
-            dcl t0.xy
-            dcl_2d s0
-            texld r0, t0, s0
-            // brightness, doubled so a mid-grey gives the full tint
-            dp3 r1.x, r0, c2
-            mul r1.x, r1.x, c2.w
-            mul_sat r2, r1.x, c0
-            lrp r3, c1.x, r2, r0
-            mov r3.w, r0.w
-            mov oC0, r3
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }

@@ -22,24 +22,16 @@ sampler ToSampler = sampler_state
     AddressV = Clamp;
 };
 
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    return lerp(tex2D(FromSampler, uv), tex2D(ToSampler, uv), Progress);
+}
+
 technique Crossfade
 {
     pass P0
     {
-        Sampler[0] = <FromSampler>;
-        Sampler[1] = <ToSampler>;
-        PixelShaderConstantF[0] = <Progress>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            dcl t0.xy
-            dcl_2d s0
-            dcl_2d s1
-            texld r0, t0, s0
-            texld r1, t0, s1
-            lrp r2, c0.x, r1, r0
-            mov oC0, r2
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }

@@ -34,32 +34,21 @@ sampler NoiseSampler = sampler_state
     AddressV = Wrap;
 };
 
+static const float Edge = 0.05;
+
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    float noise = tex2D(NoiseSampler, uv).r;
+    // the threshold runs from one edge below black to one above white
+    float shown = saturate((Progress * (1.0 + 2.0 * Edge) - Edge - noise) / Edge);
+    return lerp(tex2D(FromSampler, uv), tex2D(ToSampler, uv), shown);
+}
+
 technique Dissolve
 {
     pass P0
     {
-        Sampler[0] = <FromSampler>;
-        Sampler[1] = <ToSampler>;
-        Sampler[2] = <NoiseSampler>;
-        PixelShaderConstantF[0] = <Progress>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            // c1: 1 + 2 edges, minus an edge, 1 / edge
-            def c1, 1.1, -0.05, 20.0, 0.0
-            dcl t0.xy
-            dcl_2d s0
-            dcl_2d s1
-            dcl_2d s2
-            texld r0, t0, s0
-            texld r1, t0, s1
-            texld r2, t0, s2
-            mad r3.x, c0.x, c1.x, c1.y
-            add r3.x, r3.x, -r2.x
-            mul_sat r3.x, r3.x, c1.z
-            lrp r4, r3.x, r1, r0
-            mov oC0, r4
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }

@@ -26,29 +26,17 @@ sampler ToSampler = sampler_state
     AddressV = Clamp;
 };
 
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    float4 toColor = lerp(tex2D(FromSampler, uv), Color, saturate(Progress * 2.0));
+    return lerp(toColor, tex2D(ToSampler, uv), saturate(Progress * 2.0 - 1.0));
+}
+
 technique FadeThroughColor
 {
     pass P0
     {
-        Sampler[0] = <FromSampler>;
-        Sampler[1] = <ToSampler>;
-        PixelShaderConstantF[0] = <Progress>;
-        PixelShaderConstantF[1] = <Color>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            def c2, 2.0, -1.0, 0.0, 0.0
-            dcl t0.xy
-            dcl_2d s0
-            dcl_2d s1
-            texld r0, t0, s0
-            texld r1, t0, s1
-            mul_sat r2.x, c0.x, c2.x
-            mad_sat r2.y, c0.x, c2.x, c2.y
-            lrp r3, r2.x, c1, r0
-            lrp r4, r2.y, r1, r3
-            mov oC0, r4
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }

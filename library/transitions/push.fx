@@ -23,31 +23,18 @@ sampler ToSampler = sampler_state
     AddressV = Clamp;
 };
 
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    float2 from = float2(uv.x + Progress, uv.y);
+    float2 to = float2(from.x - 1.0, uv.y);
+    return to.x >= 0.0 ? tex2D(ToSampler, to) : tex2D(FromSampler, from);
+}
+
 technique Push
 {
     pass P0
     {
-        Sampler[0] = <FromSampler>;
-        Sampler[1] = <ToSampler>;
-        PixelShaderConstantF[0] = <Progress>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            def c1, -1.0, 0.0, 0.0, 0.0
-            dcl t0.xy
-            dcl_2d s0
-            dcl_2d s1
-            mov r0, c1.y
-            mov r1, c1.y
-            add r0.x, t0.x, c0.x
-            mov r0.y, t0.y
-            add r1.x, r0.x, c1.x
-            mov r1.y, t0.y
-            texld r2, r0, s0
-            texld r3, r1, s1
-            cmp r4, r1.x, r3, r2
-            mov oC0, r4
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }

@@ -25,26 +25,27 @@ sampler ToSampler = sampler_state
     AddressV = Clamp;
 };
 
+float4 Under(float2 uv : TEXCOORD0) : COLOR0
+{
+    return tex2D(ToSampler, uv);
+}
+
+float4 Over(float2 uv : TEXCOORD0) : COLOR0
+{
+    return tex2D(FromSampler, uv);
+}
+
 technique Swell
 {
     pass Under
     {
-        Sampler[1] = <ToSampler>;
         ZEnable = false;
         CullMode = None;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            dcl t0.xy
-            dcl_2d s1
-            texld r0, t0, s1
-            mov oC0, r0
-        };
+        PixelShader = compile ps_2_0 Under();
     }
     pass Over
     {
-        Sampler[0] = <FromSampler>;
         VertexShaderConstantF[0] = <Progress>;
         ZEnable = false;
         CullMode = None;
@@ -69,13 +70,6 @@ technique Swell
             mov oPos, r0
             mov oT0, v1
         };
-        PixelShader = asm
-        {
-            ps_2_0
-            dcl t0.xy
-            dcl_2d s0
-            texld r0, t0, s0
-            mov oC0, r0
-        };
+        PixelShader = compile ps_2_0 Over();
     }
 }

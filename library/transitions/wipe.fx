@@ -25,32 +25,22 @@ sampler ToSampler = sampler_state
     AddressV = Clamp;
 };
 
+static const float Edge = 0.1;
+
+float4 Main(float2 uv : TEXCOORD0) : COLOR0
+{
+    // how far along the direction this pixel lies, 0.5 at the centre
+    float along = dot(uv - 0.5, Direction.xy) + 0.5;
+    float edge = Progress * (1.0 + 3.0 * Edge) - Edge;
+    float shown = saturate((edge - along) / Edge);
+    return lerp(tex2D(FromSampler, uv), tex2D(ToSampler, uv), shown);
+}
+
 technique Wipe
 {
     pass P0
     {
-        Sampler[0] = <FromSampler>;
-        Sampler[1] = <ToSampler>;
-        PixelShaderConstantF[0] = <Progress>;
-        PixelShaderConstantF[1] = <Direction>;
         VertexShader = NULL;
-        PixelShader = asm
-        {
-            ps_2_0
-            // c2: edge position scale and start, 1 / edge width, the centre.
-            def c2, 1.3, -0.1, 10.0, 0.5
-            dcl t0.xy
-            dcl_2d s0
-            dcl_2d s1
-            texld r0, t0, s0
-            texld r1, t0, s1
-            add r2.xy, t0, -c2.w
-            dp2add r2.x, r2, c1, c2.w
-            mad r3.x, c0.x, c2.x, c2.y
-            add r3.x, r3.x, -r2.x
-            mul_sat r3.x, r3.x, c2.z
-            lrp r4, r3.x, r1, r0
-            mov oC0, r4
-        };
+        PixelShader = compile ps_2_0 Main();
     }
 }
