@@ -303,7 +303,8 @@ class FrameworkDrawer : public Drawer {
         RETURN_IF_FAILED(m_effect->SetTechnique(m_technique.c_str()));
         m_from = m_effect->GetParameterBySemantic(nullptr, quorvel::g_inputTextureSemantics[0]);
         m_to = m_effect->GetParameterBySemantic(nullptr, quorvel::g_inputTextureSemantics[1]);
-        m_time = m_effect->GetParameterBySemantic(nullptr, "Time");
+        m_time = m_effect->GetParameterBySemantic(
+            nullptr, quorvel::g_boundSemantics[static_cast<size_t>(quorvel::BoundSemantic::Time)]);
         return m_from ? S_OK : E_FAIL;
     }
     // Another effect file and technique for the next Initialize.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "compiler/Emit.h"
+#include "effect/HostContract.h"
 
 namespace qc {
 
@@ -34,22 +35,31 @@ std::string Initialiser(const UniformDecl& u) {
     return s + " }";
 }
 
-// Semantics Quorvel sets itself, matched without regard to case.
+bool SameIgnoringCase(const std::string& a, const char* b) {
+    const size_t n = std::strlen(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Semantics Quorvel sets itself, matched without regard to case as the
+// effect framework matches them.
 bool IsHostSemantic(const std::string& name) {
-    std::string n;
-    for (char c : name)
-        n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    static const char* const fixed[] = {
-        "time",  "inputsize", "duration",   "outputsize", "pixelsize",
-        "world", "view",      "projection", "worldview",  "worldviewprojection"};
-    for (const char* f : fixed)
-        if (n == f)
+    for (const char* s : quorvel::g_boundSemantics)
+        if (SameIgnoringCase(name, s))
             return true;
-    for (const char* prefix : {"inputtexture", "textureaspect"})
-        if (n.rfind(prefix, 0) == 0 && n.size() == std::strlen(prefix) + 1 &&
-            std::isdigit(static_cast<unsigned char>(n.back())))
+    for (const char* s : quorvel::g_inputTextureSemantics)
+        if (SameIgnoringCase(name, s))
             return true;
     return false;
+}
+
+const char* Bound(quorvel::BoundSemantic s) {
+    return quorvel::g_boundSemantics[static_cast<size_t>(s)];
 }
 
 // The format samples linearly with clamped edges. An input (From, To) read
@@ -95,7 +105,8 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
             continue;
         auto f = options.textures.find(u.decl.name);
         if (f != options.textures.end())
-            o << "//!render --param InputTexture" << u.sampler << "=" << f->second << "\n";
+            o << quorvel::kRenderLinePrefix << " --param "
+              << quorvel::g_inputTextureSemantics[u.sampler] << "=" << f->second << "\n";
     }
     o << "\n";
     std::set<std::string> taken{"From", "To", "Progress", "Size", "FromSampler", "ToSampler"};
@@ -106,10 +117,11 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
         taken.insert(p);
         return p;
     };
-    o << "texture From : InputTexture0;\ntexture To : InputTexture1;\n";
-    o << "float Progress : Time;\n";
+    o << "texture From : " << quorvel::g_inputTextureSemantics[0]
+      << ";\ntexture To : " << quorvel::g_inputTextureSemantics[1] << ";\n";
+    o << "float Progress : " << Bound(quorvel::BoundSemantic::Time) << ";\n";
     if (t.usesSize)
-        o << "float4 Size : OutputSize;\n";
+        o << "float4 Size : " << Bound(quorvel::BoundSemantic::OutputSize) << ";\n";
     std::vector<std::pair<const BoundUniform*, std::string>> names;
     for (const BoundUniform& u : t.uniforms) {
         const std::string name = paramName(u.decl.name);
@@ -119,7 +131,8 @@ std::string WriteEffect(const CompiledTransition& t, const std::string& glsl,
             o << " // = " << u.decl.defaultText;
         o << "\n";
         if (u.sampler >= 0) {
-            o << "texture " << name << " : InputTexture" << u.sampler << ";\n";
+            o << "texture " << name << " : " << quorvel::g_inputTextureSemantics[u.sampler]
+              << ";\n";
             o << "sampler " << paramName(name + "Sampler") << " = sampler_state\n{\n    Texture = <"
               << name << ">;\n"
               << SamplerStates(s, u.sampler) << "};\n";
