@@ -129,6 +129,15 @@ def run_host(prefix, host, env, what, only=None):
     start = time.monotonic()
     code, output = prefix.run(args, env=merged)
     log("%s: host exit %d (%.1fs)" % (what, code, time.monotonic() - start))
+    if code != 0 and not output.strip():
+        # The test program prints a summary whatever happens; with no output
+        # at all Wine did not start it (seen once in many runs). Once more,
+        # with Wine's error channel on, so a second failure says why.
+        log("%s: the host printed nothing; running it again with Wine's errors shown" % what)
+        merged["WINEDEBUG"] = "err+all"
+        start = time.monotonic()
+        code, output = prefix.run(args, env=merged)
+        log("%s: host exit %d (%.1fs)" % (what, code, time.monotonic() - start))
     check(code == 0, "%s: the host failed (exit %d):\n%s" % (what, code, output))
 
 
