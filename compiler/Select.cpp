@@ -8,19 +8,7 @@
 
 namespace qc {
 
-const char* ProfileName(Profile p) {
-    switch (p) {
-    case Profile::Ps20:
-        return "ps_2_0";
-    case Profile::Ps30:
-        return "ps_3_0";
-    case Profile::Vs20:
-        return "vs_2_0";
-    case Profile::Vs30:
-        return "vs_3_0";
-    }
-    return "?";
-}
+const char* ProfileName(Profile p) { return fx::ProfileText(CheckProfile(p)); }
 
 fx::Profile CheckProfile(Profile p) {
     switch (p) {

@@ -25,10 +25,10 @@ from fractions import Fraction
 from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from quorvel import ROOT  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
-from quorvel.options import parse_size, parse_unit_fractions  # noqa: E402
+from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BAR_LEVELS = 3
 BAR_SHARE = 0.99
 
@@ -248,13 +248,9 @@ def main():
     p.add_argument("--one-size", action="store_true",
                    help="each transition at one of the sizes in turn, not at all of them")
     p.add_argument("--jobs", type=int, default=2, help="transitions at once (default 2)")
-    p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-glsl"),
-                   help="working folder (default out/compare-glsl)")
+    add_work_options(p, "compare-glsl")
     p.add_argument("--keep", action="store_true", help="keep the frames of matches too")
     p.add_argument("--summary", help="also write the per-transition outcome as TSV here")
-    p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
-                                                     os.path.join(ROOT, "build", "release")),
-                   help="build tree (default build/release)")
     args = p.parse_args()
     try:
         sizes = [parse_size(s) for s in args.size.split(",")]

@@ -20,7 +20,7 @@ from PIL import Image, ImageChops
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import LIBRARY, ROOT, render  # noqa: E402
 from quorvel.library import read_index  # noqa: E402
-from quorvel.options import parse_size  # noqa: E402
+from quorvel.options import add_work_options, parse_size  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
 
 
@@ -79,11 +79,7 @@ def main():
     p.add_argument("--tolerance", type=int, default=1,
                    help="largest difference allowed against --against (default 1)")
     p.add_argument("--only", default="", help="comma-separated entry names (default: all HLSL)")
-    p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-hlsl"),
-                   help="working folder (default out/compare-hlsl)")
-    p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
-                                                     os.path.join(ROOT, "build", "release")),
-                   help="build tree (default build/release)")
+    add_work_options(p, "compare-hlsl")
     args = p.parse_args()
     try:
         sizes = [parse_size(s) for s in args.size.split(",")]

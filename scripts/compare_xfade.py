@@ -22,7 +22,7 @@ from PIL import Image, ImageChops
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import ROOT, ffmpeg, render  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
-from quorvel.options import parse_size, parse_unit_fractions  # noqa: E402
+from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
 from quorvel.library import read_misses, xfade_entries  # noqa: E402
 BAR_DIFF = 2  # largest channel difference that always passes
 BAR_SHARE = 0.99  # else at least this share of pixels within BAR_DIFF
@@ -143,11 +143,7 @@ def main():
                    help="judge Times 0 and 1 against xfade's frames too, also where xfade's own "
                         "end frame is not its input (by default such an end passes when ours is "
                         "the input exactly)")
-    p.add_argument("--out", default=os.path.join(ROOT, "out", "compare-xfade"),
-                   help="working folder for the frames (default out/compare-xfade)")
-    p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
-                                                     os.path.join(ROOT, "build", "release")),
-                   help="build tree (default build/release)")
+    add_work_options(p, "compare-xfade", "working folder for the frames")
     args = p.parse_args()
 
     try:

@@ -19,8 +19,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import compare_glsl  # noqa: E402
+from quorvel import ROOT  # noqa: E402
+from quorvel.options import add_work_options  # noqa: E402
 
-ROOT = compare_glsl.ROOT
 sys.path.insert(0, os.path.join(ROOT, "tests", "glsl", "differential"))
 import program as generator  # noqa: E402
 
@@ -93,12 +94,8 @@ def main():
     p.add_argument("--expected-failures", default=os.path.join(ROOT, "tests", "glsl",
                                                                 "expected-failures.tsv"),
                    help="seeds (as seed-N) that may fail (default tests/glsl/expected-failures.tsv)")
-    p.add_argument("--out", default=os.path.join(ROOT, "out", "differential-glsl"),
-                   help="working folder (default out/differential-glsl)")
+    add_work_options(p, "differential-glsl")
     p.add_argument("--found", help="folder for reduced failing cases (default OUT/found)")
-    p.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
-                                                     os.path.join(ROOT, "build", "release")),
-                   help="build tree (default build/release)")
     args = p.parse_args()
     try:
         args.size_pair = compare_glsl.parse_size(args.size)

@@ -1,6 +1,9 @@
 """Command-line values the comparison scripts share."""
 import argparse
+import os
 from fractions import Fraction
+
+from . import ROOT
 
 
 def parse_size(text):
@@ -21,3 +24,12 @@ def parse_unit_fractions(text, what):
             raise argparse.ArgumentTypeError("%s %s outside 0..1" % (what, part))
         values.append(t)
     return sorted(set(values))
+
+
+def add_work_options(parser, name, out_help="working folder"):
+    """--out (default out/NAME) and --build (QUORVEL_BUILD_DIR or build/release)."""
+    parser.add_argument("--out", default=os.path.join(ROOT, "out", name),
+                        help="%s (default out/%s)" % (out_help, name))
+    parser.add_argument("--build", default=os.environ.get("QUORVEL_BUILD_DIR",
+                                                          os.path.join(ROOT, "build", "release")),
+                        help="build tree (default build/release)")
