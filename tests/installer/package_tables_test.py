@@ -208,7 +208,7 @@ FAULTS = [
     ("null where not nullable", edit("Property", {"Property": "ARPNOMODIFY"}, Value=""),
      "may not be null"),
     ("below the range", edit("Media", {"DiskId": "1"}, DiskId="0"), "below 1"),
-    ("not in the set", edit("RemoveFile", {"FileKey": "RemoveTavimarkFolder"}, InstallMode="4"),
+    ("not in the set", edit("RemoveFile", {"FileKey": "RemoveMakerFolder"}, InstallMode="4"),
      "is not one of"),
     ("dangling foreign key", edit("FeatureComponents", {"Component_": "QuorvelDll"},
                                   Component_="NoSuchComponent"), "is not a key of"),
