@@ -23,8 +23,19 @@
 //     ONLY keeps the entries whose file name holds it (a growth pinned on one).
 //   bench_soak.exe clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 //     the same clips through the stand-in effect framework alone, as a control.
+//   bench_soak.exe clips-assembler|clips-shaders [CLIPS [FRAMES_PER_CLIP [ONLY]]]
+//     the same clips with no framework: each clip's effect file's shaders
+//     assembled by the assembler the framework calls (Wine's), created on
+//     the device and drawn with (the technique's first pass), then released;
+//     or only created, drawn and released, their tokens assembled once at
+//     the start. Framework minus assembler is the framework's own share;
+//     assembler minus shaders the assembler's; shaders the device's.
+//
+// Every checkpoint also has the stand-in framework's own heap bytes and
+// blocks still allocated (fx-live, fx-blocks), when it is loaded.
 
 #include "bench/BenchSupport.h"
+#include "bench/EffectShaders.h"
 #include "bench/MemoryRegions.h"
 #include "com/CodePage.h"
 #include "com/HResult.h"
@@ -108,9 +119,32 @@ unsigned long HandleCount() {
     return own;
 }
 
+using LiveHeapFn = HRESULT(WINAPI*)(ULONGLONG*, ULONGLONG*);
+
+// The stand-in framework's own heap bytes and blocks still allocated
+// (host/fx/FxHeapCount.cpp); S_FALSE when it is not loaded (by the bench, or
+// by Quorvel.dll from the same folder).
+HRESULT FrameworkLiveHeap(ULONGLONG& bytes, ULONGLONG& blocks) {
+    bytes = blocks = 0;
+    const HMODULE module = ::GetModuleHandleW(L"d3dx9_30.dll");
+    const auto live =
+        module ? reinterpret_cast<LiveHeapFn>(::GetProcAddress(module, "QuorvelFxLiveHeap"))
+               : nullptr;
+    return live ? live(&bytes, &blocks) : S_FALSE;
+}
+
+std::string FrameworkHeap() {
+    ULONGLONG bytes = 0, blocks = 0;
+    if (FrameworkLiveHeap(bytes, blocks) != S_OK)
+        return std::string();
+    char text[80];
+    std::snprintf(text, sizeof(text), "  fx-live %llu fx-blocks %llu", bytes, blocks);
+    return text;
+}
+
 // One line a checkpoint; scripts/soak.sh reads the fields by name.
 void Print(const char* when, const char* unit, int count, IDirect3DDevice9* device,
-           ULONG ownReferences) {
+           ULONG ownReferences, const std::string& extra = std::string()) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(),
@@ -128,10 +162,11 @@ void Print(const char* when, const char* unit, int count, IDirect3DDevice9* devi
     const std::string where = SUCCEEDED(ReadMemoryRegions(regions)) ? FormatMemoryRegions(regions)
                                                                     : std::string("regions unread");
     std::printf("%-7s %s %7d  committed %10llu  working set %10llu  handles %5lu  "
-                "live Direct3D objects %3lu  %s  %s\n",
+                "live Direct3D objects %3lu  %s  %s%s%s\n",
                 when, unit, count, static_cast<unsigned long long>(committed),
                 static_cast<unsigned long long>(memory.WorkingSetSize), HandleCount(),
-                static_cast<unsigned long>(live), where.c_str(), native.c_str());
+                static_cast<unsigned long>(live), where.c_str(), native.c_str(),
+                FrameworkHeap().c_str(), extra.c_str());
     std::fflush(stdout);
 }
 
@@ -445,9 +480,6 @@ class DeviceDrawer : public Drawer {
     Geometry m_geometry;
 };
 
-using AssembleShaderFn = HRESULT(WINAPI*)(const char*, UINT, const D3DXMACRO*, ID3DXInclude*, DWORD,
-                                          ID3DXBuffer**, ID3DXBuffer**);
-
 // The fixed-function control, and at every Initialize the crossfade's pixel
 // shader assembled by the assembler the stand-in framework calls (Wine's),
 // the result released unused: what assembling alone keeps.
@@ -481,6 +513,74 @@ class AssemblerDrawer : public DeviceDrawer {
   private:
     quorvel::UniqueHModule m_module;
     AssembleShaderFn m_assemble = nullptr;
+};
+
+// The clip soak's controls with no framework: a clip's shaders made on the
+// device, assembled for the clip or from tokens assembled at the start, the
+// technique's first pass drawn with them, and all released at the clip's end.
+class ClipShaders {
+  public:
+    HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
+        m_device = device;
+        m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
+                                        LOAD_WITH_ALTERED_SEARCH_PATH));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
+        m_assemble = reinterpret_cast<AssembleShaderFn>(
+            ::GetProcAddress(m_module.get(), "D3DXAssembleShader"));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), m_assemble);
+        return S_OK;
+    }
+    AssembleShaderFn Assembler() const { return m_assemble; }
+    HRESULT Begin(const EffectShaders& effect, bool assemble) {
+        RETURN_IF_FAILED(m_geometry.Initialize(m_device));
+        std::vector<DWORD> assembled;
+        for (const EffectShader& shader : effect.shaders) {
+            if (assemble)
+                RETURN_IF_FAILED(AssembleEffectShader(m_assemble, shader, assembled));
+            const DWORD* code = assemble ? assembled.data() : shader.code.data();
+            m_pixel.emplace_back();
+            m_vertex.emplace_back();
+            RETURN_IF_FAILED(shader.pixel
+                                 ? m_device->CreatePixelShader(code, m_pixel.back().put())
+                                 : m_device->CreateVertexShader(code, m_vertex.back().put()));
+        }
+        m_drawPixel = effect.pixel >= 0 ? m_pixel[effect.pixel].get() : nullptr;
+        m_drawVertex = effect.vertex >= 0 ? m_vertex[effect.vertex].get() : nullptr;
+        return S_OK;
+    }
+    HRESULT Render(int frame, int span, const Frames& f) {
+        const float time[4] = {static_cast<float>(frame) / static_cast<float>(span), 0, 0, 0};
+        RETURN_IF_FAILED(m_device->SetTexture(0, f.in0.get()));
+        RETURN_IF_FAILED(m_device->SetTexture(1, f.in1.get()));
+        RETURN_IF_FAILED(m_device->SetPixelShaderConstantF(0, time, 1));
+        RETURN_IF_FAILED(m_device->SetVertexShader(m_drawVertex));
+        RETURN_IF_FAILED(m_device->SetPixelShader(m_drawPixel));
+        const HRESULT hr =
+            DrawInto(m_device, m_geometry, f, [&] { return m_geometry.Draw(m_device); });
+        // Nothing of the clip's stays bound past its end.
+        m_device->SetVertexShader(nullptr);
+        m_device->SetPixelShader(nullptr);
+        m_device->SetTexture(0, nullptr);
+        m_device->SetTexture(1, nullptr);
+        return hr;
+    }
+    void End() {
+        m_drawPixel = nullptr;
+        m_drawVertex = nullptr;
+        m_pixel.clear();
+        m_vertex.clear();
+        m_geometry.Close(m_device);
+    }
+
+  private:
+    IDirect3DDevice9* m_device = nullptr;
+    quorvel::UniqueHModule m_module;
+    AssembleShaderFn m_assemble = nullptr;
+    Geometry m_geometry;
+    std::vector<ComPtr<IDirect3DPixelShader9>> m_pixel;
+    std::vector<ComPtr<IDirect3DVertexShader9>> m_vertex;
+    IDirect3DPixelShader9* m_drawPixel = nullptr;
+    IDirect3DVertexShader9* m_drawVertex = nullptr;
 };
 
 int FrameSoak(const char* mode, int argc, char** argv) {
@@ -598,7 +698,11 @@ HRESULT ReadIndex(const std::wstring& folder, std::vector<Entry>& entries) {
     return entries.empty() ? E_FAIL : S_OK;
 }
 
-int ClipSoak(bool framework, int argc, char** argv) {
+// How the clip soak makes each clip's effect.
+enum class ClipWay { Product, Framework, Assembler, Shaders };
+
+int ClipSoak(ClipWay way, int argc, char** argv) {
+    const bool framework = way == ClipWay::Framework;
     const int clips = argc > 2 ? std::atoi(argv[2]) : 2000;
     const int perClip = argc > 3 ? std::atoi(argv[3]) : 250;
     if (clips < 1 || perClip < 1) {
@@ -643,21 +747,52 @@ int ClipSoak(bool framework, int argc, char** argv) {
     if (framework && FAILED(hr = control.Open(device, folder)))
         return Fail("loading the stand-in framework", 0, hr);
 
+    // The controls without the framework: every entry's shaders read once.
+    ClipShaders shaders;
+    std::vector<EffectShaders> entryShaders;
+    if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
+        if (FAILED(hr = shaders.Open(device, folder)))
+            return Fail("loading the assembler", 0, hr);
+        for (const Entry& e : entries) {
+            std::string technique, messages;
+            entryShaders.emplace_back();
+            if (FAILED(hr = quorvel::Narrow(e.technique, technique, CP_ACP)) ||
+                FAILED(hr = ReadEffectShaders(e.file, technique, shaders.Assembler(),
+                                              entryShaders.back(), messages))) {
+                std::fprintf(stderr, "soak: %ls: %s\n", e.file.c_str(), messages.c_str());
+                return Fail("reading an effect's shaders", 0, hr);
+            }
+        }
+    }
+    static const char* const kWays[] = {"", ", stand-in framework alone",
+                                        ", shaders assembled, no framework",
+                                        ", shaders only, no framework"};
     std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes\n",
-                framework ? ", stand-in framework alone" : "", clips, perClip, entries.size(),
-                kClipSizeCount);
+                kWays[static_cast<int>(way)], clips, perClip, entries.size(), kClipSizeCount);
     const int every = clips >= 20 ? clips / 20 : 1;
     const MediaTime duration = TickTime(kTicksPerFrame * (perClip > 1 ? perClip - 1 : 1));
+    // The framework's own bytes while the clip's effect is alive, beside
+    // those left when it is gone: the count sees what an effect holds.
+    ULONGLONG during = 0, blocks = 0;
     for (int clip = 0; clip < clips; ++clip) {
         // Entries and sizes both walk on, in steps prime to their counts.
-        const Entry& e = entries[(static_cast<size_t>(clip) * 7) % entries.size()];
+        const size_t entry = (static_cast<size_t>(clip) * 7) % entries.size();
+        const Entry& e = entries[entry];
         const Frames& f = frames[static_cast<size_t>(clip) % kClipSizeCount];
-        if (framework) {
+        if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
+            if (FAILED(hr = shaders.Begin(entryShaders[entry], way == ClipWay::Assembler)))
+                return Fail("making a clip's shaders", clip, hr);
+            for (int frame = 0; frame < perClip; ++frame)
+                if (FAILED(hr = shaders.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
+                    return Fail("Render", clip, hr);
+            shaders.End();
+        } else if (framework) {
             if (FAILED(hr = control.Use(e.file, e.technique)) || FAILED(hr = control.Initialize()))
                 return Fail("creating an effect", clip, hr);
             for (int frame = 0; frame < perClip; ++frame)
                 if (FAILED(hr = control.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
                     return Fail("Render", clip, hr);
+            FrameworkLiveHeap(during, blocks);
             control.Close();
         } else {
             Session session;
@@ -674,15 +809,17 @@ int ClipSoak(bool framework, int argc, char** argv) {
                     std::fprintf(stderr, "soak: Render failed for %ls\n", e.file.c_str());
                     return Fail("Render", clip, hr);
                 }
+            FrameworkLiveHeap(during, blocks);
         }
         Finish(device);
         const int done = clip + 1;
+        const std::string held = "  fx-during " + std::to_string(during);
         if (done == 1)
-            Print("start", "clip", done, device, ownReferences);
+            Print("start", "clip", done, device, ownReferences, held);
         else if (done == clips)
-            Print("end", "clip", done, device, ownReferences);
+            Print("end", "clip", done, device, ownReferences, held);
         else if (done % every == 0)
-            Print("cycle", "clip", done, device, ownReferences);
+            Print("cycle", "clip", done, device, ownReferences, held);
     }
     return 0;
 }
@@ -694,15 +831,21 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
         std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
         std::strcmp(mode, "assembler") != 0 && std::strcmp(mode, "clips") != 0 &&
-        std::strcmp(mode, "clips-framework") != 0) {
+        std::strcmp(mode, "clips-framework") != 0 && std::strcmp(mode, "clips-assembler") != 0 &&
+        std::strcmp(mode, "clips-shaders") != 0) {
         std::fprintf(stderr,
                      "usage: bench_soak product|framework|shaders|device|assembler [FRAMES "
                      "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
-                     "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
+                     "       bench_soak clips|clips-framework|clips-assembler|clips-shaders "
+                     "[CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (std::strncmp(mode, "clips", 5) == 0)
-        return ClipSoak(std::strcmp(mode, "clips-framework") == 0, argc, argv);
+        return ClipSoak(std::strcmp(mode, "clips-framework") == 0   ? ClipWay::Framework
+                        : std::strcmp(mode, "clips-assembler") == 0 ? ClipWay::Assembler
+                        : std::strcmp(mode, "clips-shaders") == 0   ? ClipWay::Shaders
+                                                                    : ClipWay::Product,
+                        argc, argv);
     return FrameSoak(mode, argc, argv);
 }
