@@ -29,7 +29,11 @@
 //     the device and drawn with (the technique's first pass), then released;
 //     or only created, drawn and released, their tokens assembled once at
 //     the start. Framework minus assembler is the framework's own share;
-//     assembler minus shaders the assembler's; shaders the device's.
+//     assembler minus shaders the assembler's; shaders minus geometry the
+//     device's for the shaders.
+//   bench_soak.exe clips-device [CLIPS [FRAMES_PER_CLIP [ONLY]]]
+//     the same clips' geometry made, drawn by the fixed-function stages and
+//     released, no shader at all: what the device keeps for the buffers.
 //
 // Every checkpoint also has the stand-in framework's own heap bytes and
 // blocks still allocated (fx-live, fx-blocks), when it is loaded.
@@ -699,7 +703,7 @@ HRESULT ReadIndex(const std::wstring& folder, std::vector<Entry>& entries) {
 }
 
 // How the clip soak makes each clip's effect.
-enum class ClipWay { Product, Framework, Assembler, Shaders };
+enum class ClipWay { Product, Framework, Assembler, Shaders, Device };
 
 int ClipSoak(ClipWay way, int argc, char** argv) {
     const bool framework = way == ClipWay::Framework;
@@ -750,7 +754,9 @@ int ClipSoak(ClipWay way, int argc, char** argv) {
     // The controls without the framework: every entry's shaders read once.
     ClipShaders shaders;
     std::vector<EffectShaders> entryShaders;
-    if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
+    const bool noFramework =
+        way == ClipWay::Assembler || way == ClipWay::Shaders || way == ClipWay::Device;
+    if (noFramework) {
         if (FAILED(hr = shaders.Open(device, folder)))
             return Fail("loading the assembler", 0, hr);
         for (const Entry& e : entries) {
@@ -764,11 +770,25 @@ int ClipSoak(ClipWay way, int argc, char** argv) {
             }
         }
     }
-    static const char* const kWays[] = {"", ", stand-in framework alone",
-                                        ", shaders assembled, no framework",
-                                        ", shaders only, no framework"};
-    std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes\n",
+    static const char* const kWays[] = {
+        "", ", stand-in framework alone", ", shaders assembled, no framework",
+        ", shaders only, no framework", ", geometry only, no shader"};
+    std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes",
                 kWays[static_cast<int>(way)], clips, perClip, entries.size(), kClipSizeCount);
+    if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
+        // What the assembler and the device are given a clip, on average over the run.
+        double made = 0, instructions = 0;
+        for (int clip = 0; clip < clips; ++clip) {
+            for (const EffectShader& shader :
+                 entryShaders[(static_cast<size_t>(clip) * 7) % entries.size()].shaders) {
+                made += 1;
+                instructions += static_cast<double>(fx::ListInstructions(shader.text).size());
+            }
+        }
+        std::printf(", %.1f shaders of %.0f instructions in all a clip", made / clips,
+                    instructions / clips);
+    }
+    std::printf("\n");
     const int every = clips >= 20 ? clips / 20 : 1;
     const MediaTime duration = TickTime(kTicksPerFrame * (perClip > 1 ? perClip - 1 : 1));
     // The framework's own bytes while the clip's effect is alive, beside
@@ -779,8 +799,11 @@ int ClipSoak(ClipWay way, int argc, char** argv) {
         const size_t entry = (static_cast<size_t>(clip) * 7) % entries.size();
         const Entry& e = entries[entry];
         const Frames& f = frames[static_cast<size_t>(clip) % kClipSizeCount];
-        if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
-            if (FAILED(hr = shaders.Begin(entryShaders[entry], way == ClipWay::Assembler)))
+        if (noFramework) {
+            // The geometry-only control draws by the fixed-function stages.
+            static const EffectShaders kNone;
+            if (FAILED(hr = shaders.Begin(way == ClipWay::Device ? kNone : entryShaders[entry],
+                                          way == ClipWay::Assembler)))
                 return Fail("making a clip's shaders", clip, hr);
             for (int frame = 0; frame < perClip; ++frame)
                 if (FAILED(hr = shaders.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
@@ -832,12 +855,12 @@ int main(int argc, char** argv) {
         std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
         std::strcmp(mode, "assembler") != 0 && std::strcmp(mode, "clips") != 0 &&
         std::strcmp(mode, "clips-framework") != 0 && std::strcmp(mode, "clips-assembler") != 0 &&
-        std::strcmp(mode, "clips-shaders") != 0) {
+        std::strcmp(mode, "clips-shaders") != 0 && std::strcmp(mode, "clips-device") != 0) {
         std::fprintf(stderr,
                      "usage: bench_soak product|framework|shaders|device|assembler [FRAMES "
                      "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
-                     "       bench_soak clips|clips-framework|clips-assembler|clips-shaders "
-                     "[CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
+                     "       bench_soak clips|clips-framework|clips-assembler|clips-shaders|"
+                     "clips-device [CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -845,6 +868,7 @@ int main(int argc, char** argv) {
         return ClipSoak(std::strcmp(mode, "clips-framework") == 0   ? ClipWay::Framework
                         : std::strcmp(mode, "clips-assembler") == 0 ? ClipWay::Assembler
                         : std::strcmp(mode, "clips-shaders") == 0   ? ClipWay::Shaders
+                        : std::strcmp(mode, "clips-device") == 0    ? ClipWay::Device
                                                                     : ClipWay::Product,
                         argc, argv);
     return FrameSoak(mode, argc, argv);

@@ -17,9 +17,10 @@
 #     and varied sizes, CLIPS (2,000) clips, beside the same clips through the
 #     stand-in framework alone, and two controls with no framework: each
 #     clip's shaders assembled by the assembler the framework calls (Wine's),
-#     created, drawn with and released; and only created, drawn with and
-#     released; once unless --runs says otherwise. ONLY keeps the library
-#     entries whose file name holds it.
+#     created, drawn with and released; only created, drawn with and
+#     released; and neither, only the geometry made, drawn by the
+#     fixed-function stages and released; once unless --runs says otherwise.
+#     ONLY keeps the library entries whose file name holds it.
 #
 # Each run prints its committed bytes, handles and live Direct3D objects
 # side by side at about twenty checkpoints, and each column's growth after
@@ -204,8 +205,8 @@ by_region() {
 }
 
 if [ -n "$clips" ]; then
-  modes="clips clips-framework clips-assembler clips-shaders"
-  names="Quorvel.dll|stand-in framework alone|assembled, no framework|shaders only, no framework"
+  modes="clips clips-framework clips-assembler clips-shaders clips-device"
+  names="Quorvel.dll|stand-in framework alone|assembled, no framework|shaders only, no framework|geometry only, no shader"
   # Growth counted from a quarter of the run.
   warm=$(( ${1:-2000} / 4 ))
 else
