@@ -29,7 +29,10 @@
 # heaps and the rest; the only memory Windows code, ours included, can
 # allocate) or in native memory (glibc's main arena and thread arenas, other
 # anonymous mappings, llvmpipe's compiled code), and every jump between two
-# checkpoints of more than 1 MiB with the regions it landed in. Where the
+# checkpoints of more than 1 MiB with the regions it landed in. The Win32
+# heaps' bytes in use come in all and by heap: msvcrt's (what this build's
+# programs and DLLs allocate, ours included), ucrtbase's and the process
+# heap (Wine's own DLLs), with what stays per clip or frame. Where the
 # stand-in framework is loaded, its own heap bytes still allocated come
 # beside them (fx-live, counted inside it: host/fx/FxHeapCount.cpp).
 #
@@ -129,7 +132,7 @@ side_by_side() {
 }
 
 # The regions of bench/MemoryRegions.h, in the order they are printed.
-regions="win32-heaps win32-other heap-in-use glibc-main glibc-arenas native-mmap jit-code native-other anonymous glibc-in-use glibc-mmapped glibc-free fx-live fx-blocks"
+regions="win32-heaps win32-other heap-in-use heap-crt heap-ucrt heap-process glibc-main glibc-arenas native-mmap jit-code native-other anonymous glibc-in-use glibc-mmapped glibc-free fx-live fx-blocks"
 
 # For each run (LABELS as above): its growth from warm-up to the end split
 # by region, one column a run; then every step between checkpoints of more
@@ -162,7 +165,7 @@ by_region() {
       for (k = 1; k <= nn; k++) {
         # bytes in use in the Win32 heaps and the framework heap move by
         # kilobytes: shown in KiB; its blocks as a count
-        kib = name[k] == "heap-in-use" || name[k] == "fx-live"
+        kib = name[k] ~ /^heap-/ || name[k] == "fx-live"
         one = name[k] == "fx-blocks"
         printf "  %-16s", name[k] (kib ? " KiB" : "")
         for (f = 1; f <= n; f++)
@@ -171,7 +174,7 @@ by_region() {
       }
       # What stays allocated, per unit (clip or frame) after warm-up.
       for (k = 1; k <= nn; k++) {
-        if (name[k] != "heap-in-use" && name[k] != "fx-live") continue
+        if (name[k] !~ /^heap-/ && name[k] != "fx-live") continue
         printf "  %-16s", name[k] " B/" unit
         for (f = 1; f <= n; f++) {
           units = count[f, rows[f]] - count[f, base[f]]
@@ -194,7 +197,7 @@ by_region() {
           if (step <= 1 && step >= -1) continue
           printf "  %-18s %s %6d-%-6d %+6.1f MiB:", label[f], unit, count[f, r - 1], count[f, r], step
           for (k = 1; k <= nn; k++) {
-            if (name[k] == "anonymous" || name[k] ~ /^fx-/) continue
+            if (name[k] == "anonymous" || name[k] ~ /^(fx-|heap-(crt|ucrt|process))/) continue
             d = (value[f, k, r] - value[f, k, r - 1]) / 1048576
             if (d > 0.5 || d < -0.5) printf " %s %+.1f", name[k], d
           }
