@@ -108,8 +108,9 @@ HRESULT ReadEffectShaders(const std::wstring& path, const std::string& technique
     for (const fx::Technique& t : effect.techniques) {
         const bool chosen = !found && t.name == technique;
         found = found || chosen;
-        for (size_t pass = 0; pass < t.passes.size(); ++pass) {
-            for (const fx::State& s : t.passes[pass].states) {
+        for (const fx::Pass& pass : t.passes) {
+            EffectShaders::Pass drawn;
+            for (const fx::State& s : pass.states) {
                 const bool pixel = fx::EqualsNoCase(s.name, "PixelShader");
                 if (!pixel && !fx::EqualsNoCase(s.name, "VertexShader"))
                     continue;
@@ -121,9 +122,10 @@ HRESULT ReadEffectShaders(const std::wstring& path, const std::string& technique
                 } else {
                     RETURN_IF_FAILED(Add(s.value, pixel, shaders, messages, index));
                 }
-                if (chosen && pass == 0)
-                    (pixel ? shaders.pixel : shaders.vertex) = index;
+                (pixel ? drawn.pixel : drawn.vertex) = index;
             }
+            if (chosen)
+                shaders.passes.push_back(drawn);
         }
     }
     if (!found) {

@@ -31,14 +31,17 @@ struct EffectShaders {
     // Every shader the framework assembles for the file, in its order:
     // shader variables, then each pass's own.
     std::vector<EffectShader> shaders;
-    // The shaders of the technique's first pass (indices into `shaders`), -1 for none.
-    int pixel = -1, vertex = -1;
+    // The pixel and vertex shader of each of the technique's passes (indices
+    // into `shaders`), -1 for none.
+    struct Pass {
+        int pixel = -1, vertex = -1;
+    };
+    std::vector<Pass> passes;
 };
 
 // Reads `path` (its includes beside the including file) and its shaders,
-// each assembled once; `technique` names the technique whose first pass
-// draws. D3DXERR_INVALIDDATA with the reason in `messages` for a file the
-// controls cannot read (HLSL left in, no such technique).
+// each assembled once; `technique` names the technique whose passes draw. D3DXERR_INVALIDDATA with
+// the reason in `messages` for a file the controls cannot read (HLSL left in, no such technique).
 HRESULT ReadEffectShaders(const std::wstring& path, const std::string& technique,
                           AssembleShaderFn assemble, EffectShaders& shaders, std::string& messages);
 

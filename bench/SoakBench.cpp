@@ -26,7 +26,7 @@
 //   bench_soak.exe clips-assembler|clips-shaders [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 //     the same clips with no framework: each clip's effect file's shaders
 //     assembled by the assembler the framework calls (Wine's), created on
-//     the device and drawn with (the technique's first pass), then released;
+//     the device and drawn with (each of the technique's passes), then released;
 //     or only created, drawn and released, their tokens assembled once at
 //     the start. Framework minus assembler is the framework's own share;
 //     assembler minus shaders the assembler's; shaders minus geometry the
@@ -47,6 +47,7 @@
 #include "effect/HostContract.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
+#include "render/Grid.h"
 
 #include <d3dx9.h>
 #include <psapi.h>
@@ -58,6 +59,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -207,12 +209,18 @@ struct QuadVertex {
 };
 constexpr DWORD kQuadFormat = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
+static_assert(sizeof(QuadVertex) == quorvel::kGridVertexStride, "one stride for both layouts");
+
 // The controls' geometry, made as Quorvel.dll makes its grid: a vertex
 // buffer anew for every output size and an index buffer anew at every
 // Initialize, both write-only in the default pool, so the controls ask
-// Direct3D for the same kinds of objects at the same times.
+// Direct3D for the same kinds of objects at the same times. Its vertices
+// are in pixels, or in the grid's own layout (clip space, its vertex
+// format), as effects with a vertex shader are drawn by Quorvel.dll:
+// Direct3D keeps state per vertex shader and input layout.
 class Geometry {
   public:
+    void UseGridVertices() { m_grid = true; }
     HRESULT Initialize(IDirect3DDevice9* device) {
         m_indices.reset();
         RETURN_IF_FAILED(device->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY,
@@ -227,22 +235,33 @@ class Geometry {
     HRESULT Bind(IDirect3DDevice9* device, UINT width, UINT height) {
         if (!m_vertices || width != m_width || height != m_height) {
             m_vertices.reset();
-            RETURN_IF_FAILED(device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY,
-                                                        kQuadFormat, D3DPOOL_DEFAULT,
-                                                        m_vertices.put(), nullptr));
+            RETURN_IF_FAILED(
+                device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY,
+                                           m_grid ? quorvel::kGridVertexFormat : kQuadFormat,
+                                           D3DPOOL_DEFAULT, m_vertices.put(), nullptr));
             const float w = static_cast<float>(width) - 0.5f, h = static_cast<float>(height) - 0.5f;
             const QuadVertex quad[4] = {{-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
                                         {w, -0.5f, 0.0f, 1.0f, 1.0f, 0.0f},
                                         {-0.5f, h, 0.0f, 1.0f, 0.0f, 1.0f},
                                         {w, h, 0.0f, 1.0f, 1.0f, 1.0f}};
+            const float hu = 0.5f / static_cast<float>(width),
+                        hv = 0.5f / static_cast<float>(height);
+            const D3DCOLOR white = D3DCOLOR_ARGB(0xFF, 0xFF, 0xFF, 0xFF);
+            const quorvel::GridVertex grid[4] = {{-1.0f, 1.0f, 0.0f, white, hu, hv},
+                                                 {1.0f, 1.0f, 0.0f, white, 1.0f + hu, hv},
+                                                 {-1.0f, -1.0f, 0.0f, white, hu, 1.0f + hv},
+                                                 {1.0f, -1.0f, 0.0f, white, 1.0f + hu, 1.0f + hv}};
             void* data = nullptr;
             RETURN_IF_FAILED(m_vertices->Lock(0, 0, &data, 0));
-            std::memcpy(data, quad, sizeof(quad));
+            if (m_grid)
+                std::memcpy(data, grid, sizeof(grid));
+            else
+                std::memcpy(data, quad, sizeof(quad));
             RETURN_IF_FAILED(m_vertices->Unlock());
             m_width = width;
             m_height = height;
         }
-        RETURN_IF_FAILED(device->SetFVF(kQuadFormat));
+        RETURN_IF_FAILED(device->SetFVF(m_grid ? quorvel::kGridVertexFormat : kQuadFormat));
         RETURN_IF_FAILED(device->SetStreamSource(0, m_vertices.get(), 0, sizeof(QuadVertex)));
         return device->SetIndices(m_indices.get());
     }
@@ -263,6 +282,7 @@ class Geometry {
     ComPtr<IDirect3DVertexBuffer9> m_vertices;
     ComPtr<IDirect3DIndexBuffer9> m_indices;
     UINT m_width = 0, m_height = 0;
+    bool m_grid = false;
 };
 
 // Draws `draw` into level 0 of `target` inside a scene with the geometry
@@ -345,6 +365,8 @@ class FrameworkDrawer : public Drawer {
         m_time = m_effect->GetParameterBySemantic(nullptr, "Time");
         return m_from ? S_OK : E_FAIL;
     }
+    // Vertices in the grid's layout, as Quorvel.dll draws (the clip soak).
+    void UseGridVertices() { m_geometry.UseGridVertices(); }
     // Another effect file and technique for the next Initialize.
     HRESULT Use(const std::wstring& path, const std::wstring& technique) {
         m_path = path;
@@ -357,15 +379,19 @@ class FrameworkDrawer : public Drawer {
         if (m_time)
             RETURN_IF_FAILED(m_effect->SetFloat(m_time, static_cast<float>(frameInSpan) /
                                                             static_cast<float>(span)));
+        // Every pass, as Quorvel.dll draws them.
         return DrawInto(m_device, m_geometry, f, [&] {
             UINT passes = 0;
             RETURN_IF_FAILED(m_effect->Begin(&passes, 0));
-            HRESULT hr = m_effect->BeginPass(0);
-            if (SUCCEEDED(hr)) {
-                hr = m_geometry.Draw(m_device);
-                const HRESULT ended = m_effect->EndPass();
-                if (SUCCEEDED(hr))
-                    hr = ended;
+            HRESULT hr = S_OK;
+            for (UINT pass = 0; pass < passes && SUCCEEDED(hr); ++pass) {
+                hr = m_effect->BeginPass(pass);
+                if (SUCCEEDED(hr)) {
+                    hr = m_geometry.Draw(m_device);
+                    const HRESULT ended = m_effect->EndPass();
+                    if (SUCCEEDED(hr))
+                        hr = ended;
+                }
             }
             const HRESULT ended = m_effect->End();
             return FAILED(hr) ? hr : ended;
@@ -521,11 +547,12 @@ class AssemblerDrawer : public DeviceDrawer {
 
 // The clip soak's controls with no framework: a clip's shaders made on the
 // device, assembled for the clip or from tokens assembled at the start, the
-// technique's first pass drawn with them, and all released at the clip's end.
+// technique's passes drawn with them, and all released at the clip's end.
 class ClipShaders {
   public:
     HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
         m_device = device;
+        m_geometry.UseGridVertices();
         m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
                                         LOAD_WITH_ALTERED_SEARCH_PATH));
         RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
@@ -548,8 +575,12 @@ class ClipShaders {
                                  ? m_device->CreatePixelShader(code, m_pixel.back().put())
                                  : m_device->CreateVertexShader(code, m_vertex.back().put()));
         }
-        m_drawPixel = effect.pixel >= 0 ? m_pixel[effect.pixel].get() : nullptr;
-        m_drawVertex = effect.vertex >= 0 ? m_vertex[effect.vertex].get() : nullptr;
+        for (const EffectShaders::Pass& pass : effect.passes)
+            m_passes.push_back({pass.pixel >= 0 ? m_pixel[pass.pixel].get() : nullptr,
+                                pass.vertex >= 0 ? m_vertex[pass.vertex].get() : nullptr});
+        // No shader at all: one pass by the fixed-function stages.
+        if (m_passes.empty())
+            m_passes.emplace_back();
         return S_OK;
     }
     HRESULT Render(int frame, int span, const Frames& f) {
@@ -557,10 +588,14 @@ class ClipShaders {
         RETURN_IF_FAILED(m_device->SetTexture(0, f.in0.get()));
         RETURN_IF_FAILED(m_device->SetTexture(1, f.in1.get()));
         RETURN_IF_FAILED(m_device->SetPixelShaderConstantF(0, time, 1));
-        RETURN_IF_FAILED(m_device->SetVertexShader(m_drawVertex));
-        RETURN_IF_FAILED(m_device->SetPixelShader(m_drawPixel));
-        const HRESULT hr =
-            DrawInto(m_device, m_geometry, f, [&] { return m_geometry.Draw(m_device); });
+        const HRESULT hr = DrawInto(m_device, m_geometry, f, [&] {
+            for (const auto& [pixel, vertex] : m_passes) {
+                RETURN_IF_FAILED(m_device->SetVertexShader(vertex));
+                RETURN_IF_FAILED(m_device->SetPixelShader(pixel));
+                RETURN_IF_FAILED(m_geometry.Draw(m_device));
+            }
+            return S_OK;
+        });
         // Nothing of the clip's stays bound past its end.
         m_device->SetVertexShader(nullptr);
         m_device->SetPixelShader(nullptr);
@@ -569,8 +604,7 @@ class ClipShaders {
         return hr;
     }
     void End() {
-        m_drawPixel = nullptr;
-        m_drawVertex = nullptr;
+        m_passes.clear();
         m_pixel.clear();
         m_vertex.clear();
         m_geometry.Close(m_device);
@@ -583,8 +617,8 @@ class ClipShaders {
     Geometry m_geometry;
     std::vector<ComPtr<IDirect3DPixelShader9>> m_pixel;
     std::vector<ComPtr<IDirect3DVertexShader9>> m_vertex;
-    IDirect3DPixelShader9* m_drawPixel = nullptr;
-    IDirect3DVertexShader9* m_drawVertex = nullptr;
+    // Each pass's shaders, as the effect would set them.
+    std::vector<std::pair<IDirect3DPixelShader9*, IDirect3DVertexShader9*>> m_passes;
 };
 
 int FrameSoak(const char* mode, int argc, char** argv) {
@@ -750,6 +784,7 @@ int ClipSoak(ClipWay way, int argc, char** argv) {
     FrameworkDrawer control;
     if (framework && FAILED(hr = control.Open(device, folder)))
         return Fail("loading the stand-in framework", 0, hr);
+    control.UseGridVertices();
 
     // The controls without the framework: every entry's shaders read once.
     ClipShaders shaders;
