@@ -159,7 +159,7 @@ by_region() {
         for (b = 1; b < rows[f] && count[f, b] < warm; b++) {}
         base[f] = b
       }
-      printf "growth by region from %s %d to the end, MiB:\n  %-16s", unit, count[1, base[1]], ""
+      printf "growth by region from %s %d to the end, MiB:\n  %-20s", unit, count[1, base[1]], ""
       for (f = 1; f <= n; f++) printf " %18s", label[f]
       printf "\n"
       for (k = 1; k <= nn; k++) {
@@ -167,7 +167,7 @@ by_region() {
         # kilobytes: shown in KiB; its blocks as a count
         kib = name[k] ~ /^heap-/ || name[k] == "fx-live"
         one = name[k] == "fx-blocks"
-        printf "  %-16s", name[k] (kib ? " KiB" : "")
+        printf "  %-20s", name[k] (kib ? " KiB" : "")
         for (f = 1; f <= n; f++)
           printf " %+18.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / (one ? 1 : kib ? 1024 : 1048576)
         printf "\n"
@@ -175,14 +175,14 @@ by_region() {
       # What stays allocated, per unit (clip or frame) after warm-up.
       for (k = 1; k <= nn; k++) {
         if (name[k] !~ /^heap-/ && name[k] != "fx-live") continue
-        printf "  %-16s", name[k] " B/" unit
+        printf "  %-20s", name[k] " B/" unit
         for (f = 1; f <= n; f++) {
           units = count[f, rows[f]] - count[f, base[f]]
           printf " %+18.1f", (units > 0 ? (value[f, k, rows[f]] - value[f, k, base[f]]) / units : 0)
         }
         printf "\n"
       }
-      printf "  %-16s", "committed"
+      printf "  %-20s", "committed"
       for (f = 1; f <= n; f++)
         printf " %+18.1f", (committed[f, rows[f]] - committed[f, base[f]]) / 1048576
       printf "\n"
