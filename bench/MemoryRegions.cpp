@@ -27,14 +27,27 @@ HRESULT ReadWholeFile(const wchar_t* path, std::string& text) {
     return text.empty() ? E_FAIL : S_OK;
 }
 
+// The heap a C runtime's malloc takes from, if that runtime is loaded.
+HANDLE RuntimeHeap(const wchar_t* runtime) {
+    using HeapHandleFn = intptr_t(__cdecl*)();
+    const HMODULE module = ::GetModuleHandleW(runtime);
+    const auto handle =
+        module ? reinterpret_cast<HeapHandleFn>(::GetProcAddress(module, "_get_heap_handle"))
+               : nullptr;
+    return handle ? reinterpret_cast<HANDLE>(handle()) : nullptr;
+}
+
 // The allocations every Win32 heap's pages belong to, sorted, and the bytes
-// the heaps have handed out.
-void WalkHeaps(std::vector<void*>& bases, unsigned long long& busy) {
+// the heaps have handed out, in all and by heap.
+void WalkHeaps(std::vector<void*>& bases, MemoryRegions& regions) {
+    const HANDLE crt = RuntimeHeap(L"msvcrt.dll"), ucrt = RuntimeHeap(L"ucrtbase.dll"),
+                 process = ::GetProcessHeap();
     std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 16);
     heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
     for (HANDLE heap : heaps) {
         if (!::HeapLock(heap))
             continue;
+        unsigned long long busy = 0;
         PROCESS_HEAP_ENTRY entry = {};
         while (::HeapWalk(heap, &entry)) {
             const bool region = (entry.wFlags & PROCESS_HEAP_REGION) != 0;
@@ -49,6 +62,10 @@ void WalkHeaps(std::vector<void*>& bases, unsigned long long& busy) {
             }
         }
         ::HeapUnlock(heap);
+        regions.heapBusy += busy;
+        regions.crtBusy += heap == crt ? busy : 0;
+        regions.ucrtBusy += heap == ucrt ? busy : 0;
+        regions.processBusy += heap == process ? busy : 0;
     }
     std::sort(bases.begin(), bases.end());
     bases.erase(std::unique(bases.begin(), bases.end()), bases.end());
@@ -150,7 +167,7 @@ HRESULT AskNativeAllocator(std::string& figures) {
 HRESULT ReadMemoryRegions(MemoryRegions& regions) {
     regions = MemoryRegions();
     std::vector<void*> heapBases;
-    WalkHeaps(heapBases, regions.heapBusy);
+    WalkHeaps(heapBases, regions);
     // Wine's server opens files for its clients, so /proc/self would be the
     // server's: the process's Linux id comes from whoever started it.
     wchar_t pid[32] = {};
@@ -202,9 +219,9 @@ std::string FormatMemoryRegions(const MemoryRegions& r) {
     std::snprintf(line, sizeof(line),
                   "win32-heaps %llu win32-other %llu heap-in-use %llu glibc-main %llu "
                   "glibc-arenas %llu native-mmap %llu jit-code %llu native-other %llu "
-                  "anonymous %llu mixed %u",
+                  "anonymous %llu mixed %u heap-crt %llu heap-ucrt %llu heap-process %llu",
                   r.heaps, r.win32, r.heapBusy, r.brk, r.arenas, r.mmaps, r.jit, r.files, r.total,
-                  r.mixed);
+                  r.mixed, r.crtBusy, r.ucrtBusy, r.processBusy);
     return line;
 }
 

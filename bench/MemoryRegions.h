@@ -23,6 +23,11 @@ struct MemoryRegions {
     unsigned long long heaps = 0;    // pages of the Win32 heaps (their regions and large blocks)
     unsigned long long win32 = 0;    // other Wine views: VirtualAlloc, thread stacks, module data
     unsigned long long heapBusy = 0; // bytes handed out by the Win32 heaps and not yet freed
+    // Of those, by heap: the C runtime msvcrt.dll's (malloc and operator new
+    // of every program and DLL this build makes, ours and the stand-ins),
+    // ucrtbase.dll's and the process heap (Wine's own DLLs allocate from
+    // these two: wined3d, D3DX, COM).
+    unsigned long long crtBusy = 0, ucrtBusy = 0, processBusy = 0;
     // Memory only native code reaches.
     unsigned long long brk = 0;    // glibc's main arena
     unsigned long long arenas = 0; // glibc's thread arenas (64 MiB-aligned mappings)

@@ -23,8 +23,23 @@
 //     ONLY keeps the entries whose file name holds it (a growth pinned on one).
 //   bench_soak.exe clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 //     the same clips through the stand-in effect framework alone, as a control.
+//   bench_soak.exe clips-assembler|clips-shaders [CLIPS [FRAMES_PER_CLIP [ONLY]]]
+//     the same clips with no framework: each clip's effect file's shaders
+//     assembled by the assembler the framework calls (Wine's), created on
+//     the device and drawn with (each of the technique's passes), then released;
+//     or only created, drawn and released, their tokens assembled once at
+//     the start. Framework minus assembler is the framework's own share;
+//     assembler minus shaders the assembler's; shaders minus geometry the
+//     device's for the shaders.
+//   bench_soak.exe clips-device [CLIPS [FRAMES_PER_CLIP [ONLY]]]
+//     the same clips' geometry made, drawn by the fixed-function stages and
+//     released, no shader at all: what the device keeps for the buffers.
+//
+// Every checkpoint also has the stand-in framework's own heap bytes and
+// blocks still allocated (fx-live, fx-blocks), when it is loaded.
 
 #include "bench/BenchSupport.h"
+#include "bench/EffectShaders.h"
 #include "bench/MemoryRegions.h"
 #include "com/CodePage.h"
 #include "com/HResult.h"
@@ -32,6 +47,7 @@
 #include "effect/HostContract.h"
 #include "host/render/RenderHost.h"
 #include "host/render/Session.h"
+#include "render/Grid.h"
 
 #include <d3dx9.h>
 #include <psapi.h>
@@ -43,6 +59,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -108,9 +125,32 @@ unsigned long HandleCount() {
     return own;
 }
 
+using LiveHeapFn = HRESULT(WINAPI*)(ULONGLONG*, ULONGLONG*);
+
+// The stand-in framework's own heap bytes and blocks still allocated
+// (host/fx/FxHeapCount.cpp); S_FALSE when it is not loaded (by the bench, or
+// by Quorvel.dll from the same folder).
+HRESULT FrameworkLiveHeap(ULONGLONG& bytes, ULONGLONG& blocks) {
+    bytes = blocks = 0;
+    const HMODULE module = ::GetModuleHandleW(L"d3dx9_30.dll");
+    const auto live =
+        module ? reinterpret_cast<LiveHeapFn>(::GetProcAddress(module, "QuorvelFxLiveHeap"))
+               : nullptr;
+    return live ? live(&bytes, &blocks) : S_FALSE;
+}
+
+std::string FrameworkHeap() {
+    ULONGLONG bytes = 0, blocks = 0;
+    if (FrameworkLiveHeap(bytes, blocks) != S_OK)
+        return std::string();
+    char text[80];
+    std::snprintf(text, sizeof(text), "  fx-live %llu fx-blocks %llu", bytes, blocks);
+    return text;
+}
+
 // One line a checkpoint; scripts/soak.sh reads the fields by name.
 void Print(const char* when, const char* unit, int count, IDirect3DDevice9* device,
-           ULONG ownReferences) {
+           ULONG ownReferences, const std::string& extra = std::string()) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(),
@@ -128,10 +168,11 @@ void Print(const char* when, const char* unit, int count, IDirect3DDevice9* devi
     const std::string where = SUCCEEDED(ReadMemoryRegions(regions)) ? FormatMemoryRegions(regions)
                                                                     : std::string("regions unread");
     std::printf("%-7s %s %7d  committed %10llu  working set %10llu  handles %5lu  "
-                "live Direct3D objects %3lu  %s  %s\n",
+                "live Direct3D objects %3lu  %s  %s%s%s\n",
                 when, unit, count, static_cast<unsigned long long>(committed),
                 static_cast<unsigned long long>(memory.WorkingSetSize), HandleCount(),
-                static_cast<unsigned long>(live), where.c_str(), native.c_str());
+                static_cast<unsigned long>(live), where.c_str(), native.c_str(),
+                FrameworkHeap().c_str(), extra.c_str());
     std::fflush(stdout);
 }
 
@@ -168,12 +209,18 @@ struct QuadVertex {
 };
 constexpr DWORD kQuadFormat = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
+static_assert(sizeof(QuadVertex) == quorvel::kGridVertexStride, "one stride for both layouts");
+
 // The controls' geometry, made as Quorvel.dll makes its grid: a vertex
 // buffer anew for every output size and an index buffer anew at every
 // Initialize, both write-only in the default pool, so the controls ask
-// Direct3D for the same kinds of objects at the same times.
+// Direct3D for the same kinds of objects at the same times. Its vertices
+// are in pixels, or in the grid's own layout (clip space, its vertex
+// format), as effects with a vertex shader are drawn by Quorvel.dll:
+// Direct3D keeps state per vertex shader and input layout.
 class Geometry {
   public:
+    void UseGridVertices() { m_grid = true; }
     HRESULT Initialize(IDirect3DDevice9* device) {
         m_indices.reset();
         RETURN_IF_FAILED(device->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY,
@@ -188,22 +235,33 @@ class Geometry {
     HRESULT Bind(IDirect3DDevice9* device, UINT width, UINT height) {
         if (!m_vertices || width != m_width || height != m_height) {
             m_vertices.reset();
-            RETURN_IF_FAILED(device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY,
-                                                        kQuadFormat, D3DPOOL_DEFAULT,
-                                                        m_vertices.put(), nullptr));
+            RETURN_IF_FAILED(
+                device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY,
+                                           m_grid ? quorvel::kGridVertexFormat : kQuadFormat,
+                                           D3DPOOL_DEFAULT, m_vertices.put(), nullptr));
             const float w = static_cast<float>(width) - 0.5f, h = static_cast<float>(height) - 0.5f;
             const QuadVertex quad[4] = {{-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
                                         {w, -0.5f, 0.0f, 1.0f, 1.0f, 0.0f},
                                         {-0.5f, h, 0.0f, 1.0f, 0.0f, 1.0f},
                                         {w, h, 0.0f, 1.0f, 1.0f, 1.0f}};
+            const float hu = 0.5f / static_cast<float>(width),
+                        hv = 0.5f / static_cast<float>(height);
+            const D3DCOLOR white = D3DCOLOR_ARGB(0xFF, 0xFF, 0xFF, 0xFF);
+            const quorvel::GridVertex grid[4] = {{-1.0f, 1.0f, 0.0f, white, hu, hv},
+                                                 {1.0f, 1.0f, 0.0f, white, 1.0f + hu, hv},
+                                                 {-1.0f, -1.0f, 0.0f, white, hu, 1.0f + hv},
+                                                 {1.0f, -1.0f, 0.0f, white, 1.0f + hu, 1.0f + hv}};
             void* data = nullptr;
             RETURN_IF_FAILED(m_vertices->Lock(0, 0, &data, 0));
-            std::memcpy(data, quad, sizeof(quad));
+            if (m_grid)
+                std::memcpy(data, grid, sizeof(grid));
+            else
+                std::memcpy(data, quad, sizeof(quad));
             RETURN_IF_FAILED(m_vertices->Unlock());
             m_width = width;
             m_height = height;
         }
-        RETURN_IF_FAILED(device->SetFVF(kQuadFormat));
+        RETURN_IF_FAILED(device->SetFVF(m_grid ? quorvel::kGridVertexFormat : kQuadFormat));
         RETURN_IF_FAILED(device->SetStreamSource(0, m_vertices.get(), 0, sizeof(QuadVertex)));
         return device->SetIndices(m_indices.get());
     }
@@ -224,6 +282,7 @@ class Geometry {
     ComPtr<IDirect3DVertexBuffer9> m_vertices;
     ComPtr<IDirect3DIndexBuffer9> m_indices;
     UINT m_width = 0, m_height = 0;
+    bool m_grid = false;
 };
 
 // Draws `draw` into level 0 of `target` inside a scene with the geometry
@@ -307,6 +366,8 @@ class FrameworkDrawer : public Drawer {
             nullptr, quorvel::g_boundSemantics[static_cast<size_t>(quorvel::BoundSemantic::Time)]);
         return m_from ? S_OK : E_FAIL;
     }
+    // Vertices in the grid's layout, as Quorvel.dll draws (the clip soak).
+    void UseGridVertices() { m_geometry.UseGridVertices(); }
     // Another effect file and technique for the next Initialize.
     HRESULT Use(const std::wstring& path, const std::wstring& technique) {
         m_path = path;
@@ -319,15 +380,19 @@ class FrameworkDrawer : public Drawer {
         if (m_time)
             RETURN_IF_FAILED(m_effect->SetFloat(m_time, static_cast<float>(frameInSpan) /
                                                             static_cast<float>(span)));
+        // Every pass, as Quorvel.dll draws them.
         return DrawInto(m_device, m_geometry, f, [&] {
             UINT passes = 0;
             RETURN_IF_FAILED(m_effect->Begin(&passes, 0));
-            HRESULT hr = m_effect->BeginPass(0);
-            if (SUCCEEDED(hr)) {
-                hr = m_geometry.Draw(m_device);
-                const HRESULT ended = m_effect->EndPass();
-                if (SUCCEEDED(hr))
-                    hr = ended;
+            HRESULT hr = S_OK;
+            for (UINT pass = 0; pass < passes && SUCCEEDED(hr); ++pass) {
+                hr = m_effect->BeginPass(pass);
+                if (SUCCEEDED(hr)) {
+                    hr = m_geometry.Draw(m_device);
+                    const HRESULT ended = m_effect->EndPass();
+                    if (SUCCEEDED(hr))
+                        hr = ended;
+                }
             }
             const HRESULT ended = m_effect->End();
             return FAILED(hr) ? hr : ended;
@@ -446,9 +511,6 @@ class DeviceDrawer : public Drawer {
     Geometry m_geometry;
 };
 
-using AssembleShaderFn = HRESULT(WINAPI*)(const char*, UINT, const D3DXMACRO*, ID3DXInclude*, DWORD,
-                                          ID3DXBuffer**, ID3DXBuffer**);
-
 // The fixed-function control, and at every Initialize the crossfade's pixel
 // shader assembled by the assembler the stand-in framework calls (Wine's),
 // the result released unused: what assembling alone keeps.
@@ -482,6 +544,82 @@ class AssemblerDrawer : public DeviceDrawer {
   private:
     quorvel::UniqueHModule m_module;
     AssembleShaderFn m_assemble = nullptr;
+};
+
+// The clip soak's controls with no framework: a clip's shaders made on the
+// device, assembled for the clip or from tokens assembled at the start, the
+// technique's passes drawn with them, and all released at the clip's end.
+class ClipShaders {
+  public:
+    HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
+        m_device = device;
+        m_geometry.UseGridVertices();
+        m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
+                                        LOAD_WITH_ALTERED_SEARCH_PATH));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
+        m_assemble = reinterpret_cast<AssembleShaderFn>(
+            ::GetProcAddress(m_module.get(), "D3DXAssembleShader"));
+        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), m_assemble);
+        return S_OK;
+    }
+    AssembleShaderFn Assembler() const { return m_assemble; }
+    HRESULT Begin(const EffectShaders& effect, bool assemble) {
+        RETURN_IF_FAILED(m_geometry.Initialize(m_device));
+        std::vector<DWORD> assembled;
+        for (const EffectShader& shader : effect.shaders) {
+            if (assemble)
+                RETURN_IF_FAILED(AssembleEffectShader(m_assemble, shader, assembled));
+            const DWORD* code = assemble ? assembled.data() : shader.code.data();
+            m_pixel.emplace_back();
+            m_vertex.emplace_back();
+            RETURN_IF_FAILED(shader.pixel
+                                 ? m_device->CreatePixelShader(code, m_pixel.back().put())
+                                 : m_device->CreateVertexShader(code, m_vertex.back().put()));
+        }
+        for (const EffectShaders::Pass& pass : effect.passes)
+            m_passes.push_back({pass.pixel >= 0 ? m_pixel[pass.pixel].get() : nullptr,
+                                pass.vertex >= 0 ? m_vertex[pass.vertex].get() : nullptr});
+        // No shader at all: one pass by the fixed-function stages.
+        if (m_passes.empty())
+            m_passes.emplace_back();
+        return S_OK;
+    }
+    HRESULT Render(int frame, int span, const Frames& f) {
+        const float time[4] = {static_cast<float>(frame) / static_cast<float>(span), 0, 0, 0};
+        RETURN_IF_FAILED(m_device->SetTexture(0, f.in0.get()));
+        RETURN_IF_FAILED(m_device->SetTexture(1, f.in1.get()));
+        RETURN_IF_FAILED(m_device->SetPixelShaderConstantF(0, time, 1));
+        const HRESULT hr = DrawInto(m_device, m_geometry, f, [&] {
+            for (const auto& [pixel, vertex] : m_passes) {
+                RETURN_IF_FAILED(m_device->SetVertexShader(vertex));
+                RETURN_IF_FAILED(m_device->SetPixelShader(pixel));
+                RETURN_IF_FAILED(m_geometry.Draw(m_device));
+            }
+            return S_OK;
+        });
+        // Nothing of the clip's stays bound past its end.
+        m_device->SetVertexShader(nullptr);
+        m_device->SetPixelShader(nullptr);
+        m_device->SetTexture(0, nullptr);
+        m_device->SetTexture(1, nullptr);
+        return hr;
+    }
+    void End() {
+        m_passes.clear();
+        m_pixel.clear();
+        m_vertex.clear();
+        m_geometry.Close(m_device);
+    }
+
+  private:
+    IDirect3DDevice9* m_device = nullptr;
+    quorvel::UniqueHModule m_module;
+    AssembleShaderFn m_assemble = nullptr;
+    Geometry m_geometry;
+    std::vector<ComPtr<IDirect3DPixelShader9>> m_pixel;
+    std::vector<ComPtr<IDirect3DVertexShader9>> m_vertex;
+    // Each pass's shaders, as the effect would set them.
+    std::vector<std::pair<IDirect3DPixelShader9*, IDirect3DVertexShader9*>> m_passes;
 };
 
 int FrameSoak(const char* mode, int argc, char** argv) {
@@ -599,7 +737,11 @@ HRESULT ReadIndex(const std::wstring& folder, std::vector<Entry>& entries) {
     return entries.empty() ? E_FAIL : S_OK;
 }
 
-int ClipSoak(bool framework, int argc, char** argv) {
+// How the clip soak makes each clip's effect.
+enum class ClipWay { Product, Framework, Assembler, Shaders, Device };
+
+int ClipSoak(ClipWay way, int argc, char** argv) {
+    const bool framework = way == ClipWay::Framework;
     const int clips = argc > 2 ? std::atoi(argv[2]) : 2000;
     const int perClip = argc > 3 ? std::atoi(argv[3]) : 250;
     if (clips < 1 || perClip < 1) {
@@ -643,22 +785,73 @@ int ClipSoak(bool framework, int argc, char** argv) {
     FrameworkDrawer control;
     if (framework && FAILED(hr = control.Open(device, folder)))
         return Fail("loading the stand-in framework", 0, hr);
+    control.UseGridVertices();
 
-    std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes\n",
-                framework ? ", stand-in framework alone" : "", clips, perClip, entries.size(),
-                kClipSizeCount);
+    // The controls without the framework: every entry's shaders read once.
+    ClipShaders shaders;
+    std::vector<EffectShaders> entryShaders;
+    const bool noFramework =
+        way == ClipWay::Assembler || way == ClipWay::Shaders || way == ClipWay::Device;
+    if (noFramework) {
+        if (FAILED(hr = shaders.Open(device, folder)))
+            return Fail("loading the assembler", 0, hr);
+        for (const Entry& e : entries) {
+            std::string technique, messages;
+            entryShaders.emplace_back();
+            if (FAILED(hr = quorvel::Narrow(e.technique, technique, CP_ACP)) ||
+                FAILED(hr = ReadEffectShaders(e.file, technique, shaders.Assembler(),
+                                              entryShaders.back(), messages))) {
+                std::fprintf(stderr, "soak: %ls: %s\n", e.file.c_str(), messages.c_str());
+                return Fail("reading an effect's shaders", 0, hr);
+            }
+        }
+    }
+    static const char* const kWays[] = {
+        "", ", stand-in framework alone", ", shaders assembled, no framework",
+        ", shaders only, no framework", ", geometry only, no shader"};
+    std::printf("soak clips%s: %d clips of %d frames, %zu library entries, %zu sizes",
+                kWays[static_cast<int>(way)], clips, perClip, entries.size(), kClipSizeCount);
+    if (way == ClipWay::Assembler || way == ClipWay::Shaders) {
+        // What the assembler and the device are given a clip, on average over the run.
+        double made = 0, instructions = 0;
+        for (int clip = 0; clip < clips; ++clip) {
+            for (const EffectShader& shader :
+                 entryShaders[(static_cast<size_t>(clip) * 7) % entries.size()].shaders) {
+                made += 1;
+                instructions += static_cast<double>(fx::ListInstructions(shader.text).size());
+            }
+        }
+        std::printf(", %.1f shaders of %.0f instructions in all a clip", made / clips,
+                    instructions / clips);
+    }
+    std::printf("\n");
     const int every = clips >= 20 ? clips / 20 : 1;
     const MediaTime duration = TickTime(kTicksPerFrame * (perClip > 1 ? perClip - 1 : 1));
+    // The framework's own bytes while the clip's effect is alive, beside
+    // those left when it is gone: the count sees what an effect holds.
+    ULONGLONG during = 0, blocks = 0;
     for (int clip = 0; clip < clips; ++clip) {
         // Entries and sizes both walk on, in steps prime to their counts.
-        const Entry& e = entries[(static_cast<size_t>(clip) * 7) % entries.size()];
+        const size_t entry = (static_cast<size_t>(clip) * 7) % entries.size();
+        const Entry& e = entries[entry];
         const Frames& f = frames[static_cast<size_t>(clip) % kClipSizeCount];
-        if (framework) {
+        if (noFramework) {
+            // The geometry-only control draws by the fixed-function stages.
+            static const EffectShaders kNone;
+            if (FAILED(hr = shaders.Begin(way == ClipWay::Device ? kNone : entryShaders[entry],
+                                          way == ClipWay::Assembler)))
+                return Fail("making a clip's shaders", clip, hr);
+            for (int frame = 0; frame < perClip; ++frame)
+                if (FAILED(hr = shaders.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
+                    return Fail("Render", clip, hr);
+            shaders.End();
+        } else if (framework) {
             if (FAILED(hr = control.Use(e.file, e.technique)) || FAILED(hr = control.Initialize()))
                 return Fail("creating an effect", clip, hr);
             for (int frame = 0; frame < perClip; ++frame)
                 if (FAILED(hr = control.Render(frame, perClip > 1 ? perClip - 1 : 1, f)))
                     return Fail("Render", clip, hr);
+            FrameworkLiveHeap(during, blocks);
             control.Close();
         } else {
             Session session;
@@ -675,15 +868,17 @@ int ClipSoak(bool framework, int argc, char** argv) {
                     std::fprintf(stderr, "soak: Render failed for %ls\n", e.file.c_str());
                     return Fail("Render", clip, hr);
                 }
+            FrameworkLiveHeap(during, blocks);
         }
         Finish(device);
         const int done = clip + 1;
+        const std::string held = "  fx-during " + std::to_string(during);
         if (done == 1)
-            Print("start", "clip", done, device, ownReferences);
+            Print("start", "clip", done, device, ownReferences, held);
         else if (done == clips)
-            Print("end", "clip", done, device, ownReferences);
+            Print("end", "clip", done, device, ownReferences, held);
         else if (done % every == 0)
-            Print("cycle", "clip", done, device, ownReferences);
+            Print("cycle", "clip", done, device, ownReferences, held);
     }
     return 0;
 }
@@ -695,15 +890,22 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, "product") != 0 && std::strcmp(mode, "framework") != 0 &&
         std::strcmp(mode, "shaders") != 0 && std::strcmp(mode, "device") != 0 &&
         std::strcmp(mode, "assembler") != 0 && std::strcmp(mode, "clips") != 0 &&
-        std::strcmp(mode, "clips-framework") != 0) {
+        std::strcmp(mode, "clips-framework") != 0 && std::strcmp(mode, "clips-assembler") != 0 &&
+        std::strcmp(mode, "clips-shaders") != 0 && std::strcmp(mode, "clips-device") != 0) {
         std::fprintf(stderr,
                      "usage: bench_soak product|framework|shaders|device|assembler [FRAMES "
                      "[SIZE_EVERY [INITIALIZE_EVERY]]]\n"
-                     "       bench_soak clips|clips-framework [CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
+                     "       bench_soak clips|clips-framework|clips-assembler|clips-shaders|"
+                     "clips-device [CLIPS [FRAMES_PER_CLIP [ONLY]]]\n");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (std::strncmp(mode, "clips", 5) == 0)
-        return ClipSoak(std::strcmp(mode, "clips-framework") == 0, argc, argv);
+        return ClipSoak(std::strcmp(mode, "clips-framework") == 0   ? ClipWay::Framework
+                        : std::strcmp(mode, "clips-assembler") == 0 ? ClipWay::Assembler
+                        : std::strcmp(mode, "clips-shaders") == 0   ? ClipWay::Shaders
+                        : std::strcmp(mode, "clips-device") == 0    ? ClipWay::Device
+                                                                    : ClipWay::Product,
+                        argc, argv);
     return FrameSoak(mode, argc, argv);
 }

@@ -11,11 +11,16 @@
 #     --assembler adds a fifth: the fixed-function one that also assembles
 #     the crossfade's shader at every Initialize, as the stand-in framework
 #     does, through the same (Wine's) assembler.
-#   scripts/soak.sh --clips [--runs N] [--trim] [CLIPS [FRAMES_PER_CLIP]]
+#   scripts/soak.sh --clips [--runs N] [--trim] [CLIPS [FRAMES_PER_CLIP [ONLY]]]
 #     the host's rhythm: a new transform per clip (created, filled,
 #     initialised, FRAMES_PER_CLIP (250) frames, released) over the library
 #     and varied sizes, CLIPS (2,000) clips, beside the same clips through the
-#     stand-in framework alone; once unless --runs says otherwise.
+#     stand-in framework alone, and two controls with no framework: each
+#     clip's shaders assembled by the assembler the framework calls (Wine's),
+#     created, drawn with and released; only created, drawn with and
+#     released; and neither, only the geometry made, drawn by the
+#     fixed-function stages and released; once unless --runs says otherwise.
+#     ONLY keeps the library entries whose file name holds it.
 #
 # Each run prints its committed bytes, handles and live Direct3D objects
 # side by side at about twenty checkpoints, and each column's growth after
@@ -24,7 +29,12 @@
 # heaps and the rest; the only memory Windows code, ours included, can
 # allocate) or in native memory (glibc's main arena and thread arenas, other
 # anonymous mappings, llvmpipe's compiled code), and every jump between two
-# checkpoints of more than 1 MiB with the regions it landed in.
+# checkpoints of more than 1 MiB with the regions it landed in. The Win32
+# heaps' bytes in use come in all and by heap: msvcrt's (what this build's
+# programs and DLLs allocate, ours included), ucrtbase's and the process
+# heap (Wine's own DLLs), with what stays per clip or frame. Where the
+# stand-in framework is loaded, its own heap bytes still allocated come
+# beside them (fx-live, counted inside it: host/fx/FxHeapCount.cpp).
 #
 # glibc's own figures come beside them (bench/malloc-probe.c, preloaded into
 # the soak's process): bytes its callers hold, and bytes free in its arenas
@@ -92,6 +102,7 @@ side_by_side() {
   awk -v labels="$labels" -v warm="$warm" '
     FNR == 1 { file++; next }
     {
+      split("", v)
       for (i = 1; i < NF; i++) v[$i] = $(i + 1)
       row = FNR - 1
       when[row] = $1; unit = $2; count[row] = $3
@@ -121,7 +132,7 @@ side_by_side() {
 }
 
 # The regions of bench/MemoryRegions.h, in the order they are printed.
-regions="win32-heaps win32-other heap-in-use glibc-main glibc-arenas native-mmap jit-code native-other anonymous glibc-in-use glibc-mmapped glibc-free"
+regions="win32-heaps win32-other heap-in-use heap-crt heap-ucrt heap-process glibc-main glibc-arenas native-mmap jit-code native-other anonymous glibc-in-use glibc-mmapped glibc-free fx-live fx-blocks"
 
 # For each run (LABELS as above): its growth from warm-up to the end split
 # by region, one column a run; then every step between checkpoints of more
@@ -133,6 +144,7 @@ by_region() {
     FNR == 1 { file++; next }
     $1 == "closed" { next }
     {
+      split("", v)
       for (i = 1; i < NF; i++) v[$i] = $(i + 1)
       row = FNR - 1
       unit = $2; count[file, row] = $3; rows[file] = row
@@ -147,18 +159,30 @@ by_region() {
         for (b = 1; b < rows[f] && count[f, b] < warm; b++) {}
         base[f] = b
       }
-      printf "growth by region from %s %d to the end, MiB:\n  %-16s", unit, count[1, base[1]], ""
+      printf "growth by region from %s %d to the end, MiB:\n  %-20s", unit, count[1, base[1]], ""
       for (f = 1; f <= n; f++) printf " %18s", label[f]
       printf "\n"
       for (k = 1; k <= nn; k++) {
-        # bytes in use in the Win32 heaps move by kilobytes: shown in KiB
-        kib = name[k] == "heap-in-use"
-        printf "  %-16s", name[k] (kib ? " KiB" : "")
+        # bytes in use in the Win32 heaps and the framework heap move by
+        # kilobytes: shown in KiB; its blocks as a count
+        kib = name[k] ~ /^heap-/ || name[k] == "fx-live"
+        one = name[k] == "fx-blocks"
+        printf "  %-20s", name[k] (kib ? " KiB" : "")
         for (f = 1; f <= n; f++)
-          printf " %+18.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / (kib ? 1024 : 1048576)
+          printf " %+18.1f", (value[f, k, rows[f]] - value[f, k, base[f]]) / (one ? 1 : kib ? 1024 : 1048576)
         printf "\n"
       }
-      printf "  %-16s", "committed"
+      # What stays allocated, per unit (clip or frame) after warm-up.
+      for (k = 1; k <= nn; k++) {
+        if (name[k] !~ /^heap-/ && name[k] != "fx-live") continue
+        printf "  %-20s", name[k] " B/" unit
+        for (f = 1; f <= n; f++) {
+          units = count[f, rows[f]] - count[f, base[f]]
+          printf " %+18.1f", (units > 0 ? (value[f, k, rows[f]] - value[f, k, base[f]]) / units : 0)
+        }
+        printf "\n"
+      }
+      printf "  %-20s", "committed"
       for (f = 1; f <= n; f++)
         printf " %+18.1f", (committed[f, rows[f]] - committed[f, base[f]]) / 1048576
       printf "\n"
@@ -173,7 +197,7 @@ by_region() {
           if (step <= 1 && step >= -1) continue
           printf "  %-18s %s %6d-%-6d %+6.1f MiB:", label[f], unit, count[f, r - 1], count[f, r], step
           for (k = 1; k <= nn; k++) {
-            if (name[k] == "anonymous") continue
+            if (name[k] == "anonymous" || name[k] ~ /^(fx-|heap-(crt|ucrt|process))/) continue
             d = (value[f, k, r] - value[f, k, r - 1]) / 1048576
             if (d > 0.5 || d < -0.5) printf " %s %+.1f", name[k], d
           }
@@ -184,8 +208,8 @@ by_region() {
 }
 
 if [ -n "$clips" ]; then
-  modes="clips clips-framework"
-  names="Quorvel.dll|stand-in framework alone"
+  modes="clips clips-framework clips-assembler clips-shaders clips-device"
+  names="Quorvel.dll|stand-in framework alone|assembled, no framework|shaders only, no framework|geometry only, no shader"
   # Growth counted from a quarter of the run.
   warm=$(( ${1:-2000} / 4 ))
 else

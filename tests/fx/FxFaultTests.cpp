@@ -1,5 +1,6 @@
 // Every failing device call the effect makes comes back unchanged, with no
-// reference left behind and the device not left recording.
+// reference left behind, the device not left recording and none of the
+// framework's own heap kept.
 
 #include "tests/fx/FaultDevice.h"
 #include "tests/fx/FxTestDevice.h"
@@ -59,6 +60,16 @@ technique T {
 }
 )";
 
+// The stand-in's own heap bytes still allocated (host/fx/FxHeapCount.cpp).
+ULONGLONG FrameworkBytes() {
+    using LiveHeapFn = HRESULT(WINAPI*)(ULONGLONG*, ULONGLONG*);
+    const auto live = reinterpret_cast<LiveHeapFn>(
+        GetProcAddress(GetModuleHandleW(L"d3dx9_30.dll"), "QuorvelFxLiveHeap"));
+    ULONGLONG bytes = 0, blocks = 0;
+    EXPECT_TRUE(live && SUCCEEDED(live(&bytes, &blocks)));
+    return bytes;
+}
+
 struct FaultCase {
     const char* text;
     const wchar_t* compiler;
@@ -72,12 +83,14 @@ TEST_P(FxFaults, EveryFailingDeviceCallIsPassedBack) {
     FaultDevice fault(m_spDevice.get());
     ComPtr<IDirect3DTexture9> input = MakeTexture([](UINT, UINT) { return 0xFF808080; });
     ASSERT_TRUE(input);
+    ULONGLONG held = 0;
     auto run = [&]() -> HRESULT {
         ComPtr<ID3DXEffect> effect;
         ComPtr<ID3DXBuffer> messages;
         RETURN_IF_FAILED(D3DXCreateEffect(&fault, kEffect, static_cast<UINT>(strlen(kEffect)),
                                           nullptr, nullptr, 0, nullptr, effect.put(),
                                           messages.put()));
+        held = FrameworkBytes();
         RETURN_IF_FAILED(effect->SetTexture(
             effect->GetParameterBySemantic(nullptr, "InputTexture0"), input.get()));
         UINT passes = 0;
@@ -91,12 +104,19 @@ TEST_P(FxFaults, EveryFailingDeviceCallIsPassedBack) {
     };
     fault.Arm(UINT_MAX);
     ASSERT_EQ(run(), S_OK);
+    // Whatever the framework makes once for good is made by now.
+    const ULONGLONG start = FrameworkBytes();
+    fault.Arm(UINT_MAX);
+    ASSERT_EQ(run(), S_OK);
+    EXPECT_GT(held, start) << "the count sees the effect";
+    EXPECT_EQ(FrameworkBytes(), start);
     const unsigned total = fault.calls();
     ASSERT_GT(total, 20u);
     for (unsigned n = 1; n <= total; ++n) {
         fault.Arm(n);
         const HRESULT hr = run();
         EXPECT_EQ(hr, kInjectedFailure) << "call " << n << ": " << fault.failed();
+        EXPECT_EQ(FrameworkBytes(), start) << n << ": " << fault.failed();
         EXPECT_FALSE(fault.failed().empty()) << n;
         EXPECT_REF(&fault, 1) << n;
         EXPECT_REF(input.get(), 1) << n;
