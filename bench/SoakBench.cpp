@@ -511,6 +511,19 @@ class DeviceDrawer : public Drawer {
     Geometry m_geometry;
 };
 
+// The assembler the stand-in framework calls (Wine's), from the
+// framework's own folder.
+HRESULT LoadAssembler(const std::wstring& folder, quorvel::UniqueHModule& module,
+                      AssembleShaderFn& assemble) {
+    module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH));
+    RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), module.get());
+    assemble =
+        reinterpret_cast<AssembleShaderFn>(::GetProcAddress(module.get(), "D3DXAssembleShader"));
+    RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), assemble);
+    return S_OK;
+}
+
 // The fixed-function control, and at every Initialize the crossfade's pixel
 // shader assembled by the assembler the stand-in framework calls (Wine's),
 // the result released unused: what assembling alone keeps.
@@ -518,13 +531,7 @@ class AssemblerDrawer : public DeviceDrawer {
   public:
     HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
         DeviceDrawer::Open(device);
-        m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
-                                        LOAD_WITH_ALTERED_SEARCH_PATH));
-        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
-        m_assemble = reinterpret_cast<AssembleShaderFn>(
-            ::GetProcAddress(m_module.get(), "D3DXAssembleShader"));
-        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), m_assemble);
-        return S_OK;
+        return LoadAssembler(folder, m_module, m_assemble);
     }
     HRESULT Initialize() override {
         static const char kText[] = "ps_2_0\n"
@@ -554,13 +561,7 @@ class ClipShaders {
     HRESULT Open(IDirect3DDevice9* device, const std::wstring& folder) {
         m_device = device;
         m_geometry.UseGridVertices();
-        m_module.reset(::LoadLibraryExW((folder + L"\\d3dx9_30.dll").c_str(), nullptr,
-                                        LOAD_WITH_ALTERED_SEARCH_PATH));
-        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(::GetLastError()), m_module.get());
-        m_assemble = reinterpret_cast<AssembleShaderFn>(
-            ::GetProcAddress(m_module.get(), "D3DXAssembleShader"));
-        RETURN_HR_IF_NULL(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), m_assemble);
-        return S_OK;
+        return LoadAssembler(folder, m_module, m_assemble);
     }
     AssembleShaderFn Assembler() const { return m_assemble; }
     HRESULT Begin(const EffectShaders& effect, bool assemble) {
