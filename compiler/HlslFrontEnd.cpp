@@ -44,6 +44,7 @@ enum : uint32_t {
     kOpFunction = 54,
     kOpVariable = 59,
     kOpLoad = 61,
+    kOpStore = 62,
     kOpAccessChain = 65,
     kOpInBoundsAccessChain = 66,
     kOpDecorate = 71,
@@ -276,10 +277,17 @@ class GlobalSplitter {
             names.push_back({kOpName, name});
             if (m.transpose) {
                 const Type& t = m_types.at(m.type);
-                if (t.kind != kOpTypeMatrix || m_types.at(t.element).count != t.count)
+                if (t.kind != kOpTypeMatrix || m_types.at(t.element).count != t.count) {
                     m.refused = "'" + m.name +
                                 "': a column_major matrix global must be square here; declare it "
                                 "row_major";
+                } else {
+                    // Indexing reads the matrix as HLSL sees it: a copy
+                    // transposed where it is indexed.
+                    const uint32_t rowsPointer = NewPointer(kStoragePrivate, m.type, globals);
+                    m.rows = m_bound++;
+                    globals.push_back({kOpVariable, {rowsPointer, m.rows, kStoragePrivate}});
+                }
             }
             m_members.push_back(m);
         }
@@ -307,15 +315,21 @@ class GlobalSplitter {
                     m_alias[ins.w[1]] = m.var;
                     continue;
                 }
-                if (m.transpose)
-                    throw CompileError(0, 1,
-                                       "'" + m.name +
-                                           "': a column_major matrix global is read whole here "
-                                           "(mul); index a row_major one");
                 Instruction chain = ins;
-                chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, pointers);
-                chain.w[2] = m.var;
                 chain.w.erase(chain.w.begin() + 3);
+                if (m.transpose) {
+                    const uint32_t whole = m_bound++;
+                    const uint32_t rows = m_bound++;
+                    out.push_back({kOpLoad, {m.type, whole, m.var}});
+                    out.push_back({kOpTranspose, {m.type, rows, whole}});
+                    out.push_back({kOpStore, {m.rows, rows}});
+                    chain.w[0] =
+                        NewPointer(kStoragePrivate, m_types.at(ins.w[0]).element, pointers);
+                    chain.w[2] = m.rows;
+                } else {
+                    chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, pointers);
+                    chain.w[2] = m.var;
+                }
                 out.push_back(chain);
                 continue;
             }
@@ -358,6 +372,7 @@ class GlobalSplitter {
         uint32_t var = 0;
         uint32_t storage = 0;
         bool transpose = false;
+        uint32_t rows = 0;   // the Private copy an indexed column_major matrix is read from
         std::string refused; // why the backend cannot read it
     };
 
@@ -483,8 +498,16 @@ class GlobalSplitter {
 };
 
 // "TEXCOORD1" as TEXCOORD and 1; a semantic with no number has index 0.
-HlslVarying Varying(const std::string& name, const std::string& semantic, uint32_t kind,
+// "_centroid" after it asks for centroid sampling, which differs only on a
+// multisampled target; the input is read as without it.
+HlslVarying Varying(const std::string& name, const std::string& written, uint32_t kind,
                     uint32_t width) {
+    static const std::string kCentroid = "_CENTROID";
+    std::string semantic = written;
+    if (semantic.size() > kCentroid.size() &&
+        std::equal(kCentroid.rbegin(), kCentroid.rend(), semantic.rbegin(),
+                   [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); }))
+        semantic.resize(semantic.size() - kCentroid.size());
     HlslVarying v;
     v.name = name;
     v.semantic = semantic;

@@ -56,6 +56,13 @@ Out Make(float4 position, float4 colour, float2 uv) {
 }
 Out RowTimesM(float4 p : POSITION) { return Make(mul(p, M), p, p.xy); }
 Out MTimesColumn(float4 p : POSITION) { return Make(mul(M, p), p, p.zw); }
+Out Rows(float4 p : POSITION) { return Make(M[1] + M[2][3], M[0], float2(M[3].y, M[1][0])); }
+Out RowsInLoop(float4 p : POSITION) {
+    float4 s = 0;
+    for (int i = 0; i < 4; ++i)
+        s += M[i] * p[i];
+    return Make(s, p, p.xy);
+}
 Out Ports(float4 p : POSITION, float4 q : NORMAL, float2 uv : TEXCOORD0) {
     return Make(p * Scale + Offset, saturate(p + q), uv.x > 0.5 ? uv.yx : Scale.zw);
 }
@@ -98,6 +105,28 @@ const VertexCase kVertexCases[] = {
      TimesColumn(kM, kP),
      kP,
      {kP[2], kP[3]}},
+    // Rows and elements of M by index, as HLSL numbers them in either layout.
+    {"rows of a column_major matrix",
+     "float4x4",
+     "Rows",
+     {},
+     {kM[1][0] + kM[2][3], kM[1][1] + kM[2][3], kM[1][2] + kM[2][3], kM[1][3] + kM[2][3]},
+     kM[0],
+     {kM[3][1], kM[1][0]}},
+    {"rows of a row_major matrix",
+     "row_major float4x4",
+     "Rows",
+     {},
+     {kM[1][0] + kM[2][3], kM[1][1] + kM[2][3], kM[1][2] + kM[2][3], kM[1][3] + kM[2][3]},
+     kM[0],
+     {kM[3][1], kM[1][0]}},
+    {"rows of a column_major matrix indexed in a loop",
+     "float4x4",
+     "RowsInLoop",
+     {},
+     RowTimes(kP, kM),
+     kP,
+     {kP[0], kP[1]}},
     // Two constants, two inputs, a saturate and a choice in one shader.
     {"read ports, first choice",
      "float4x4",
@@ -181,15 +210,16 @@ INSTANTIATE_TEST_SUITE_P(Shaders, HlslVertexTest,
                              return name;
                          });
 
-// A pixel shader reading three inputs, two of them through a structure:
-// ps_2_0 has one read port for t# and one for v#, ps_3_0 takes them as v#.
+// A pixel shader reading three inputs, two of them through a structure, two
+// of them asking for centroid sampling: ps_2_0 has one read port for t# and
+// one for v#, ps_3_0 takes them as v#.
 class HlslPixelInputTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(HlslPixelInputTest, ReadsEachInputBySemantic) {
     const char* source = R"(
 sampler2D S;
-struct In { float2 second : TEXCOORD1; float4 colour : COLOR0; };
-float4 Shade(float2 first : TEXCOORD0, In i) : COLOR0 {
+struct In { float2 second : TEXCOORD1_centroid; float4 colour : COLOR0; };
+float4 Shade(float2 first : TEXCOORD0_CENTROID, In i) : COLOR0 {
     return tex2D(S, first) * i.colour + i.second.xyxy + float4(first, 0, 0);
 }
 )";
