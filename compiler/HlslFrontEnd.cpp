@@ -206,11 +206,11 @@ void RequestUnroll(std::vector<uint32_t>& words) {
     }
 }
 
-std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
+std::vector<uint32_t> Optimise(std::vector<uint32_t> words, bool unroll) {
     std::string messages;
     auto consume = [&messages](spv_message_level_t, const char*, const spv_position_t&,
                                const char* m) { messages += std::string(m) + "\n"; };
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < (unroll ? 2 : 1); ++round) {
         spvtools::Optimizer opt(SPV_ENV_OPENGL_4_5);
         opt.SetMessageConsumer(consume);
         if (round == 1)
@@ -224,7 +224,7 @@ std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
         if (!opt.Run(words.data(), words.size(), &out))
             throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
         words.swap(out);
-        if (round == 0)
+        if (round == 0 && unroll)
             RequestUnroll(words);
     }
     return words;
@@ -528,7 +528,8 @@ HlslVarying Varying(const std::string& name, const std::string& written, uint32_
 } // namespace
 
 HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
-                              const std::vector<std::string>& arguments, bool vertex) {
+                              const std::vector<std::string>& arguments, bool vertex,
+                              bool unrollLoops) {
     const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
     InitGlslang();
     const std::vector<UniformParameter> uniforms = EntryUniforms(source, entry);
@@ -575,8 +576,9 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     words = splitter.Run(semantics);
 
     HlslShader out;
-    out.spirv = Optimise(std::move(words));
+    out.spirv = Optimise(std::move(words), unrollLoops);
     out.io.dotTransposed = true;
+    out.io.realLoops = !unrollLoops;
     // What the optimised shader still reads gets registers, in the order of
     // the declarations: floats one register a row or column, samplers s0 on.
     std::map<uint32_t, std::string> names;

@@ -244,3 +244,59 @@ float4 Shade(float2 first : TEXCOORD0_CENTROID, In i) : COLOR0 {
 INSTANTIATE_TEST_SUITE_P(Profiles, HlslPixelInputTest, ::testing::Values("ps_2_0", "ps_3_0"));
 
 } // namespace
+
+// A ps_3_0 loop too long to unroll within the profile's 512 slots, which
+// stops early on what it reads: it runs as a loop, and stops where the
+// source says.
+TEST(HlslLoopTest, LongLoopRunsAsALoopInPs30) {
+    const char* source = R"(
+sampler2D S;
+float Limit;
+float4 Gather(float2 uv : TEXCOORD0) : COLOR0 {
+    float4 sum = 0;
+    float2 p = uv;
+    float w = 1;
+    for (int i = 0; i < 120; i++) {
+        sum += tex2D(S, p) * w;
+        w *= 0.95;
+        p = p * 0.98 + float2(0.01, 0.02);
+        if (sum.w > Limit)
+            break;
+    }
+    return sum;
+}
+)";
+    qc::CompiledHlslShader shader;
+    try {
+        shader = qc::CompileHlslShader(source, "Gather", "ps_3_0", {});
+    } catch (const qc::CompileError& e) {
+        FAIL() << e.what();
+    }
+    fx::ShaderFault fault;
+    ASSERT_TRUE(fx::CheckShader(shader.tokens, fault)) << fault.code << " " << fault.text;
+    for (const float limit : {2.5f, 100.0f}) {
+        qc_test::ShaderInputs in;
+        in.constants.assign(256, Vec4{});
+        for (const qc::HlslConstant& k : shader.constants)
+            if (k.name == "Limit")
+                in.constants[k.index] = {limit, 0, 0, 0};
+        in.varyings = {{"TEXCOORD0", {0.25f, 0.5f, 0, 0}}};
+        in.sample = [](int, float u, float v) { return Vec4{u, v, u * v, 1}; };
+        const qc_test::ShaderResult r = qc_test::RunShader(shader.tokens, in);
+        ASSERT_EQ(r.fault, "") << shader.text;
+        Vec4 sum{};
+        float u = 0.25f, v = 0.5f, w = 1;
+        for (int i = 0; i < 120; ++i) {
+            const Vec4 c = {u, v, u * v, 1};
+            for (int k = 0; k < 4; ++k)
+                sum[k] += c[k] * w;
+            w *= 0.95f;
+            u = u * 0.98f + 0.01f;
+            v = v * 0.98f + 0.02f;
+            if (sum[3] > limit)
+                break;
+        }
+        EXPECT_TRUE(Near(r.outputs.at("COLOR0"), sum, 4)) << "Limit " << limit << "\n"
+                                                          << shader.text;
+    }
+}
