@@ -82,8 +82,7 @@ def render_frames(effect, technique, size, frames, out):
 
 
 OPTIONS_LINE = "// hlsl:"
-# Render tool options the GLSL twin may give the effect, and whether each
-# takes a value.
+# Render tool options the GLSL twin may give the effect, each with a value.
 EFFECT_OPTIONS = {"--technique", "--semantic", "--param", "--grid"}
 
 
@@ -225,7 +224,8 @@ def main():
                    help="output sizes WxH separated by commas (default 131x97,320x180,720x480; "
                         "with --effects 131x97)")
     p.add_argument("--frames", type=int, default=5,
-                   help="frames from Time 0 to 1 (default 5: 0, 0.25, 0.5, 0.75, 1)")
+                   help="library entries: frames from Time 0 to 1 (default 5: 0, 0.25, 0.5, "
+                        "0.75, 1)")
     p.add_argument("--effects", default="",
                    help="a folder of NAME.fx effects with GL transitions NAME.glsl beside them, "
                         "compared with Mesa's rendering of the GLSL instead of the library")
