@@ -22,8 +22,9 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import ROOT  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
-from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines, make_image,  # noqa: E402,F401
-                          measure, render_reference, tool)
+# Re-exported: differential_glsl.py reads them from here.
+from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines,  # noqa: E402,F401
+                          make_image, measure, render_reference, tool)
 from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
 
 SAMPLER = re.compile(r"^\s*uniform\s+sampler2D\s+(\w+)\s*;", re.M)

@@ -230,7 +230,8 @@ def main():
                    help="a folder of NAME.fx effects with GL transitions NAME.glsl beside them, "
                         "compared with Mesa's rendering of the GLSL instead of the library")
     p.add_argument("--progress", default="0,0.5,1",
-                   help="with --effects: the Times compared, fractions or decimals (default 0,0.5,1)")
+                   help="with --effects: the Times compared, fractions or decimals "
+                        "(default 0,0.5,1)")
     p.add_argument("--seed", type=int, default=1,
                    help="with --effects: seed of the two generated input pictures (default 1)")
     p.add_argument("--keep", action="store_true", help="with --effects: keep the frames of matches")
