@@ -63,6 +63,8 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
     if (color_ < 0)
         throw CompileError(line_, column_, "the transition never returns a colour");
     result.color = color_;
+    if (kill_ >= 0 && !b_.isConstEqual(kill_, 0))
+        result.kill = b_.neg(kill_);
     for (auto& [id, v] : variables_)
         if (v.storage == Output && v.value.value >= 0)
             result.outputs[names_[id]] = v.value.value;
@@ -666,8 +668,13 @@ void Reader::execute(const Instruction& ins, int here) {
         return;
     case OpFunctionCall:
         unsupported("a call that could not be inlined");
-    case OpImageSampleExplicitLod:
-        unsupported("textureLod");
+    case OpImageSampleExplicitLod: {
+        // Image operands: Lod is bit 1; Grad (bit 2) would be texldd.
+        if (w.size() < 6 || (w[4] & 0x2) == 0)
+            unsupported("sampling with explicit gradients");
+        set({b_.texLod(value(w[2]).sampler, f(3), f(5))});
+        return;
+    }
     default:
         throw CompileError(0, 1,
                            "SPIR-V instruction " + std::to_string(ins.op) + " is not supported");
