@@ -558,6 +558,7 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     // the declarations: floats one register a row or column, samplers s0 on.
     std::map<uint32_t, std::string> names;
     std::map<uint32_t, uint32_t> pointerOf, storageOf, typeKind, columnsOf, varType, widthOf;
+    std::map<uint32_t, uint32_t> constants, elementOf, lengthOf;
     std::set<uint32_t> read;
     std::vector<std::pair<uint32_t, uint32_t>> inputs, outputs; // variable, type
     for (const Instruction& ins : Split(out.spirv)) {
@@ -574,6 +575,12 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
             columnsOf[w[0]] = w[2];
         else if (ins.op == kOpTypeArray)
             columnsOf[w[0]] = 0;
+        if (ins.op == kOpTypeArray) {
+            elementOf[w[0]] = w[1];
+            lengthOf[w[0]] = constants.count(w[2]) ? constants[w[2]] : 0;
+        }
+        if (ins.op == kOpConstant)
+            constants[w[1]] = w[2];
         if (ins.op == kOpVariable && w[2] == kStorageUniformConstant)
             varType[w[1]] = pointerOf[w[0]];
         if (ins.op == kOpVariable && (w[2] == kStorageInput || w[2] == kStorageOutput))
@@ -592,13 +599,20 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
             c.index = sampler++;
             out.io.samplers[c.name] = c.index;
         } else {
-            if (typeKind[type] == kOpTypeArray || typeKind[type] == kOpTypeStruct)
+            // An array of scalars or vectors: one register an element.
+            const bool array = typeKind[type] == kOpTypeArray;
+            const uint32_t element = array ? elementOf[type] : type;
+            if (typeKind[type] == kOpTypeStruct ||
+                (array && typeKind[element] != kOpTypeFloat && typeKind[element] != kOpTypeInt &&
+                 typeKind[element] != kOpTypeBool && typeKind[element] != kOpTypeVector))
                 throw CompileError(0, 1,
                                    "'" + c.name +
-                                       "': array and structure globals are not "
-                                       "compiled here yet");
+                                       "': structure globals and arrays of matrices or "
+                                       "structures are not compiled here yet");
             c.index = reg;
-            c.count = typeKind[type] == kOpTypeMatrix ? static_cast<int>(columnsOf[type]) : 1;
+            c.count = array                             ? static_cast<int>(lengthOf[type])
+                      : typeKind[type] == kOpTypeMatrix ? static_cast<int>(columnsOf[type])
+                                                        : 1;
             reg += c.count;
             out.io.uniformRegisters[c.name] = c.index;
         }

@@ -247,9 +247,23 @@ Node Reader::loadUniform(uint32_t var) {
             n.parts.push_back({b_.uniform(r->second + c, rows)});
         return n;
     }
-    if (t.kind == TypeKind::Array || t.kind == TypeKind::Struct)
-        unsupported("a uniform array or structure");
-    return {b_.uniform(r->second, t.kind == TypeKind::Vector ? t.count : 1)};
+    auto one = [&](const Type& e, int reg) {
+        return b_.uniform(reg, e.kind == TypeKind::Vector ? e.count : 1);
+    };
+    if (t.kind == TypeKind::Array) {
+        // One register an element.
+        const Type& e = types_.at(t.element);
+        if (e.kind != TypeKind::Float && e.kind != TypeKind::Int && e.kind != TypeKind::Bool &&
+            e.kind != TypeKind::Vector)
+            unsupported("a uniform array of matrices or structures");
+        Node n;
+        for (int i = 0; i < t.count; ++i)
+            n.parts.push_back({one(e, r->second + i)});
+        return n;
+    }
+    if (t.kind == TypeKind::Struct)
+        unsupported("a uniform structure");
+    return {one(t, r->second)};
 }
 
 Node Reader::value(uint32_t id) {
