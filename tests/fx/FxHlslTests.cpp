@@ -537,5 +537,37 @@ technique T { pass { PixelShader = compile ps_2_0 Main(); } }
     EXPECT_TRUE(ColorNear(pixels[row + kSize * 3 / 4], 0xFFFF0000, 0));
 }
 
+// tex2Dlod samples the level it names, in the pixel shader and in the
+// vertex shader (a vertex texture read, vs_3_0): the left half of the
+// texture is red, the right half green; the vertex shader's read of the
+// left half reaches the pixel through COLOR0.
+TEST_F(FxDeviceTest, Tex2DlodReadsInBothStages) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+texture Input;
+sampler S = sampler_state { Texture = <Input>; MinFilter = Point; MagFilter = Point; };
+struct V { float4 position : POSITION; float4 colour : COLOR0; };
+V Place(float4 p : POSITION) {
+    V v;
+    v.position = p;
+    v.colour = tex2Dlod(S, float4(0.25, 0.5, 0, 0));
+    return v;
+}
+float4 Shade(float4 colour : COLOR0) : COLOR0 {
+    return colour + tex2Dlod(S, float4(0.75, 0.5, 0, 0)) * 0.5;
+}
+technique T { pass {
+    VertexShader = compile vs_3_0 Place();
+    PixelShader = compile ps_3_0 Shade();
+} }
+)");
+    ASSERT_TRUE(effect);
+    ComPtr<IDirect3DTexture9> input =
+        MakeTexture([](UINT x, UINT) { return x < kSize / 2 ? 0xFFFF0000 : 0xFF00FF00; });
+    ASSERT_EQ(effect->SetTexture("Input", input.get()), D3D_OK);
+    DrawClipSpaceQuad(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0xFFFF8000, 1));
+}
+
 } // namespace
 } // namespace fxtest
