@@ -42,7 +42,8 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
     std::string failure;
     for (bool programOrder : {false, true}) {
         try {
-            MachineShader m = Select(builder, read.color, profile, firstFreeConstant, programOrder);
+            MachineShader m =
+                Select(builder, read.color, profile, firstFreeConstant, programOrder, read.kill);
             AllocateRegisters(m);
             if (!found || m.code.size() < machine.code.size() ||
                 (m.code.size() == machine.code.size() &&

@@ -176,7 +176,7 @@ std::vector<uint32_t> Backend(const HlslShader& hlsl, Profile profile) {
         if (hlsl.outputs.size() != 1 || hlsl.outputs[0].usage != "COLOR" ||
             hlsl.outputs[0].index != 0)
             throw CompileError(0, 1, "a pixel shader writes one output here, COLOR0");
-        machine = Select(builder, read.color, profile, hlsl.firstFreeConstant);
+        machine = Select(builder, read.color, profile, hlsl.firstFreeConstant, false, read.kill);
     }
     // The inputs the shader reads are declared, then any vs_3_0 outputs.
     for (const Declaration& d : inputs) {

@@ -18,11 +18,13 @@ namespace qc {
 // program made them, each of the others just before its one reader; else
 // everything as the colour first needs it. Which needs fewer registers
 // depends on the program, so the compiler tries both.
+// `kill`: a value negative where the pixel is discarded (texkill), or -1.
 MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
-                     bool programOrder = false);
+                     bool programOrder = false, int kill = -1);
 
 // A value a shader writes to an output register (vertex shaders: the
 // position, texture coordinates and colours), `mask` its components.
+// File::None: no output but texkill's operand.
 struct OutputValue {
     File file = File::ColorOut;
     int index = 0;

@@ -37,6 +37,8 @@ struct ShaderInterface {
 
 struct ReadResult {
     int color = -1; // the value of the colour output
+    // Negative where the pixel is discarded (texkill's operand); -1: never.
+    int kill = -1;
     // Every output variable's value, by name.
     std::map<std::string, int> outputs;
 };

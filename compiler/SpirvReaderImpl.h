@@ -346,6 +346,7 @@ class Reader {
         std::unordered_map<uint64_t, int> edge;
         std::vector<LoopState> loopStack;
         int line, column;
+        int kill;
     };
 
     int discover(const Loop& loop);
@@ -420,7 +421,8 @@ class Reader {
     std::unordered_map<uint32_t, Pointer> pointers_;
     std::unordered_map<uint32_t, uint32_t> transposed_; // result -> the matrix transposed
     int color_ = -1;
-    int line_ = 0; // of the author's source, from OpLine; 0 when unknown
+    int kill_ = -1; // where the pixel is discarded
+    int line_ = 0;  // of the author's source, from OpLine; 0 when unknown
     int column_ = 1;
 
     static constexpr int kMaxIterations = 1024;

@@ -122,7 +122,10 @@ class Parser {
             p.kind != ParamKind::Sampler)
             return;
         std::string text = p.rowMajor ? "row_major " : "";
-        text += p.typeName + " " + p.name + ";";
+        text += p.typeName + " " + p.name;
+        if (p.elements > 0)
+            text += "[" + std::to_string(p.elements) + "]";
+        text += ";";
         AddLines(hlsl, p.position, text);
     }
 
@@ -253,8 +256,16 @@ class Parser {
             if (other.name == p.name)
                 Fail(namePosition, "X3003", "redefinition of '" + p.name + "'");
         }
-        if (IsPunct('['))
-            Fail(Where(), "X3000", "arrays are not supported");
+        if (Accept('[')) {
+            const Position at = Where();
+            p.elements = ExpectIndex();
+            Expect(']');
+            if (p.kind != ParamKind::Float && p.kind != ParamKind::Int && p.kind != ParamKind::Bool)
+                Fail(at, "X3000", "arrays of " + type + " are not supported");
+            // Every element takes a constant register at least.
+            if (p.elements < 1 || p.elements * std::max(p.rows, p.columns) > 256)
+                Fail(at, "X3000", "an array here takes 1 to 256 constant registers");
+        }
         if (Accept(':')) {
             if (IsWord("register"))
                 Fail(Where(), "X3000", "register bindings are not supported");
@@ -293,9 +304,9 @@ class Parser {
             p.text = m_tokens[m_pos++].text;
             return;
         }
-        const size_t count = static_cast<size_t>(p.rows * p.columns);
+        const size_t count = static_cast<size_t>(p.rows * p.columns * std::max(p.elements, 1));
         p.initial = ParseNumbers();
-        if (p.initial.size() == 1 && count > 1)
+        if (p.initial.size() == 1 && count > 1 && p.elements == 0)
             p.initial.assign(count, p.initial[0]);
         if (p.initial.size() != count)
             Fail(at, "X3017",

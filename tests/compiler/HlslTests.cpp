@@ -243,6 +243,51 @@ float4 Shade(float2 first : TEXCOORD0_CENTROID, In i) : COLOR0 {
 
 INSTANTIATE_TEST_SUITE_P(Profiles, HlslPixelInputTest, ::testing::Values("ps_2_0", "ps_3_0"));
 
+// Nine reads summed: ps_2_0 counts dependent reads by register, so a read
+// into a register that held an earlier read's result would be one order
+// deeper. The allocator must keep all nine first-order reads, and the sum
+// must still be right.
+TEST(HlslDependentReads, NineTapsStayFirstOrderInPs20) {
+    const char* source = R"(
+sampler2D S;
+float2 Step;
+float4 Blur(float2 uv : TEXCOORD0) : COLOR0 {
+    float4 sum = 0;
+    for (int y = -1; y <= 1; y++)
+        for (int x = -1; x <= 1; x++)
+            sum += tex2D(S, uv + float2(x, y) * Step);
+    return sum / 9;
+}
+)";
+    qc::CompiledHlslShader shader;
+    try {
+        shader = qc::CompileHlslShader(source, "Blur", "ps_2_0", {});
+    } catch (const qc::CompileError& e) {
+        FAIL() << e.what();
+    }
+    fx::ShaderFault fault;
+    ASSERT_TRUE(fx::CheckShader(shader.tokens, fault)) << fault.code << " " << fault.text << "\n"
+                                                       << shader.text;
+    qc_test::ShaderInputs in;
+    in.constants.assign(32, Vec4{});
+    for (const qc::HlslConstant& k : shader.constants)
+        if (k.name == "Step")
+            in.constants[k.index] = {0.125f, 0.25f, 0, 0};
+    in.varyings = {{"TEXCOORD0", {0.5f, 0.5f, 0, 0}}};
+    in.sample = [](int, float u, float v) { return Vec4{u * u, v, u * v, 1}; };
+    const qc_test::ShaderResult r = qc_test::RunShader(shader.tokens, in);
+    ASSERT_EQ(r.fault, "") << shader.text;
+    Vec4 want{};
+    for (int y = -1; y <= 1; ++y)
+        for (int x = -1; x <= 1; ++x) {
+            const float u = 0.5f + x * 0.125f, v = 0.5f + y * 0.25f;
+            const Vec4 t{u * u, v, u * v, 1};
+            for (int k = 0; k < 4; ++k)
+                want[k] += t[k] / 9;
+        }
+    EXPECT_TRUE(Near(r.outputs.at("COLOR0"), want, 4)) << shader.text;
+}
+
 } // namespace
 
 // A ps_3_0 loop too long to unroll within the profile's 512 slots, which
