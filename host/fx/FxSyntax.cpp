@@ -20,7 +20,10 @@ class Parser {
 
     void Run(Effect& effect) {
         while (!AtEnd()) {
-            if (IsWord("technique")) {
+            // An empty declaration, as after a function's closing brace.
+            if (Accept(';'))
+                continue;
+            if (IsKeyword("technique")) {
                 effect.techniques.push_back(ParseTechnique());
             } else if (HlslItemAhead()) {
                 HlslItem(effect.hlsl);
@@ -151,6 +154,11 @@ class Parser {
     bool IsWord(const char* word) const {
         return !AtEnd() && Current().kind == TokenKind::Identifier && Current().text == word;
     }
+    // The effect keywords "technique" and "pass" go without case.
+    bool IsKeyword(const char* word) const {
+        return !AtEnd() && Current().kind == TokenKind::Identifier &&
+               EqualsNoCase(Current().text, word);
+    }
     bool Accept(char c) {
         if (!IsPunct(c))
             return false;
@@ -266,10 +274,20 @@ class Parser {
             if (p.elements < 1 || p.elements * std::max(p.rows, p.columns) > 256)
                 Fail(at, "X3000", "an array here takes 1 to 256 constant registers");
         }
-        if (Accept(':')) {
-            if (IsWord("register"))
-                Fail(Where(), "X3000", "register bindings are not supported");
-            p.semantic = ExpectIdentifier();
+        // A semantic and a register binding, either or both. The binding is
+        // the compiler's to honour; parameters bind by name and semantic.
+        while (Accept(':')) {
+            if (IsWord("register")) {
+                ++m_pos;
+                Expect('(');
+                while (!Accept(')')) {
+                    if (AtEnd() || (Current().kind == TokenKind::Punct && Current().text != ","))
+                        Unexpected();
+                    ++m_pos;
+                }
+            } else {
+                p.semantic = ExpectIdentifier();
+            }
         }
         SkipAnnotations();
         if (Accept('='))
@@ -482,7 +500,7 @@ class Parser {
         SkipAnnotations();
         Expect('{');
         while (!Accept('}')) {
-            if (!IsWord("pass"))
+            if (!IsKeyword("pass"))
                 Unexpected();
             t.passes.push_back(ParsePass());
         }

@@ -489,16 +489,18 @@ namespace {
 
 // A uniform array takes one register an element, as D3DX lays it out, and
 // the array setters reach every element; the single-value setters refuse it.
+// The file is written as D3DX also takes it: a register binding, a stray
+// semicolon, the keywords capitalised.
 TEST_F(FxDeviceTest, UniformArraysReachTheShaderOneRegisterAnElement) {
     ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
     ComPtr<ID3DXEffect> effect = Compile(R"(
 float Weights[3] = { 0.1, 0.2, 0.3 };
 float2 Offsets[2];
-float Pick = 0;
+float Pick : register(c9) = 0;
 float4 Main() : COLOR0 {
     return float4(Weights[(int)Pick], Offsets[1].x, Offsets[1].y, Weights[2]);
-}
-technique T { pass { PixelShader = compile ps_2_0 Main(); } }
+};
+Technique T { Pass { PixelShader = compile ps_2_0 Main(); } }
 )");
     ASSERT_TRUE(effect);
     D3DXPARAMETER_DESC desc{};
