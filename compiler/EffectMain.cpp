@@ -132,16 +132,20 @@ std::string WithoutIncludes(const std::string& text) {
 }
 
 // What lies before an HLSL item that goes: its own remarks go with it (up to
-// the last blank line), //! lines stay.
+// the last blank line), //! lines and the preprocessor's stay.
 std::string BeforeDroppedItem(const std::string& gap) {
     const size_t blank = gap.rfind("\n\n");
     std::string out = blank == std::string::npos ? std::string() : gap.substr(0, blank + 2);
     std::istringstream rest(blank == std::string::npos ? gap : gap.substr(blank + 2));
     std::string line;
+    bool kept = false;
     while (std::getline(rest, line)) {
         const size_t i = line.find_first_not_of(" \t");
-        if (i != std::string::npos && line.compare(i, 3, "//!") == 0)
-            out += line + "\n";
+        if (i != std::string::npos && (line.compare(i, 3, "//!") == 0 || line[i] == '#')) {
+            // On a line of its own, whatever came before the gap.
+            out += (kept ? "" : "\n") + line + "\n";
+            kept = true;
+        }
     }
     if (out.empty() && gap.find('\n') != std::string::npos)
         out = "\n";

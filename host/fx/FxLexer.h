@@ -1,8 +1,9 @@
 #pragma once
 
 // The effect text as tokens: comments and blanks dropped, "#include"
-// directives followed through the opener, asm { } blocks kept whole. Used
-// by the parser only.
+// directives followed through the opener, the preprocessor's conditionals
+// and object-like macros applied, asm { } blocks kept whole. Used by the
+// parser only.
 
 #include "host/fx/FxSyntax.h"
 
@@ -26,6 +27,14 @@ struct Token {
     size_t end = 0;
 };
 
+// A "#define" or "#undef" line, which the shader compiler reads too: it
+// came before token `token`.
+struct Directive {
+    size_t token = 0;
+    std::string text;
+    Position position;
+};
+
 // Thrown inside the parser only; ParseEffect turns it into a message.
 struct SyntaxError {
     std::string message;
@@ -42,11 +51,14 @@ inline bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c))
 struct EffectTokens {
     std::vector<Token> tokens;
     std::deque<std::string> sources; // sources[0] the effect file, then each include read
+    std::vector<Directive> directives;
 };
 
 // The tokens of `text` and of every file it includes, in order, and each
-// text read (a token's `source` indexes it); throws SyntaxError.
+// text read (a token's `source` indexes it); throws SyntaxError. A macro's
+// tokens stand where its name was written: the first spans the name, the
+// others are empty, so that the text between tokens stays as written.
 void Tokenize(const std::string& text, const std::string& fileName, const IncludeOpener& opener,
-              std::vector<Token>& tokens, std::deque<std::string>& sources);
+              EffectTokens& out);
 
 } // namespace fx

@@ -14,12 +14,13 @@ namespace {
 
 class Parser {
   public:
-    Parser(const std::vector<Token>& tokens, const std::deque<std::string>& sources,
-           const std::string& fileName)
-        : m_tokens(tokens), m_sources(sources), m_fileName(fileName) {}
+    Parser(const EffectTokens& all, const std::string& fileName)
+        : m_tokens(all.tokens), m_directives(all.directives), m_sources(all.sources),
+          m_fileName(fileName) {}
 
     void Run(Effect& effect) {
         while (!AtEnd()) {
+            PassDirectives(effect.hlsl);
             // An empty declaration, as after a function's closing brace.
             if (Accept(';'))
                 continue;
@@ -32,9 +33,21 @@ class Parser {
                 DeclareParameter(effect.parameters.back(), effect.hlsl);
             }
         }
+        PassDirectives(effect.hlsl);
     }
 
   private:
+    // The shader compiler reads the macros too, in their place between the
+    // items; one inside an item comes with the item's text.
+    void PassDirectives(HlslSource& hlsl) {
+        for (; m_directive < m_directives.size() && m_directives[m_directive].token <= m_pos;
+             ++m_directive) {
+            const Directive& d = m_directives[m_directive];
+            AddLines(hlsl, d.position,
+                     std::string(static_cast<size_t>(d.position.column - 1), ' ') + d.text);
+        }
+    }
+
     // HLSL the shader compiler reads as written: structures, statics,
     // typedefs and functions ("float4 Main(...)", "Output VS(...)").
     bool HlslItemAhead() const {
@@ -87,6 +100,10 @@ class Parser {
             hlsl.functions.push_back(function);
         hlsl.itemTokens.emplace_back(first, m_pos);
         Keep(hlsl, first, m_pos);
+        // Directives inside came with the item's text.
+        for (; m_directive < m_directives.size() && m_directives[m_directive].token < m_pos;
+             ++m_directive) {
+        }
     }
 
     // Tokens [first, last) as written, each run from one file on lines of
@@ -525,6 +542,8 @@ class Parser {
 
   private:
     const std::vector<Token>& m_tokens;
+    const std::vector<Directive>& m_directives;
+    size_t m_directive = 0; // the next not yet passed on
     const std::deque<std::string>& m_sources;
     const std::string& m_fileName;
     size_t m_pos = 0;
@@ -569,8 +588,8 @@ bool ParseEffect(const std::string& text, const std::string& fileName,
     EffectTokens& all = kept ? *kept : local;
     all = EffectTokens{};
     try {
-        Tokenize(text, fileName, openInclude, all.tokens, all.sources);
-        Parser parser(all.tokens, all.sources, fileName);
+        Tokenize(text, fileName, openInclude, all);
+        Parser parser(all, fileName);
         parser.m_effect = &effect;
         parser.Run(effect);
     } catch (const SyntaxError& error) {

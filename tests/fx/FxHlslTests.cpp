@@ -571,5 +571,39 @@ technique T { pass {
     EXPECT_TRUE(InteriorIs(ReadBack(), 0xFFFF8000, 1));
 }
 
+// The preprocessor as D3DX runs it: conditionals choose parameters and
+// lines inside a function, object-like macros stand for values in both,
+// and a function-like macro reaches the shader compiler.
+TEST_F(FxDeviceTest, MacrosAndConditionalsReachParametersAndShaders) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+#define GREEN 0.5
+#define HALF(x) ((x) * 0.5)
+#define LEVEL 2
+#if LEVEL > 1 && !defined(NOTHING)
+float4 Colour = { 1, GREEN, 0.25, 1 };
+#else
+float4 Colour = { 0, 0, 0, 0 };
+#endif
+float4 Main() : COLOR0 {
+    float4 c = Colour;
+#ifdef LEVEL
+    c.b = HALF(c.b);
+#endif
+#ifndef LEVEL
+    c = 0;
+#endif
+    return c;
+}
+technique T { pass { PixelShader = compile ps_2_0 Main(); } }
+)");
+    ASSERT_TRUE(effect);
+    D3DXVECTOR4 colour;
+    ASSERT_EQ(effect->GetVector("Colour", &colour), D3D_OK);
+    EXPECT_EQ(colour.y, 0.5f);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0xFFFF8020, 1));
+}
+
 } // namespace
 } // namespace fxtest
