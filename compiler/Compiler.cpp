@@ -293,7 +293,7 @@ SubroutineProgram BackendWithSubroutines(const std::vector<uint32_t>& spirv,
         SubroutineCost cost;
         cost.name = name;
         cost.bodySlots = SlotsOf(m, profile) + 1;
-        cost.args = static_cast<int>(read.paramWidths.size() + read.privates.size());
+        cost.args = static_cast<int>(read.paramWidths.size());
         program.costs.push_back(cost);
         bodies.push_back(std::move(m));
     }

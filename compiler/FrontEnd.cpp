@@ -5,6 +5,7 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv-tools/optimizer.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -180,7 +181,7 @@ std::vector<uint32_t> GlslangSpirv(const std::string& source) {
 
 const uint32_t kOpName = 5, kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22,
                kOpTypeVector = 23, kOpTypePointer = 32, kOpFunction = 54, kOpFunctionParameter = 55,
-               kOpFunctionCall = 57;
+               kOpFunctionCall = 57, kOpLoad = 61, kOpLabel = 248;
 
 template <class F> void ForEachInstruction(const std::vector<uint32_t>& words, F f) {
     for (size_t i = 5; i < words.size();) {
@@ -237,7 +238,8 @@ std::vector<FunctionUse> TransitionFunctions(const std::string& source) {
     };
     std::map<uint32_t, Function> functions;
     std::vector<uint32_t> order;
-    uint32_t current = 0;
+    uint32_t current = 0, calledLast = 0;
+    std::vector<uint32_t> handedOver;
     ForEachInstruction(words, [&](uint32_t op, size_t i, uint32_t count) {
         const uint32_t* w = &words[i + 1];
         switch (op) {
@@ -270,6 +272,16 @@ std::vector<FunctionUse> TransitionFunctions(const std::string& source) {
         }
         case kOpFunctionCall:
             ++functions[current].calls[w[2]];
+            // glslang copies an out parameter back right after the call.
+            handedOver.assign(w + 3, &words[i + count]);
+            calledLast = w[2];
+            break;
+        case kOpLoad:
+            if (std::find(handedOver.begin(), handedOver.end(), w[2]) != handedOver.end())
+                functions[calledLast].plain = false;
+            break;
+        case kOpLabel:
+            handedOver.clear();
             break;
         default:
             break;

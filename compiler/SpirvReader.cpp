@@ -79,6 +79,8 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
             unsupported("a subroutine that returns no float or vector");
         result.color = returned_.value;
         result.paramWidths = paramWidths_;
+        result.paramWidths.insert(result.paramWidths.end(), privateWidths_.begin(),
+                                  privateWidths_.end());
         result.privates = privates_;
         return result;
     }
@@ -364,6 +366,7 @@ Node Reader::load(const Pointer& p) {
         const int width = plainWidth(v.type);
         v.value = {b_.param(static_cast<int>(paramWidths_.size() + privates_.size()), width)};
         privates_.push_back(p.var);
+        privateWidths_.push_back(width);
     }
     Node n;
     if (v.storage == UniformConstant)

@@ -51,8 +51,8 @@ struct ReadResult {
     int color = -1; // the value of the colour output
     // Every output variable's value, by name.
     std::map<std::string, int> outputs;
-    // A subroutine: its parameters' widths, then the private variables it
-    // reads, in the order of their Param values.
+    // A subroutine: the widths of its parameters, then of the private
+    // variables it reads (handed over after them, in this order).
     std::vector<int> paramWidths;
     std::vector<uint32_t> privates;
 };

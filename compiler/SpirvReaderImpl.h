@@ -434,6 +434,7 @@ class Reader {
     bool hasReturned_ = false;
     std::vector<int> paramWidths_;
     std::vector<uint32_t> privates_;
+    std::vector<int> privateWidths_;
     // Variables handed to a subroutine by pointer: read again before a store,
     // they would need what the subroutine wrote (an out parameter).
     std::set<uint32_t> passed_;
