@@ -72,7 +72,7 @@ void AllocateRegisters(MachineShader& shader) {
         VirtualReg& r = shader.vregs[v];
         busy[r.reg] &= uint8_t(~(((1 << r.width) - 1) << r.offset));
     };
-    // The first free place for a register first written at `at`: the fullest
+    // A place for virtual register v where it is first written: the fullest
     // register it fits in, clear of the sources of distinct-destination
     // instructions writing it.
     auto place = [&](int v) {
