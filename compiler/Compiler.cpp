@@ -54,7 +54,8 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
     std::string failure;
     for (bool programOrder : {false, true}) {
         try {
-            MachineShader m = Select(builder, read.color, profile, firstFreeConstant, programOrder);
+            MachineShader m =
+                Select(builder, read.color, profile, firstFreeConstant, programOrder, read.kill);
             AllocateRegisters(m);
             if (!found || m.code.size() < machine.code.size() ||
                 (m.code.size() == machine.code.size() &&
@@ -195,14 +196,14 @@ int SlotsOf(const MachineShader& m, Profile profile) {
 // Selected both ways and allocated below `limit`; the smaller wins.
 MachineShader SelectAllocate(const Builder& b, int result, Profile profile, int firstConst,
                              const std::vector<SubroutineSignature>& callees,
-                             const std::vector<int>* params, int limit) {
+                             const std::vector<int>* params, int limit, int kill = -1) {
     MachineShader best;
     bool found = false;
     std::string failure;
     for (bool programOrder : {false, true}) {
         try {
             MachineShader m =
-                SelectFunction(b, result, profile, firstConst, programOrder, callees, params);
+                SelectFunction(b, result, profile, firstConst, programOrder, callees, params, kill);
             m.tempLimit = limit;
             AllocateRegisters(m);
             if (!found || m.code.size() < best.code.size())
@@ -312,7 +313,7 @@ SubroutineProgram BackendWithSubroutines(const std::vector<uint32_t>& spirv,
     }
     program.usesSize = program.usesSize || UsesSize(b);
     MachineShader out = SelectAllocate(b, read.color, profile, nextConst, signatures, nullptr,
-                                       limitBelow(fns.entry));
+                                       limitBelow(fns.entry), read.kill);
     for (const MInst& ins : out.code)
         if (ins.op == fx::Opcode::Call)
             ++program.costs[static_cast<size_t>(ins.src[0].index)].calls;

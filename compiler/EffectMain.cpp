@@ -311,6 +311,10 @@ class EffectCompiler {
                                                     "', which is no parameter of its kind");
                     return false;
                 }
+                if (const std::string why = Unbindable(c); !why.empty()) {
+                    messages += fx::FormatError(value.position, "X3000", why);
+                    return false;
+                }
             }
             known = m_byKey.emplace(key, std::move(shader)).first;
         }
@@ -329,6 +333,19 @@ class EffectCompiler {
                    p.kind == fx::ParamKind::Bool;
         }
         return false;
+    }
+
+    // A shader constant state copies a parameter's values as they lie, four
+    // to a register, while the shader reads an array one register an
+    // element: only arrays of four-component elements keep the two alike.
+    std::string Unbindable(const fx::ShaderConstant& c) const {
+        for (const fx::Parameter& p : m_effect.parameters) {
+            if (p.name == c.name && c.set == 'F' && p.elements > 0 && p.columns * p.rows < 4)
+                return "'" + c.name + "': an array of " + p.typeName +
+                       " cannot be bound by an effect state in an assembly-only file; "
+                       "declare its elements float4, or make it static const";
+        }
+        return "";
     }
 
     // The states that set what the framework binds after the shader: one

@@ -3,7 +3,6 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
-#include <spirv-tools/optimizer.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 
 #include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
+#include "compiler/Glslang.h"
 
 namespace qc {
 
@@ -46,105 +46,16 @@ void main() {
 }
 )";
 
-void InitGlslang() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        glslang::InitializeProcess();
-        std::atexit([] { glslang::FinalizeProcess(); });
-    });
-}
-
-// glslang's "ERROR: 0:12: 'foo' : undeclared identifier" as a CompileError,
-// with the column of the quoted token on that line where it is found.
+// glslang's first error at its place in the author's text; past it, the
+// wrapper's main() calls transition().
 [[noreturn]] void ThrowGlslangError(const std::string& log, const std::string& source) {
-    static const std::regex error(R"(ERROR: (?:[^:]*):(\d+): (.*))");
-    std::istringstream in(log);
-    std::string line;
-    std::vector<std::string> lines;
-    {
-        std::istringstream src(source);
-        std::string l;
-        while (std::getline(src, l))
-            lines.push_back(l);
-    }
-    while (std::getline(in, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, error))
-            continue;
-        int number = std::atoi(m[1].str().c_str());
-        std::string text = m[2].str();
-        int column = 1;
-        if (number > static_cast<int>(lines.size())) {
-            // Past the author's text: the wrapper's main() calls transition().
-            number = 0;
-            if (text.find("transition") != std::string::npos)
-                text = "no function 'vec4 transition(vec2 uv)': " + text;
-        } else if (number >= 1) {
-            column = ColumnOfQuotedName(text, lines[number - 1]);
-        }
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\r'))
-            text.pop_back();
-        throw CompileError(number, column, text);
-    }
-    throw CompileError(0, 1, "GLSL compile failed: " + log);
+    GlslangMessage e;
+    if (!FirstGlslangError(log, source, e))
+        throw CompileError(0, 1, "GLSL compile failed: " + log);
+    if (e.line == 0 && e.text.find("transition") != std::string::npos)
+        e.text = "no function 'vec4 transition(vec2 uv)': " + e.text;
+    throw CompileError(e.line, e.column, e.text);
 }
-
-// Marks every loop for full unrolling: SPIRV-Tools only unrolls loops that
-// ask for it, and a pixel shader here wants every loop it can unroll gone.
-void RequestUnroll(std::vector<uint32_t>& words) {
-    const uint32_t kOpLoopMerge = 246;
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if ((words[i] & 0xFFFF) == kOpLoopMerge && count >= 4)
-            words[i + 3] = (words[i + 3] & ~2u) | 1u;
-        if (count == 0)
-            break;
-        i += count;
-    }
-}
-
-// The validator refuses bool uniforms, which OpenGL allows and the format's
-// authors use; glslang's output is trusted as it is.
-spvtools::OptimizerOptions Options() {
-    spvtools::OptimizerOptions options;
-    options.set_run_validator(false);
-    return options;
-}
-
-std::vector<uint32_t> Optimise(std::vector<uint32_t> words, bool unroll) {
-    std::string messages;
-    auto consume = [&messages](spv_message_level_t, const char*, const spv_position_t&,
-                               const char* m) { messages += std::string(m) + "\n"; };
-    {
-        spvtools::Optimizer opt(SPV_ENV_OPENGL_4_5);
-        opt.SetMessageConsumer(consume);
-        opt.RegisterPerformancePasses();
-        std::vector<uint32_t> out;
-        if (!opt.Run(words.data(), words.size(), &out, Options()))
-            throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
-        words.swap(out);
-    }
-    if (!unroll)
-        return words;
-    RequestUnroll(words);
-    {
-        spvtools::Optimizer opt(SPV_ENV_OPENGL_4_5);
-        opt.SetMessageConsumer(consume);
-        opt.RegisterPass(spvtools::CreateLoopUnrollPass(true));
-        opt.RegisterPerformancePasses();
-        opt.RegisterPass(spvtools::CreateLoopUnrollPass(true));
-        opt.RegisterPerformancePasses();
-        std::vector<uint32_t> out;
-        if (!opt.Run(words.data(), words.size(), &out, Options()))
-            throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
-        words.swap(out);
-    }
-    return words;
-}
-
-} // namespace
-
-namespace {
 
 // glslang's SPIR-V of the wrapped transition, before any optimisation.
 std::vector<uint32_t> GlslangSpirv(const std::string& source) {
@@ -223,7 +134,9 @@ std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source, bool u
                 words[i + 3] = (words[i + 3] & ~kInline) | kDontInline;
         });
     }
-    return Optimise(std::move(words), unrollLoops);
+    // The validator refuses bool uniforms, which OpenGL allows and the
+    // format's authors use; glslang's output is trusted as it is.
+    return Optimise(std::move(words), unrollLoops, false);
 }
 
 std::vector<FunctionUse> TransitionFunctions(const std::string& source) {

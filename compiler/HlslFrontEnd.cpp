@@ -5,20 +5,19 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
-#include <spirv-tools/optimizer.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
+#include "compiler/Glslang.h"
 
 namespace qc {
 
@@ -44,6 +43,7 @@ enum : uint32_t {
     kOpFunction = 54,
     kOpVariable = 59,
     kOpLoad = 61,
+    kOpStore = 62,
     kOpAccessChain = 65,
     kOpInBoundsAccessChain = 66,
     kOpDecorate = 71,
@@ -60,14 +60,6 @@ enum : uint32_t {
     kDecorationRowMajor = 4,
     kDecorationUserSemantic = 5635,
 };
-
-void InitGlslang() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        glslang::InitializeProcess();
-        std::atexit([] { glslang::FinalizeProcess(); });
-    });
-}
 
 struct Instruction {
     uint32_t op;
@@ -116,36 +108,14 @@ std::vector<uint32_t> Words(const std::string& s) {
     return w;
 }
 
-// glslang's "ERROR: 0:12: 'foo' : undeclared identifier" as a CompileError,
-// with the column of the quoted token on that line where it is found.
+// glslang's first error at its place, in the words of Windows' compiler.
 [[noreturn]] void ThrowGlslangError(const std::string& log, const std::string& source) {
-    static const std::regex error(R"(ERROR: (?:[^:]*):(\d+): (.*))");
-    std::vector<std::string> lines;
-    {
-        std::istringstream src(source);
-        std::string l;
-        while (std::getline(src, l))
-            lines.push_back(l);
-    }
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, error))
-            continue;
-        const int number = std::atoi(m[1].str().c_str());
-        std::string text = m[2].str();
-        int column = 1;
-        if (number >= 1 && number <= static_cast<int>(lines.size()))
-            column = ColumnOfQuotedName(text, lines[number - 1]);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\r'))
-            text.pop_back();
-        // In the words of Windows' compiler.
-        static const std::regex unknown(R"('(\w+)' : unknown variable)");
-        text = std::regex_replace(text, unknown, "undeclared identifier '$1'");
-        throw CompileError(number, column, text);
-    }
-    throw CompileError(0, 1, "HLSL compile failed: " + log);
+    GlslangMessage e;
+    if (!FirstGlslangError(log, source, e))
+        throw CompileError(0, 1, "HLSL compile failed: " + log);
+    static const std::regex unknown(R"('(\w+)' : unknown variable)");
+    throw CompileError(e.line, e.column,
+                       std::regex_replace(e.text, unknown, "undeclared identifier '$1'"));
 }
 
 // The entry's uniform parameters, in order, with their default literals:
@@ -191,42 +161,6 @@ std::vector<UniformParameter> EntryUniforms(const std::string& source, const std
         return out;
     }
     return out;
-}
-
-// Marks every loop for full unrolling, as the GLSL front end does.
-void RequestUnroll(std::vector<uint32_t>& words) {
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if ((words[i] & 0xFFFF) == kOpLoopMerge && count >= 4)
-            words[i + 3] = (words[i + 3] & ~2u) | 1u;
-        if (count == 0)
-            break;
-        i += count;
-    }
-}
-
-std::vector<uint32_t> Optimise(std::vector<uint32_t> words) {
-    std::string messages;
-    auto consume = [&messages](spv_message_level_t, const char*, const spv_position_t&,
-                               const char* m) { messages += std::string(m) + "\n"; };
-    for (int round = 0; round < 2; ++round) {
-        spvtools::Optimizer opt(SPV_ENV_OPENGL_4_5);
-        opt.SetMessageConsumer(consume);
-        if (round == 1)
-            opt.RegisterPass(spvtools::CreateLoopUnrollPass(true));
-        opt.RegisterPerformancePasses();
-        if (round == 1) {
-            opt.RegisterPass(spvtools::CreateLoopUnrollPass(true));
-            opt.RegisterPerformancePasses();
-        }
-        std::vector<uint32_t> out;
-        if (!opt.Run(words.data(), words.size(), &out))
-            throw CompileError(0, 1, "SPIR-V optimisation failed: " + messages);
-        words.swap(out);
-        if (round == 0)
-            RequestUnroll(words);
-    }
-    return words;
 }
 
 bool IsAnnotationOrLater(uint32_t op) {
@@ -276,10 +210,17 @@ class GlobalSplitter {
             names.push_back({kOpName, name});
             if (m.transpose) {
                 const Type& t = m_types.at(m.type);
-                if (t.kind != kOpTypeMatrix || m_types.at(t.element).count != t.count)
+                if (t.kind != kOpTypeMatrix || m_types.at(t.element).count != t.count) {
                     m.refused = "'" + m.name +
                                 "': a column_major matrix global must be square here; declare it "
                                 "row_major";
+                } else {
+                    // Indexing reads the matrix as HLSL sees it: a copy
+                    // transposed where it is indexed.
+                    const uint32_t rowsPointer = NewPointer(kStoragePrivate, m.type, globals);
+                    m.rows = m_bound++;
+                    globals.push_back({kOpVariable, {rowsPointer, m.rows, kStoragePrivate}});
+                }
             }
             m_members.push_back(m);
         }
@@ -307,15 +248,21 @@ class GlobalSplitter {
                     m_alias[ins.w[1]] = m.var;
                     continue;
                 }
-                if (m.transpose)
-                    throw CompileError(0, 1,
-                                       "'" + m.name +
-                                           "': a column_major matrix global is read whole here "
-                                           "(mul); index a row_major one");
                 Instruction chain = ins;
-                chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, pointers);
-                chain.w[2] = m.var;
                 chain.w.erase(chain.w.begin() + 3);
+                if (m.transpose) {
+                    const uint32_t whole = m_bound++;
+                    const uint32_t rows = m_bound++;
+                    out.push_back({kOpLoad, {m.type, whole, m.var}});
+                    out.push_back({kOpTranspose, {m.type, rows, whole}});
+                    out.push_back({kOpStore, {m.rows, rows}});
+                    chain.w[0] =
+                        NewPointer(kStoragePrivate, m_types.at(ins.w[0]).element, pointers);
+                    chain.w[2] = m.rows;
+                } else {
+                    chain.w[0] = NewPointer(m.storage, m_types.at(ins.w[0]).element, pointers);
+                    chain.w[2] = m.var;
+                }
                 out.push_back(chain);
                 continue;
             }
@@ -358,6 +305,7 @@ class GlobalSplitter {
         uint32_t var = 0;
         uint32_t storage = 0;
         bool transpose = false;
+        uint32_t rows = 0;   // the Private copy an indexed column_major matrix is read from
         std::string refused; // why the backend cannot read it
     };
 
@@ -483,8 +431,16 @@ class GlobalSplitter {
 };
 
 // "TEXCOORD1" as TEXCOORD and 1; a semantic with no number has index 0.
-HlslVarying Varying(const std::string& name, const std::string& semantic, uint32_t kind,
+// "_centroid" after it asks for centroid sampling, which differs only on a
+// multisampled target; the input is read as without it.
+HlslVarying Varying(const std::string& name, const std::string& written, uint32_t kind,
                     uint32_t width) {
+    static const std::string kCentroid = "_CENTROID";
+    std::string semantic = written;
+    if (semantic.size() > kCentroid.size() &&
+        std::equal(kCentroid.rbegin(), kCentroid.rend(), semantic.rbegin(),
+                   [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); }))
+        semantic.resize(semantic.size() - kCentroid.size());
     HlslVarying v;
     v.name = name;
     v.semantic = semantic;
@@ -505,7 +461,8 @@ HlslVarying Varying(const std::string& name, const std::string& semantic, uint32
 } // namespace
 
 HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
-                              const std::vector<std::string>& arguments, bool vertex) {
+                              const std::vector<std::string>& arguments, bool vertex,
+                              bool unrollLoops) {
     const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
     InitGlslang();
     const std::vector<UniformParameter> uniforms = EntryUniforms(source, entry);
@@ -552,12 +509,14 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     words = splitter.Run(semantics);
 
     HlslShader out;
-    out.spirv = Optimise(std::move(words));
+    out.spirv = Optimise(std::move(words), unrollLoops, true);
     out.io.dotTransposed = true;
+    out.io.realLoops = !unrollLoops;
     // What the optimised shader still reads gets registers, in the order of
     // the declarations: floats one register a row or column, samplers s0 on.
     std::map<uint32_t, std::string> names;
     std::map<uint32_t, uint32_t> pointerOf, storageOf, typeKind, columnsOf, varType, widthOf;
+    std::map<uint32_t, uint32_t> constants, elementOf, lengthOf;
     std::set<uint32_t> read;
     std::vector<std::pair<uint32_t, uint32_t>> inputs, outputs; // variable, type
     for (const Instruction& ins : Split(out.spirv)) {
@@ -574,6 +533,12 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
             columnsOf[w[0]] = w[2];
         else if (ins.op == kOpTypeArray)
             columnsOf[w[0]] = 0;
+        if (ins.op == kOpTypeArray) {
+            elementOf[w[0]] = w[1];
+            lengthOf[w[0]] = constants.count(w[2]) ? constants[w[2]] : 0;
+        }
+        if (ins.op == kOpConstant)
+            constants[w[1]] = w[2];
         if (ins.op == kOpVariable && w[2] == kStorageUniformConstant)
             varType[w[1]] = pointerOf[w[0]];
         if (ins.op == kOpVariable && (w[2] == kStorageInput || w[2] == kStorageOutput))
@@ -592,13 +557,20 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
             c.index = sampler++;
             out.io.samplers[c.name] = c.index;
         } else {
-            if (typeKind[type] == kOpTypeArray || typeKind[type] == kOpTypeStruct)
+            // An array of scalars or vectors: one register an element.
+            const bool array = typeKind[type] == kOpTypeArray;
+            const uint32_t element = array ? elementOf[type] : type;
+            if (typeKind[type] == kOpTypeStruct ||
+                (array && typeKind[element] != kOpTypeFloat && typeKind[element] != kOpTypeInt &&
+                 typeKind[element] != kOpTypeBool && typeKind[element] != kOpTypeVector))
                 throw CompileError(0, 1,
                                    "'" + c.name +
-                                       "': array and structure globals are not "
-                                       "compiled here yet");
+                                       "': structure globals and arrays of matrices or "
+                                       "structures are not compiled here yet");
             c.index = reg;
-            c.count = typeKind[type] == kOpTypeMatrix ? static_cast<int>(columnsOf[type]) : 1;
+            c.count = array                             ? static_cast<int>(lengthOf[type])
+                      : typeKind[type] == kOpTypeMatrix ? static_cast<int>(columnsOf[type])
+                                                        : 1;
             reg += c.count;
             out.io.uniformRegisters[c.name] = c.index;
         }

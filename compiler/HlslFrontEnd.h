@@ -44,8 +44,11 @@ struct HlslShader {
 };
 
 // `arguments`: literals for the entry's uniform parameters, in order.
-// Throws CompileError with the place in `source` of the first error.
+// Loops are unrolled, or with `unrollLoops` false kept for the backend to
+// run as loops (shader model 3). Throws CompileError with the place in
+// `source` of the first error.
 HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entry,
-                              const std::vector<std::string>& arguments, bool vertex = false);
+                              const std::vector<std::string>& arguments, bool vertex = false,
+                              bool unrollLoops = true);
 
 } // namespace qc

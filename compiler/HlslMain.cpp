@@ -31,6 +31,11 @@ const char kUsage[] =
     "Compiles one entry point of an HLSL source for the effect framework: OUT holds the\n"
     "constant table (\"constant NAME float|sampler INDEX COUNT\") and the assembly.\n";
 
+// A shader too long for its profile, or needing more registers than it has.
+struct ProfileLimit : CompileError {
+    using CompileError::CompileError;
+};
+
 [[noreturn]] void Refuse(const HlslVarying& v, const std::string& why) {
     throw CompileError(0, 1, "'" + v.name + " : " + v.semantic + "': " + why);
 }
@@ -171,7 +176,7 @@ std::vector<uint32_t> Backend(const HlslShader& hlsl, Profile profile) {
         if (hlsl.outputs.size() != 1 || hlsl.outputs[0].usage != "COLOR" ||
             hlsl.outputs[0].index != 0)
             throw CompileError(0, 1, "a pixel shader writes one output here, COLOR0");
-        machine = Select(builder, read.color, profile, hlsl.firstFreeConstant);
+        machine = Select(builder, read.color, profile, hlsl.firstFreeConstant, false, read.kill);
     }
     // The inputs the shader reads are declared, then any vs_3_0 outputs.
     for (const Declaration& d : inputs) {
@@ -184,20 +189,24 @@ std::vector<uint32_t> Backend(const HlslShader& hlsl, Profile profile) {
     }
     machine.declarations.insert(machine.declarations.end(), declarations.begin(),
                                 declarations.end());
-    AllocateRegisters(machine);
+    try {
+        AllocateRegisters(machine);
+    } catch (const CompileError& e) {
+        throw ProfileLimit(e.line, e.column, e.what());
+    }
     const std::vector<uint32_t> tokens = EncodeShader(machine);
     const SlotCount slots = CountSlots(tokens, CheckProfile(profile));
     const ProfileLimits limits = LimitsOf(profile);
     if (limits.textureSlots > 0 &&
         (slots.arithmetic > limits.arithmeticSlots || slots.texture > limits.textureSlots))
-        throw CompileError(0, 1,
+        throw ProfileLimit(0, 1,
                            "the shader needs " + std::to_string(slots.arithmetic) +
                                " arithmetic and " + std::to_string(slots.texture) +
                                " texture instruction slots: " + ProfileName(profile) + " allows " +
                                std::to_string(limits.arithmeticSlots) + " and " +
                                std::to_string(limits.textureSlots));
     if (limits.textureSlots == 0 && slots.total() > limits.arithmeticSlots)
-        throw CompileError(0, 1,
+        throw ProfileLimit(0, 1,
                            "the shader needs " + std::to_string(slots.total()) +
                                " instruction slots: " + ProfileName(profile) + " allows " +
                                std::to_string(limits.arithmeticSlots));
@@ -223,9 +232,17 @@ CompiledHlslShader CompileHlslShader(const std::string& source, const std::strin
         profile = Profile::Vs30;
     else
         throw CompileError(0, 1, "unknown profile '" + profileName + "'");
-    const HlslShader hlsl = CompileHlslToSpirv(source, entry, arguments, IsVertex(profile));
+    HlslShader hlsl = CompileHlslToSpirv(source, entry, arguments, IsVertex(profile));
     CompiledHlslShader out;
-    out.tokens = Backend(hlsl, profile);
+    try {
+        out.tokens = Backend(hlsl, profile);
+    } catch (const ProfileLimit&) {
+        // Unrolled, the loops do not fit; shader model 3 runs them as loops.
+        if (profile != Profile::Ps30 && profile != Profile::Vs30)
+            throw;
+        hlsl = CompileHlslToSpirv(source, entry, arguments, IsVertex(profile), false);
+        out.tokens = Backend(hlsl, profile);
+    }
     out.text = ShaderText(out.tokens);
     out.constants = hlsl.constants;
     return out;

@@ -8,10 +8,10 @@ namespace qc {
 
 const char* OpName(Op op) {
     static const char* const names[] = {
-        "const",   "uniform", "input", "add",     "mul",     "mad",     "neg",     "abs",    "min",
-        "max",     "sat",     "cmp",   "lrp",     "frc",     "rcp",     "rsq",     "exp2",   "log2",
-        "pow",     "sincos",  "dp2",   "dp3",     "dp4",     "nrm",     "shuffle", "concat", "tex",
-        "texbias", "dsx",     "dsy",   "carried", "loopend", "loopout", "param",   "call"};
+        "const",   "uniform", "input", "add", "mul",     "mad",     "neg",     "abs",    "min",
+        "max",     "sat",     "cmp",   "lrp", "frc",     "rcp",     "rsq",     "exp2",   "log2",
+        "pow",     "sincos",  "dp2",   "dp3", "dp4",     "nrm",     "shuffle", "concat", "tex",
+        "texbias", "texlod",  "dsx",   "dsy", "carried", "loopend", "loopout", "param",  "call"};
     static_assert(sizeof(names) / sizeof(names[0]) == static_cast<size_t>(Op::Call) + 1,
                   "one name an operation");
     return names[static_cast<int>(op)];
@@ -201,7 +201,8 @@ int Builder::fold(Value& v) {
         allConst = allConst && isConst(a);
     const int n = v.width;
     auto c = [&](int arg, int i) { return constAt(v.args[arg], i); };
-    if (allConst && v.op != Op::Tex && v.op != Op::TexBias && v.op != Op::Dsx && v.op != Op::Dsy) {
+    if (allConst && v.op != Op::Tex && v.op != Op::TexBias && v.op != Op::TexLod &&
+        v.op != Op::Dsx && v.op != Op::Dsy) {
         std::array<float, 4> r{0, 0, 0, 0};
         switch (v.op) {
         case Op::Dp2:
@@ -600,6 +601,12 @@ int Builder::tex(int sampler, int coord) {
 
 int Builder::texBias(int sampler, int coord, int bias) {
     Value v = Node(Op::TexBias, 4, {splat(coord, 2), bias});
+    v.slot = sampler;
+    return make(v);
+}
+
+int Builder::texLod(int sampler, int coord, int lod) {
+    Value v = Node(Op::TexLod, 4, {splat(coord, 2), lod});
     v.slot = sampler;
     return make(v);
 }

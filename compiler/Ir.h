@@ -52,6 +52,7 @@ enum class Op : uint8_t {
     Concat,  // args joined in order
     Tex,     // sample sampler `slot` at args[0].xy
     TexBias, // sample with args[1] as level-of-detail bias
+    TexLod,  // sample at level of detail args[1] (model 3: texldl)
     Dsx,
     Dsy,
     Carried, // slot = loop; args[0] = the value on the first iteration
@@ -105,6 +106,7 @@ class Builder {
     int input(int slot, int width);
     int tex(int sampler, int coord);
     int texBias(int sampler, int coord, int bias);
+    int texLod(int sampler, int coord, int lod);
 
     int add(int a, int b);
     int sub(int a, int b) { return add(a, neg(b)); }

@@ -16,6 +16,45 @@ bool NeedsDistinctDestination(fx::Opcode op) {
            op == fx::Opcode::M4x3 || op == fx::Opcode::TexLdl;
 }
 
+// ps_2_0 counts dependent reads by register: a texld's order is one more
+// than its coordinate register's, and than its destination's when that was
+// written before; a partial write keeps the register's order. The allocator
+// follows the same count so that it can keep reads at the order their values
+// need, not one a reused register lends them.
+class DependencyOrders {
+  public:
+    explicit DependencyOrders(int temps) : order_(temps, -1), written_(temps, 0) {}
+
+    // The order the write would leave in register `reg`.
+    int Result(const MInst& m, const MachineShader& shader, int reg, uint8_t mask) const {
+        int o = -1;
+        if (m.op == fx::Opcode::Tex) {
+            const MOperand& c = m.src.at(0);
+            o = c.file == File::Temp ? std::max(1, order_[shader.vregs[c.index].reg] + 1) : 0;
+            if (written_[reg])
+                o = std::max({o, 1, order_[reg] + 1});
+            return o;
+        }
+        for (const MOperand& s : m.src)
+            if (s.file == File::Temp && shader.vregs[s.index].reg >= 0)
+                o = std::max(o, order_[shader.vregs[s.index].reg]);
+        return mask == 0xF ? o : std::max(order_[reg], o);
+    }
+
+    void Write(const MInst& m, const MachineShader& shader) {
+        if (m.dst.file != File::Temp || m.op == fx::Opcode::TexKill)
+            return;
+        const VirtualReg& r = shader.vregs[m.dst.index];
+        const uint8_t mask = uint8_t((m.mask << r.offset) & 0xF);
+        order_[r.reg] = Result(m, shader, r.reg, mask);
+        written_[r.reg] |= mask;
+    }
+
+  private:
+    std::vector<int> order_;
+    std::vector<uint8_t> written_;
+};
+
 } // namespace
 
 void AllocateRegisters(MachineShader& shader) {
@@ -56,6 +95,8 @@ void AllocateRegisters(MachineShader& shader) {
         }
     }
     const int temps = shader.tempLimit > 0 ? shader.tempLimit : LimitsOf(shader.profile).temps;
+    const bool countsDependency = shader.profile == Profile::Ps20;
+    DependencyOrders orders(temps);
     std::vector<uint8_t> busy(temps, 0); // components in use, per register
     // A subroutine's parameters hold their values from the start, its result
     // to the end.
@@ -72,13 +113,14 @@ void AllocateRegisters(MachineShader& shader) {
         VirtualReg& r = shader.vregs[v];
         busy[r.reg] &= uint8_t(~(((1 << r.width) - 1) << r.offset));
     };
-    // A place for virtual register v where it is first written: the fullest
-    // register it fits in, clear of the sources of distinct-destination
-    // instructions writing it.
-    auto place = [&](int v) {
+    // A place for virtual register v where `m` first writes it (none: a
+    // parameter, from the start): the lowest dependency order, then the
+    // fullest register it fits in, clear of the sources of
+    // distinct-destination instructions writing it.
+    auto place = [&](int v, const MInst* m) {
         VirtualReg& r = shader.vregs[v];
         const uint8_t lanes = uint8_t((1 << r.width) - 1);
-        int best = -1, bestOffset = 0, bestScore = -1;
+        int best = -1, bestOffset = 0, bestScore = -1, bestOrder = 0;
         for (int reg = 0; reg < temps; ++reg) {
             const int maxOffset = r.width == 1 ? 3 : 0;
             for (int off = 0; off <= maxOffset; ++off) {
@@ -95,12 +137,16 @@ void AllocateRegisters(MachineShader& shader) {
                 }
                 if (clash)
                     continue;
-                // Pack: prefer the fullest register that still fits.
+                const int order =
+                    countsDependency && m
+                        ? orders.Result(*m, shader, reg, uint8_t((m->mask << off) & 0xF))
+                        : 0;
                 const int score = __builtin_popcount(busy[reg]);
-                if (score > bestScore) {
+                if (best < 0 || order < bestOrder || (order == bestOrder && score > bestScore)) {
                     best = reg;
                     bestOffset = off;
                     bestScore = score;
+                    bestOrder = order;
                 }
                 break;
             }
@@ -114,7 +160,7 @@ void AllocateRegisters(MachineShader& shader) {
         busy[best] |= uint8_t(lanes << bestOffset);
     };
     for (int v : shader.entryRegs)
-        place(v);
+        place(v, nullptr);
     for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
         const MInst& m = shader.code[i];
         const bool distinct = NeedsDistinctDestination(m.op);
@@ -128,7 +174,9 @@ void AllocateRegisters(MachineShader& shader) {
             !shader.vregs[m.dst.index].pinned &&
             std::find(shader.entryRegs.begin(), shader.entryRegs.end(), m.dst.index) ==
                 shader.entryRegs.end())
-            place(m.dst.index);
+            place(m.dst.index, &m);
+        if (countsDependency)
+            orders.Write(m, shader);
         for (int v : endingAt[i]) {
             if (!distinct && !(v == m.dst.index && m.dst.file == File::Temp))
                 continue;

@@ -136,6 +136,19 @@ class Selector {
         for (size_t i = 0; i < outputs.size(); ++i) {
             const OutputValue& o = outputs[i];
             Loc c = results[i];
+            if (o.file == File::None) {
+                // texkill tests .xyz of a whole register, named as its
+                // destination.
+                if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
+                      out_.vregs[c.index].width == 4))
+                    c = materialize(c, 4);
+                MInst kill;
+                kill.op = fx::Opcode::TexKill;
+                kill.dst.index = c.index;
+                kill.mask = 0xF;
+                out_.code.push_back(kill);
+                continue;
+            }
             if (o.file == File::ColorOut) {
                 if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
                       out_.vregs[c.index].width == 4))
@@ -189,6 +202,7 @@ class Selector {
         case Op::Neg:
         case Op::Tex:
         case Op::TexBias:
+        case Op::TexLod:
         case Op::SinCos:
         case Op::Nrm:
         case Op::Carried:
@@ -707,14 +721,25 @@ class Selector {
             return emit(O::Nrm, 3, {x}, {Lanes::Whole}, -1, sat);
         }
         case Op::Tex:
-        case Op::TexBias: {
-            pixelOnly("texture sampling other than tex2Dlod");
+        case Op::TexBias:
+        case Op::TexLod: {
+            if (v.op == Op::TexLod) {
+                if (profile_ != Profile::Ps30 && profile_ != Profile::Vs30)
+                    throw CompileError(0, 1,
+                                       std::string("sampling at a given level of detail "
+                                                   "(tex2Dlod, textureLod) needs ps_3_0 or "
+                                                   "vs_3_0, not ") +
+                                           ProfileName(profile_));
+            } else {
+                pixelOnly("texture sampling other than tex2Dlod");
+            }
             Loc c = a(0);
             const bool plain = (c.file == File::Input || c.file == File::Temp) && isIdentity(c) &&
                                !c.neg && !c.abs &&
                                (c.file == File::Input || out_.vregs[c.index].width >= 2);
-            if (v.op == Op::TexBias) {
-                // texldb reads the bias from the coordinate's w.
+            if (v.op == Op::TexBias || v.op == Op::TexLod) {
+                // texldb and texldl read the bias or level from the
+                // coordinate's w.
                 const int reg = newReg(4);
                 emit(O::Mov, 2, {c}, {Lanes::PerComponent}, -1, false, 0, reg, 0x3);
                 Loc bias = a(1);
@@ -738,6 +763,8 @@ class Selector {
             s.file = File::Sampler;
             s.index = v.slot;
             s.width = 4;
+            if (v.op == Op::TexLod)
+                return emit(O::TexLdl, 4, {c, s}, {Lanes::Whole}, -1, false, 0, newReg(4), 0xF);
             return emit(O::Tex, 4, {c, s}, {Lanes::Whole}, -1, false,
                         v.op == Op::TexBias ? fx::kTexLdBias : 0, newReg(4), 0xF);
         }
@@ -998,9 +1025,13 @@ class Selector {
 } // namespace
 
 MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
-                     bool programOrder) {
+                     bool programOrder, int kill) {
     Selector s(builder, profile, firstFreeConstant);
-    MachineShader shader = s.run({OutputValue{File::ColorOut, 0, color, 0xF}}, programOrder);
+    std::vector<OutputValue> outputs;
+    if (kill >= 0)
+        outputs.push_back(OutputValue{File::None, 0, kill, 0xF});
+    outputs.push_back(OutputValue{File::ColorOut, 0, color, 0xF});
+    MachineShader shader = s.run(outputs, programOrder);
     s.finishConstants(shader);
     return shader;
 }
@@ -1015,7 +1046,7 @@ bool Splits(fx::Opcode op) {
 
 bool DistinctDestination(fx::Opcode op) {
     return op == fx::Opcode::SinCos || op == fx::Opcode::Nrm || op == fx::Opcode::Lrp ||
-           op == fx::Opcode::Tex || op == fx::Opcode::Pow;
+           op == fx::Opcode::Tex || op == fx::Opcode::Pow || op == fx::Opcode::TexLdl;
 }
 
 bool PlainMove(const MInst& m, const MachineShader& s) {
@@ -1128,12 +1159,15 @@ void ForwardCallRegisters(MachineShader& s) {
 MachineShader SelectFunction(const Builder& builder, int result, Profile profile,
                              int firstFreeConstant, bool programOrder,
                              const std::vector<SubroutineSignature>& callees,
-                             const std::vector<int>* paramWidths) {
+                             const std::vector<int>* paramWidths, int kill) {
     Selector s(builder, profile, firstFreeConstant);
     s.callees_ = callees;
     if (!paramWidths) {
-        MachineShader shader =
-            s.run({OutputValue{File::ColorOut, 0, result, 0xF}}, programOrder, nullptr);
+        std::vector<OutputValue> outputs;
+        if (kill >= 0)
+            outputs.push_back(OutputValue{File::None, 0, kill, 0xF});
+        outputs.push_back(OutputValue{File::ColorOut, 0, result, 0xF});
+        MachineShader shader = s.run(outputs, programOrder, nullptr);
         s.finishConstants(shader);
         ForwardCallRegisters(shader);
         return shader;

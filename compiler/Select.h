@@ -18,11 +18,13 @@ namespace qc {
 // program made them, each of the others just before its one reader; else
 // everything as the colour first needs it. Which needs fewer registers
 // depends on the program, so the compiler tries both.
+// `kill`: a value negative where the pixel is discarded (texkill), or -1.
 MachineShader Select(const Builder& builder, int color, Profile profile, int firstFreeConstant,
-                     bool programOrder = false);
+                     bool programOrder = false, int kill = -1);
 
 // A value a shader writes to an output register (vertex shaders: the
 // position, texture coordinates and colours), `mask` its components.
+// File::None: no output but texkill's operand.
 struct OutputValue {
     File file = File::ColorOut;
     int index = 0;
@@ -51,12 +53,13 @@ struct SubroutineSignature {
 
 // Select for a function of a program with subroutines: with `paramWidths`
 // a subroutine, its parameters Param values in entry registers and its result
-// moved into resultReg last; without, the main program writing the colour.
+// moved into resultReg last; without, the main program writing the colour
+// (and discarding where `kill` is negative).
 // Calls of subroutine k use callees[k].
 MachineShader SelectFunction(const Builder& builder, int result, Profile profile,
                              int firstFreeConstant, bool programOrder,
                              const std::vector<SubroutineSignature>& callees,
-                             const std::vector<int>* paramWidths);
+                             const std::vector<int>* paramWidths, int kill = -1);
 
 // Whether ps_2_0 accepts a source swizzle whose lanes `want` (-1 for lanes
 // not read) ask for these components; gives the full swizzle.

@@ -205,7 +205,13 @@ void Reader::runBlock(size_t index) {
         break;
     }
     case OpKill:
-        unsupported("discard");
+        // Discarding ends the pixel wherever it happens: one texkill at the
+        // end tests every path that reached a discard.
+        for (const LoopState& loop : loopStack_)
+            if (loop.kept)
+                unsupported("discard inside a loop that stays a loop");
+        kill_ = kill_ < 0 ? here : Or(b_, kill_, here);
+        break;
     default:
         break;
     }

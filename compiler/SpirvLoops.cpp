@@ -83,7 +83,8 @@ void Reader::runLoop(const Loop& loop) {
 }
 
 int Reader::discover(const Loop& loop) {
-    const Saved saved{values_, variables_, pointers_, pred_, edge_, loopStack_, line_, column_};
+    const Saved saved{values_,    variables_, pointers_, pred_, edge_,
+                      loopStack_, line_,      column_,   kill_};
     discovering_ = true;
     int count;
     try {
@@ -101,6 +102,7 @@ int Reader::discover(const Loop& loop) {
     loopStack_ = saved.loopStack;
     line_ = saved.line;
     column_ = saved.column;
+    kill_ = saved.kill;
     return count;
 }
 

@@ -75,6 +75,8 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
     if (io_.function) {
         readParameters(params[target]);
         flatten(body->second);
+        if (kill_ >= 0)
+            unsupported("a subroutine that discards");
         if (!hasReturned_ || returned_.value < 0)
             unsupported("a subroutine that returns no float or vector");
         result.color = returned_.value;
@@ -88,6 +90,8 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
     if (color_ < 0)
         throw CompileError(line_, column_, "the transition never returns a colour");
     result.color = color_;
+    if (kill_ >= 0 && !b_.isConstEqual(kill_, 0))
+        result.kill = b_.neg(kill_);
     for (auto& [id, v] : variables_)
         if (v.storage == Output && v.value.value >= 0)
             result.outputs[names_[id]] = v.value.value;
@@ -270,9 +274,23 @@ Node Reader::loadUniform(uint32_t var) {
             n.parts.push_back({b_.uniform(r->second + c, rows)});
         return n;
     }
-    if (t.kind == TypeKind::Array || t.kind == TypeKind::Struct)
-        unsupported("a uniform array or structure");
-    return {b_.uniform(r->second, t.kind == TypeKind::Vector ? t.count : 1)};
+    auto one = [&](const Type& e, int reg) {
+        return b_.uniform(reg, e.kind == TypeKind::Vector ? e.count : 1);
+    };
+    if (t.kind == TypeKind::Array) {
+        // One register an element.
+        const Type& e = types_.at(t.element);
+        if (e.kind != TypeKind::Float && e.kind != TypeKind::Int && e.kind != TypeKind::Bool &&
+            e.kind != TypeKind::Vector)
+            unsupported("a uniform array of matrices or structures");
+        Node n;
+        for (int i = 0; i < t.count; ++i)
+            n.parts.push_back({one(e, r->second + i)});
+        return n;
+    }
+    if (t.kind == TypeKind::Struct)
+        unsupported("a uniform structure");
+    return {one(t, r->second)};
 }
 
 Node Reader::value(uint32_t id) {
@@ -709,8 +727,13 @@ void Reader::execute(const Instruction& ins, int here) {
     case OpFunctionCall:
         set(callSubroutine(w));
         return;
-    case OpImageSampleExplicitLod:
-        unsupported("textureLod");
+    case OpImageSampleExplicitLod: {
+        // Image operands: Lod is bit 1; Grad (bit 2) would be texldd.
+        if (w.size() < 6 || (w[4] & 0x2) == 0)
+            unsupported("sampling with explicit gradients");
+        set({b_.texLod(value(w[2]).sampler, f(3), f(5))});
+        return;
+    }
     default:
         throw CompileError(0, 1,
                            "SPIR-V instruction " + std::to_string(ins.op) + " is not supported");

@@ -49,6 +49,8 @@ struct ShaderInterface {
 
 struct ReadResult {
     int color = -1; // the value of the colour output
+    // Negative where the pixel is discarded (texkill's operand); -1: never.
+    int kill = -1;
     // Every output variable's value, by name.
     std::map<std::string, int> outputs;
     // A subroutine: the widths of its parameters, then of the private

@@ -354,6 +354,7 @@ class Reader {
         std::unordered_map<uint64_t, int> edge;
         std::vector<LoopState> loopStack;
         int line, column;
+        int kill;
     };
 
     int discover(const Loop& loop);
@@ -442,7 +443,8 @@ class Reader {
     // a subroutine's argument needs no select, as its result is used only
     // where the call's block runs.
     std::unordered_map<uint32_t, Node> lastStored_;
-    int line_ = 0; // of the author's source, from OpLine; 0 when unknown
+    int kill_ = -1; // where the pixel is discarded
+    int line_ = 0;  // of the author's source, from OpLine; 0 when unknown
     int column_ = 1;
 
     static constexpr int kMaxIterations = 1024;

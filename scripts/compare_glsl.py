@@ -12,83 +12,26 @@ which keeps one Wine session for the whole run."""
 import argparse
 import atexit
 import concurrent.futures
-import math
 import os
-import random
 import re
 import shutil
 import subprocess
 import sys
 import time
-from fractions import Fraction
-
-from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import ROOT  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
+# Re-exported: differential_glsl.py reads them from here.
+from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines,  # noqa: E402,F401
+                          make_image, measure, render_reference, tool)
 from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
-
-BAR_LEVELS = 3
-BAR_SHARE = 0.99
 
 SAMPLER = re.compile(r"^\s*uniform\s+sampler2D\s+(\w+)\s*;", re.M)
 
 
 def parse_progress(text):
     return parse_unit_fractions(text, "progress")
-
-
-def frames_for(values):
-    """The render tool's frame i of N shows Time i/(N-1): the smallest N whose
-    grid holds every progress value."""
-    steps = 1
-    for t in values:
-        steps = steps * t.denominator // math.gcd(steps, t.denominator)
-    if steps > 400:
-        raise SystemExit("compare-glsl: the progress values need %d frames; use simpler fractions"
-                         % steps)
-    return steps + 1
-
-
-def make_image(path, size, seed):
-    """A smooth picture with soft shapes, different for every seed: enough
-    detail to show a misplaced read, no more than a few levels per pixel so
-    that filtering differences stay small."""
-    rnd = random.Random(seed)
-    w, h = size
-    waves = [(rnd.uniform(2, 9), rnd.uniform(2, 9), rnd.uniform(0, 6.3)) for _ in range(3)]
-    discs = [(rnd.uniform(0, w), rnd.uniform(0, h), rnd.uniform(0.1, 0.3) * min(w, h),
-              tuple(rnd.randrange(256) for _ in range(3))) for _ in range(3)]
-    im = Image.new("RGB", size)
-    px = im.load()
-    for y in range(h):
-        v = y / max(h - 1, 1)
-        for x in range(w):
-            u = x / max(w - 1, 1)
-            c = [128 + 110 * math.sin(fx * u + fy * v + ph) for fx, fy, ph in waves]
-            for cx, cy, r, colour in discs:
-                d = math.hypot(x - cx, y - cy)
-                a = min(1.0, max(0.0, (r - d) / (0.25 * r)))
-                c = [ci * (1 - a) + ki * a for ci, ki in zip(c, colour)]
-            px[x, y] = tuple(int(round(min(255, max(0, ci)))) for ci in c)
-    im.save(path)
-    return path
-
-
-def measure(ours, theirs):
-    """Largest channel difference and the share of pixels whose colour
-    channels are all within BAR_LEVELS."""
-    a = Image.open(ours).convert("RGB")
-    b = Image.open(theirs).convert("RGB")
-    if a.size != b.size:
-        raise ValueError("sizes differ: %s %s" % (a.size, b.size))
-    r, g, bl = ImageChops.difference(a, b).split()
-    worst = ImageChops.lighter(ImageChops.lighter(r, g), bl)
-    hist = worst.histogram()
-    largest = max(v for v in range(256) if hist[v]) if any(hist) else 0
-    within = sum(hist[: BAR_LEVELS + 1]) / float(a.size[0] * a.size[1])
-    return largest, within
 
 
 def read_expected(path):
@@ -103,10 +46,6 @@ def read_expected(path):
                 cells = line.split("\t") + [""]
                 expected[cells[0].strip()] = cells[1].strip()
     return expected
-
-
-def tool(build, name):
-    return os.path.join(build, "native", name)
 
 
 def compile_fx(build, source, fx, textures=None):
@@ -148,17 +87,6 @@ def render_quorvel_retried(fx, inputs, size, frames, folder):
     return q, err
 
 
-def render_reference(build, source, inputs, size, values, folder, textures):
-    os.makedirs(folder, exist_ok=True)
-    cmd = [tool(build, "glsl-reference"), source, "--from", inputs[0], "--to", inputs[1],
-           "--size", "%dx%d" % size]
-    for name, path in sorted(textures.items()):
-        cmd += ["--texture", "%s=%s" % (name, path)]
-    cmd += ["%s=%s" % (float(t), os.path.join(folder, "p%.4f.png" % float(t))) for t in values]
-    return subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE)
-
-
 class Result:
     def __init__(self, name):
         self.name = name
@@ -167,11 +95,6 @@ class Result:
         self.matched = False
         self.why = ""
         self.rows = []  # (size tag, progress, largest, within)
-
-
-def last_lines(data, limit=400):
-    text = data.decode(errors="replace").strip()
-    return text[-limit:].replace("\n", " | ")
 
 
 def compare_one(args, source, inputs_by_size, values, frames):

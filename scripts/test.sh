@@ -32,6 +32,7 @@ export QUORVEL_WINE_STARTED
   "$root/scripts/compare-glsl.sh" --one-size --out "$build/compare-glsl" \
     "$root/tests/glsl/transitions" "$root/tests/glsl/regressions" || lane=1
   "$root/scripts/differential-glsl.sh" --count 10 --no-reduce --out "$build/differential-glsl" || lane=1
+  "$root/scripts/compare-hlsl.sh" --effects "$root/tests/hlsl/effects" --out "$build/compare-hlsl-effects" || lane=1
   exit $lane
 ) >"$lanes/second.log" 2>&1 &
 second=$!

@@ -54,12 +54,18 @@ HRESULT CFxEffect::BuildParameter(const fx::Parameter& decl, std::string& messag
         p->cls = decl.rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS;
     else if (p->columns > 1)
         p->cls = D3DXPC_VECTOR;
+    p->elements = static_cast<UINT>(decl.elements);
+    p->value.assign(std::max<size_t>(p->value.size(), p->Total()), 0);
     // Initialisers are written row by row, whatever the storage order.
     if (p->Numeric() && !decl.initial.empty()) {
-        for (UINT r = 0; r < p->rows; ++r) {
-            for (UINT c = 0; c < p->columns; ++c) {
-                const float f = static_cast<float>(decl.initial[r * p->columns + c]);
-                p->value[p->Slot(r, c)] = Convert(p->type, D3DXPT_FLOAT, FloatBits(f));
+        for (UINT e = 0; e < std::max(p->elements, 1u); ++e) {
+            for (UINT r = 0; r < p->rows; ++r) {
+                for (UINT c = 0; c < p->columns; ++c) {
+                    const float f =
+                        static_cast<float>(decl.initial[(e * p->rows + r) * p->columns + c]);
+                    p->value[e * p->Count() + p->Slot(r, c)] =
+                        Convert(p->type, D3DXPT_FLOAT, FloatBits(f));
+                }
             }
         }
     }

@@ -14,7 +14,19 @@ HRESULT CFxEffect::ApplyConstant(const PassOp& op) {
     const D3DXPARAMETER_TYPE target = op.constantType == 'F'   ? D3DXPT_FLOAT
                                       : op.constantType == 'I' ? D3DXPT_INT
                                                                : D3DXPT_BOOL;
-    if (op.param && width == 4 && op.param->rows > 1) {
+    if (op.param && op.param->elements > 0) {
+        // Each element starts a register of its own (a matrix one per stored
+        // row or column), padded to the register's components.
+        const ParamData& p = *op.param;
+        const UINT per = p.rows > 1 ? p.RegisterCount() : 1;
+        const UINT length = p.Count() / per;
+        const UINT lines = std::min<UINT>(op.registers, per * p.elements);
+        for (UINT line = 0; line < lines; ++line) {
+            const UINT first = (line / per) * p.Count() + (line % per) * length;
+            for (UINT i = 0; i < std::min<UINT>(length, static_cast<UINT>(width)); ++i)
+                data[line * width + i] = Convert(target, p.type, p.value[first + i]);
+        }
+    } else if (op.param && width == 4 && op.param->rows > 1) {
         // One register per stored row or column, padded to four components.
         const ParamData& p = *op.param;
         const UINT lines = std::min(op.registers, p.RegisterCount());

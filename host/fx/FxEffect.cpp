@@ -30,7 +30,8 @@ STDMETHODIMP CFxEffect::GetParameterDesc(D3DXHANDLE parameter, D3DXPARAMETER_DES
     desc->Type = p->type;
     desc->Rows = p->rows;
     desc->Columns = p->columns;
-    desc->Bytes = p->Numeric() ? p->Count() * 4 : static_cast<UINT>(sizeof(void*));
+    desc->Elements = p->elements;
+    desc->Bytes = p->Numeric() ? p->Total() * 4 : static_cast<UINT>(sizeof(void*));
     return S_OK;
 }
 
@@ -126,9 +127,9 @@ STDMETHODIMP CFxEffect::SetValue(D3DXHANDLE parameter, const void* data, UINT by
         std::memcpy(&texture, data, sizeof texture);
         return SetTexture(parameter, texture);
     }
-    if (!p->Numeric() || bytes < p->Count() * 4)
+    if (!p->Numeric() || bytes < p->Total() * 4)
         return D3DERR_INVALIDCALL;
-    std::memcpy(p->value, data, p->Count() * 4);
+    std::memcpy(p->value.data(), data, p->Total() * 4);
     return S_OK;
 }
 
@@ -144,9 +145,9 @@ STDMETHODIMP CFxEffect::GetValue(D3DXHANDLE parameter, void* data, UINT bytes) {
         std::memcpy(data, &texture, sizeof texture);
         return S_OK;
     }
-    if (!p->Numeric() || bytes < p->Count() * 4)
+    if (!p->Numeric() || bytes < p->Total() * 4)
         return D3DERR_INVALIDCALL;
-    std::memcpy(data, p->value, p->Count() * 4);
+    std::memcpy(data, p->value.data(), p->Total() * 4);
     return S_OK;
 }
 
@@ -164,6 +165,8 @@ STDMETHODIMP CFxEffect::GetBool(D3DXHANDLE parameter, WINBOOL* b) {
 
 STDMETHODIMP CFxEffect::SetInt(D3DXHANDLE parameter, INT n) {
     ParamData* p = FindParam(parameter);
+    if (p && p->elements > 0)
+        return D3DERR_INVALIDCALL;
     if (p && p->Numeric() && p->Count() == 1)
         return SetScalar(parameter, D3DXPT_INT, static_cast<DWORD>(n));
     // D3DX splits an int into a colour for float3 and float4 vectors.
@@ -202,7 +205,7 @@ STDMETHODIMP CFxEffect::SetFloatArray(D3DXHANDLE parameter, const FLOAT* f, UINT
     ParamData* p = FindParam(parameter);
     if (!p || !p->Numeric() || (!f && count))
         return D3DERR_INVALIDCALL;
-    const UINT n = std::min(count, p->Count());
+    const UINT n = std::min(count, p->Total());
     for (UINT i = 0; i < n; ++i)
         p->value[i] = Convert(p->type, D3DXPT_FLOAT, FloatBits(f[i]));
     return S_OK;
@@ -212,7 +215,7 @@ STDMETHODIMP CFxEffect::GetFloatArray(D3DXHANDLE parameter, FLOAT* f, UINT count
     ParamData* p = FindParam(parameter);
     if (!p || !p->Numeric() || (!f && count))
         return D3DERR_INVALIDCALL;
-    const UINT n = std::min(count, p->Count());
+    const UINT n = std::min(count, p->Total());
     for (UINT i = 0; i < n; ++i)
         f[i] = ToFloat(p->type, p->value[i]);
     return S_OK;
@@ -220,7 +223,7 @@ STDMETHODIMP CFxEffect::GetFloatArray(D3DXHANDLE parameter, FLOAT* f, UINT count
 
 STDMETHODIMP CFxEffect::SetVector(D3DXHANDLE parameter, const D3DXVECTOR4* vector) {
     ParamData* p = FindParam(parameter);
-    if (!p || !vector || !p->Numeric() || p->cls == D3DXPC_MATRIX_ROWS ||
+    if (!p || !vector || !p->Numeric() || p->elements > 0 || p->cls == D3DXPC_MATRIX_ROWS ||
         p->cls == D3DXPC_MATRIX_COLUMNS)
         return D3DERR_INVALIDCALL;
     const float in[4] = {vector->x, vector->y, vector->z, vector->w};
@@ -240,13 +243,42 @@ STDMETHODIMP CFxEffect::SetVector(D3DXHANDLE parameter, const D3DXVECTOR4* vecto
 
 STDMETHODIMP CFxEffect::GetVector(D3DXHANDLE parameter, D3DXVECTOR4* vector) {
     ParamData* p = FindParam(parameter);
-    if (!p || !vector || !p->Numeric() || p->cls == D3DXPC_MATRIX_ROWS ||
+    if (!p || !vector || !p->Numeric() || p->elements > 0 || p->cls == D3DXPC_MATRIX_ROWS ||
         p->cls == D3DXPC_MATRIX_COLUMNS)
         return D3DERR_INVALIDCALL;
     float out[4] = {};
     for (UINT i = 0; i < p->columns; ++i)
         out[i] = ToFloat(p->type, p->value[i]);
     *vector = D3DXVECTOR4(out[0], out[1], out[2], out[3]);
+    return S_OK;
+}
+
+// An element a vector, for arrays of scalars or vectors (and one such value).
+STDMETHODIMP CFxEffect::SetVectorArray(D3DXHANDLE parameter, const D3DXVECTOR4* vectors,
+                                       UINT count) {
+    ParamData* p = FindParam(parameter);
+    if (!p || (!vectors && count) || !p->Numeric() || p->cls == D3DXPC_MATRIX_ROWS ||
+        p->cls == D3DXPC_MATRIX_COLUMNS || count > std::max(p->elements, 1u))
+        return D3DERR_INVALIDCALL;
+    for (UINT e = 0; e < count; ++e) {
+        const float in[4] = {vectors[e].x, vectors[e].y, vectors[e].z, vectors[e].w};
+        for (UINT i = 0; i < p->columns; ++i)
+            p->value[e * p->Count() + i] = Convert(p->type, D3DXPT_FLOAT, FloatBits(in[i]));
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CFxEffect::GetVectorArray(D3DXHANDLE parameter, D3DXVECTOR4* vectors, UINT count) {
+    ParamData* p = FindParam(parameter);
+    if (!p || (!vectors && count) || !p->Numeric() || p->cls == D3DXPC_MATRIX_ROWS ||
+        p->cls == D3DXPC_MATRIX_COLUMNS || count > std::max(p->elements, 1u))
+        return D3DERR_INVALIDCALL;
+    for (UINT e = 0; e < count; ++e) {
+        float out[4] = {};
+        for (UINT i = 0; i < p->columns; ++i)
+            out[i] = ToFloat(p->type, p->value[e * p->Count() + i]);
+        vectors[e] = D3DXVECTOR4(out[0], out[1], out[2], out[3]);
+    }
     return S_OK;
 }
 

@@ -50,16 +50,19 @@ struct ParamData {
     D3DXPARAMETER_TYPE type = D3DXPT_FLOAT;
     UINT rows = 1;
     UINT columns = 1;
-    // Values in storage order (column by column for MATRIX_COLUMNS), each a
-    // float, INT or BOOL by `type`.
-    DWORD value[16] = {};
+    UINT elements = 0; // an array's length; 0 for one value
+    // Values in storage order (column by column for MATRIX_COLUMNS), element
+    // after element, each a float, INT or BOOL by `type`.
+    std::vector<DWORD> value = std::vector<DWORD>(16);
     ComPtr<IDirect3DBaseTexture9> texture;
     std::vector<std::pair<D3DSAMPLERSTATETYPE, DWORD>> samplerStates;
     ParamData* samplerTexture = nullptr;
     std::string text;
     ShaderData shader; // a PixelShader or VertexShader variable
 
+    // Values of one element, and of them all.
     UINT Count() const { return rows * columns; }
+    UINT Total() const { return Count() * (elements > 0 ? elements : 1); }
     // Constant registers a matrix fills: one per stored column or row.
     UINT RegisterCount() const { return cls == D3DXPC_MATRIX_COLUMNS ? columns : rows; }
     bool Numeric() const {
@@ -192,8 +195,9 @@ class CFxEffect final : public ID3DXEffect {
     STDMETHODIMP GetBoolArray(D3DXHANDLE, WINBOOL*, UINT) override { return E_NOTIMPL; }
     STDMETHODIMP SetIntArray(D3DXHANDLE, const INT*, UINT) override { return E_NOTIMPL; }
     STDMETHODIMP GetIntArray(D3DXHANDLE, INT*, UINT) override { return E_NOTIMPL; }
-    STDMETHODIMP SetVectorArray(D3DXHANDLE, const D3DXVECTOR4*, UINT) override { return E_NOTIMPL; }
-    STDMETHODIMP GetVectorArray(D3DXHANDLE, D3DXVECTOR4*, UINT) override { return E_NOTIMPL; }
+    STDMETHODIMP SetVectorArray(D3DXHANDLE parameter, const D3DXVECTOR4* vectors,
+                                UINT count) override;
+    STDMETHODIMP GetVectorArray(D3DXHANDLE parameter, D3DXVECTOR4* vectors, UINT count) override;
     STDMETHODIMP SetMatrixArray(D3DXHANDLE, const D3DXMATRIX*, UINT) override { return E_NOTIMPL; }
     STDMETHODIMP GetMatrixArray(D3DXHANDLE, D3DXMATRIX*, UINT) override { return E_NOTIMPL; }
     STDMETHODIMP SetMatrixPointerArray(D3DXHANDLE, const D3DXMATRIX**, UINT) override {
@@ -270,11 +274,11 @@ class CFxEffect final : public ID3DXEffect {
     ParamData* FindParam(D3DXHANDLE h) const { return FindByHandleOrName(m_params, h); }
     ParamData* FindScalar(D3DXHANDLE h) const {
         ParamData* p = FindParam(h);
-        return p && p->Numeric() && p->Count() == 1 ? p : nullptr;
+        return p && p->Numeric() && p->Count() == 1 && p->elements == 0 ? p : nullptr;
     }
     ParamData* FindMatrix(D3DXHANDLE h) const {
         ParamData* p = FindParam(h);
-        return p && p->type == D3DXPT_FLOAT &&
+        return p && p->type == D3DXPT_FLOAT && p->elements == 0 &&
                        (p->cls == D3DXPC_MATRIX_ROWS || p->cls == D3DXPC_MATRIX_COLUMNS)
                    ? p
                    : nullptr;

@@ -20,7 +20,10 @@ class Parser {
 
     void Run(Effect& effect) {
         while (!AtEnd()) {
-            if (IsWord("technique")) {
+            // An empty declaration, as after a function's closing brace.
+            if (Accept(';'))
+                continue;
+            if (IsKeyword("technique")) {
                 effect.techniques.push_back(ParseTechnique());
             } else if (HlslItemAhead()) {
                 HlslItem(effect.hlsl);
@@ -122,7 +125,10 @@ class Parser {
             p.kind != ParamKind::Sampler)
             return;
         std::string text = p.rowMajor ? "row_major " : "";
-        text += p.typeName + " " + p.name + ";";
+        text += p.typeName + " " + p.name;
+        if (p.elements > 0)
+            text += "[" + std::to_string(p.elements) + "]";
+        text += ";";
         AddLines(hlsl, p.position, text);
     }
 
@@ -147,6 +153,11 @@ class Parser {
     }
     bool IsWord(const char* word) const {
         return !AtEnd() && Current().kind == TokenKind::Identifier && Current().text == word;
+    }
+    // The effect keywords "technique" and "pass" go without case.
+    bool IsKeyword(const char* word) const {
+        return !AtEnd() && Current().kind == TokenKind::Identifier &&
+               EqualsNoCase(Current().text, word);
     }
     bool Accept(char c) {
         if (!IsPunct(c))
@@ -253,12 +264,30 @@ class Parser {
             if (other.name == p.name)
                 Fail(namePosition, "X3003", "redefinition of '" + p.name + "'");
         }
-        if (IsPunct('['))
-            Fail(Where(), "X3000", "arrays are not supported");
-        if (Accept(':')) {
-            if (IsWord("register"))
-                Fail(Where(), "X3000", "register bindings are not supported");
-            p.semantic = ExpectIdentifier();
+        if (Accept('[')) {
+            const Position at = Where();
+            p.elements = ExpectIndex();
+            Expect(']');
+            if (p.kind != ParamKind::Float && p.kind != ParamKind::Int && p.kind != ParamKind::Bool)
+                Fail(at, "X3000", "arrays of " + type + " are not supported");
+            // Every element takes a constant register at least.
+            if (p.elements < 1 || p.elements * std::max(p.rows, p.columns) > 256)
+                Fail(at, "X3000", "an array here takes 1 to 256 constant registers");
+        }
+        // A semantic and a register binding, either or both. The binding is
+        // the compiler's to honour; parameters bind by name and semantic.
+        while (Accept(':')) {
+            if (IsWord("register")) {
+                ++m_pos;
+                Expect('(');
+                while (!Accept(')')) {
+                    if (AtEnd() || (Current().kind == TokenKind::Punct && Current().text != ","))
+                        Unexpected();
+                    ++m_pos;
+                }
+            } else {
+                p.semantic = ExpectIdentifier();
+            }
         }
         SkipAnnotations();
         if (Accept('='))
@@ -293,9 +322,9 @@ class Parser {
             p.text = m_tokens[m_pos++].text;
             return;
         }
-        const size_t count = static_cast<size_t>(p.rows * p.columns);
+        const size_t count = static_cast<size_t>(p.rows * p.columns * std::max(p.elements, 1));
         p.initial = ParseNumbers();
-        if (p.initial.size() == 1 && count > 1)
+        if (p.initial.size() == 1 && count > 1 && p.elements == 0)
             p.initial.assign(count, p.initial[0]);
         if (p.initial.size() != count)
             Fail(at, "X3017",
@@ -471,7 +500,7 @@ class Parser {
         SkipAnnotations();
         Expect('{');
         while (!Accept('}')) {
-            if (!IsWord("pass"))
+            if (!IsKeyword("pass"))
                 Unexpected();
             t.passes.push_back(ParsePass());
         }

@@ -47,6 +47,7 @@ struct Parameter {
     ParamKind kind = ParamKind::Float;
     int rows = 1;
     int columns = 1;
+    int elements = 0; // an array's length; 0 for one value
     bool rowMajor = false;
     std::vector<double> initial; // empty when not initialised
     std::string text;            // a string's initialiser

@@ -40,7 +40,8 @@ struct Pixel {
     float width = 640, height = 360;
 };
 
-Vec4 Shade(const qc::CompiledTransition& t, const Pixel& p, std::string* fault = nullptr) {
+Vec4 Shade(const qc::CompiledTransition& t, const Pixel& p, std::string* fault = nullptr,
+           bool* killed = nullptr) {
     qc_test::PixelInputs in;
     in.texcoord = {p.x, 1.0f - p.y, 0, 0};
     in.constants.assign(64, Vec4{0, 0, 0, 0});
@@ -55,6 +56,10 @@ Vec4 Shade(const qc::CompiledTransition& t, const Pixel& p, std::string* fault =
         return s == 0 ? From(u, 1.0f - v) : To(u, 1.0f - v);
     };
     const qc_test::PixelResult r = qc_test::RunPixelShader(t.shader.tokens, in);
+    if (killed)
+        *killed = r.killed;
+    else
+        EXPECT_FALSE(r.killed) << t.shader.text;
     if (fault)
         *fault = r.fault;
     else
@@ -705,6 +710,61 @@ TEST(Subroutines, CallsUnderRegisterPressure) {
     }
 }
 
+// --- Discard -----------------------------------------------------------------------------
+
+// A discard on some paths only: under a branch, in a function, inside an
+// unrolled loop. One texkill at the end must kill exactly the pixels whose
+// path reached one, and leave the others' colour alone.
+TEST(Discard, KillsExactlyThePixelsThatReachIt) {
+    const char* source = R"(void cut(float v) { if (v > 0.9) discard; }
+vec4 transition(vec2 uv) {
+  if (uv.x < progress) {
+    if (uv.y < 0.25) discard;
+  } else {
+    cut(uv.y);
+  }
+  for (int i = 0; i < 3; i++)
+    if (uv.x + uv.y == float(i) * 0.5) discard;
+  return getToColor(uv);
+})";
+    for (qc::Profile profile : kProfiles) {
+        const qc::CompiledTransition t = Compile(source, profile);
+        EXPECT_NE(t.shader.text.find("texkill"), std::string::npos) << t.shader.text;
+        const struct {
+            float x, y;
+            bool killed;
+        } pixels[] = {{0.2f, 0.1f, true},  {0.2f, 0.6f, false},  {0.7f, 0.95f, true},
+                      {0.7f, 0.6f, false}, {0.2f, 0.95f, false}, {0.25f, 0.75f, true},
+                      {0.6f, 0.4f, true}};
+        for (const auto& p : pixels) {
+            bool killed = false;
+            const Vec4 c = Shade(t, Pixel{p.x, p.y}, nullptr, &killed);
+            EXPECT_EQ(killed, p.killed) << p.x << "," << p.y << "\n" << t.shader.text;
+            if (!p.killed)
+                EXPECT_EQ(c, To(p.x, p.y)) << p.x << "," << p.y;
+        }
+    }
+}
+
+// A function that discards stays inlined: a subroutine's discard would be
+// lost. The other function still runs as one.
+TEST(Subroutines, DiscardStaysInlined) {
+    const char* source = R"(float cut(float v) { if (v > 0.8) discard; return v * 0.5; }
+float wave(float x) { return sin(x * 3.0) * 0.5 + 0.5; }
+vec4 transition(vec2 uv) {
+  return vec4(cut(uv.x), cut(uv.y), wave(uv.x), wave(uv.y));
+})";
+    const qc::CompiledTransition t = Compile(source, qc::Profile::Ps30, false, true);
+    EXPECT_NE(t.shader.text.find("call l"), std::string::npos) << t.shader.text;
+    for (const Pixel& p : {Pixel{0.3f, 0.5f}, Pixel{0.9f, 0.5f}, Pixel{0.3f, 0.85f}}) {
+        bool killed = false;
+        const Vec4 c = Shade(t, p, nullptr, &killed);
+        EXPECT_EQ(killed, p.x > 0.8f || p.y > 0.8f) << p.x << "," << p.y << "\n" << t.shader.text;
+        if (!killed)
+            EXPECT_NEAR(c[2], std::sin(p.x * 3) * 0.5f + 0.5f, 1e-5);
+    }
+}
+
 // Eight calls of a 24-term sum: inlined far over ps_3_0's 512 slots, as
 // subroutines within them, without being asked; a transition that fits
 // inlined has no call.
@@ -843,8 +903,8 @@ const ErrorCase kErrors[] = {
      std::nullopt, 3, "does not end within"},
     {"vec4 transition(vec2 uv) { return vec4(dFdx(uv.x)); }\n", qc::Profile::Ps20, 1,
      "need ps_3_0"},
-    {"vec4 transition(vec2 uv) { if (uv.x < progress) discard; return vec4(1.0); }\n", std::nullopt,
-     1, "discard"},
+    {"uniform sampler2D p;\nvec4 transition(vec2 uv) { return textureLod(p, uv, 0.0); }\n",
+     qc::Profile::Ps20, 0, "needs ps_3_0 or vs_3_0, not ps_2_0"},
     {"uniform float a[3];\nvec4 transition(vec2 uv) { return vec4(a[0]); }\n", std::nullopt, 1,
      "uniform arrays"},
 };

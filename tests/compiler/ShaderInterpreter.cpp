@@ -20,6 +20,7 @@ struct Machine {
     Vec4 p{}; // p0, as 0 or 1
     Vec4 input{};
     Vec4 out{};
+    bool killed = false;
     std::string fault;
     // By register (type << 16 | number), when the shader is run by semantic.
     bool bySemantic = false;
@@ -366,7 +367,14 @@ void Run(const fx::DecodedShader& shader, Machine& m,
             v = {a[0] * l, a[1] * l, a[2] * l, a[3] * l};
             break;
         }
-        case O::Tex: {
+        case O::TexKill: {
+            // Names the register it tests as its destination.
+            const Vec4 a = m.r.at(ins.destination.number);
+            m.killed = m.killed || a[0] < 0 || a[1] < 0 || a[2] < 0;
+            continue;
+        }
+        case O::Tex:
+        case O::TexLdl: {
             const Vec4 a = src(0);
             const int s = static_cast<int>(ins.sources.at(1).number);
             v = sample ? sample(s, a[0], a[1]) : Vec4{0, 0, 0, 0};
@@ -438,6 +446,7 @@ PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInput
     m.input = in.texcoord;
     Run(shader, m, in.sample);
     result.color = m.out;
+    result.killed = m.killed;
     result.fault = m.fault;
     return result;
 }

@@ -27,7 +27,8 @@ struct PixelInputs {
 
 struct PixelResult {
     Vec4 color{0, 0, 0, 0};
-    std::string fault; // empty, or what the shader did outside the rules
+    bool killed = false; // a texkill discarded the pixel
+    std::string fault;   // empty, or what the shader did outside the rules
 };
 
 PixelResult RunPixelShader(const std::vector<uint32_t>& tokens, const PixelInputs& in);

@@ -211,8 +211,10 @@ const SyntaxCase kSyntaxCases[] = {
     {"technique T {", "memory(1,14): error X3000: syntax error: unexpected end of file"},
     {"#define X 1\n", "memory(1,1): error X1000: unsupported preprocessor directive '#define'"},
     {"float a; float a;", "memory(1,16): error X3003: redefinition of 'a'"},
-    {"float a[4];", "memory(1,8): error X3000: arrays are not supported"},
-    {"float a : register(c0);", "memory(1,11): error X3000: register bindings are not supported"},
+    {"texture a[4];", "memory(1,11): error X3000: arrays of texture are not supported"},
+    {"float4x4 a[65];",
+     "memory(1,12): error X3000: an array here takes 1 to 256 constant registers"},
+    {"float a : register(c0;", "memory(1,22): error X3000: syntax error: unexpected token ';'"},
     {"float a = 1;\n\x01", "memory(2,1): error X3000: syntax error: unexpected character 0x01"},
 };
 

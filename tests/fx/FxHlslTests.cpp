@@ -483,3 +483,93 @@ TEST_F(FxDeviceTest, IncludedHlslRendersThroughTheCompiler) {
 
 } // namespace
 } // namespace fxtest
+
+namespace fxtest {
+namespace {
+
+// A uniform array takes one register an element, as D3DX lays it out, and
+// the array setters reach every element; the single-value setters refuse it.
+// The file is written as D3DX also takes it: a register binding, a stray
+// semicolon, the keywords capitalised.
+TEST_F(FxDeviceTest, UniformArraysReachTheShaderOneRegisterAnElement) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+float Weights[3] = { 0.1, 0.2, 0.3 };
+float2 Offsets[2];
+float Pick : register(c9) = 0;
+float4 Main() : COLOR0 {
+    return float4(Weights[(int)Pick], Offsets[1].x, Offsets[1].y, Weights[2]);
+};
+Technique T { Pass { PixelShader = compile ps_2_0 Main(); } }
+)");
+    ASSERT_TRUE(effect);
+    D3DXPARAMETER_DESC desc{};
+    ASSERT_EQ(effect->GetParameterDesc("Offsets", &desc), D3D_OK);
+    EXPECT_EQ(desc.Elements, 2u);
+    EXPECT_EQ(desc.Bytes, 16u);
+    EXPECT_EQ(effect->SetFloat("Weights", 1.0f), D3DERR_INVALIDCALL);
+    const D3DXVECTOR4 v(1, 1, 1, 1);
+    EXPECT_EQ(effect->SetVector("Offsets", &v), D3DERR_INVALIDCALL);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0x4D1A0000, 1));
+    const float offsets[] = {0.25f, 0.5f, 0.75f, 1.0f};
+    ASSERT_EQ(effect->SetFloatArray("Offsets", offsets, 4), D3D_OK);
+    ASSERT_EQ(effect->SetFloat("Pick", 1.0f), D3D_OK);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0x4D33BFFF, 1));
+    const D3DXVECTOR4 weights[] = {{0, 0, 0, 0}, {0.6f, 9, 9, 9}, {0.4f, 9, 9, 9}};
+    ASSERT_EQ(effect->SetVectorArray("Weights", weights, 3), D3D_OK);
+    Draw(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0x6699BFFF, 1));
+}
+
+// clip() discards the pixels where its argument is negative: the left half
+// keeps the cleared target.
+TEST_F(FxDeviceTest, ClipDiscardsThePixelsItNames) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+float4 Main(float2 uv : TEXCOORD0) : COLOR0 { clip(uv.x - 0.5); return float4(1, 0, 0, 1); }
+technique T { pass { PixelShader = compile ps_2_0 Main(); } }
+)");
+    ASSERT_TRUE(effect);
+    Draw(effect.get());
+    const std::vector<D3DCOLOR> pixels = ReadBack();
+    const UINT row = kSize / 2 * kSize;
+    EXPECT_TRUE(ColorNear(pixels[row + kSize / 4], 0x00000000, 0));
+    EXPECT_TRUE(ColorNear(pixels[row + kSize * 3 / 4], 0xFFFF0000, 0));
+}
+
+// tex2Dlod samples the level it names, in the pixel shader and in the
+// vertex shader (a vertex texture read, vs_3_0): the left half of the
+// texture is red, the right half green; the vertex shader's read of the
+// left half reaches the pixel through COLOR0.
+TEST_F(FxDeviceTest, Tex2DlodReadsInBothStages) {
+    ScopedEnvironment compiler(L"QUORVEL_FXC", nullptr);
+    ComPtr<ID3DXEffect> effect = Compile(R"(
+texture Input;
+sampler S = sampler_state { Texture = <Input>; MinFilter = Point; MagFilter = Point; };
+struct V { float4 position : POSITION; float4 colour : COLOR0; };
+V Place(float4 p : POSITION) {
+    V v;
+    v.position = p;
+    v.colour = tex2Dlod(S, float4(0.25, 0.5, 0, 0));
+    return v;
+}
+float4 Shade(float4 colour : COLOR0) : COLOR0 {
+    return colour + tex2Dlod(S, float4(0.75, 0.5, 0, 0)) * 0.5;
+}
+technique T { pass {
+    VertexShader = compile vs_3_0 Place();
+    PixelShader = compile ps_3_0 Shade();
+} }
+)");
+    ASSERT_TRUE(effect);
+    ComPtr<IDirect3DTexture9> input =
+        MakeTexture([](UINT x, UINT) { return x < kSize / 2 ? 0xFFFF0000 : 0xFF00FF00; });
+    ASSERT_EQ(effect->SetTexture("Input", input.get()), D3D_OK);
+    DrawClipSpaceQuad(effect.get());
+    EXPECT_TRUE(InteriorIs(ReadBack(), 0xFFFF8000, 1));
+}
+
+} // namespace
+} // namespace fxtest
