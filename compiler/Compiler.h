@@ -44,9 +44,11 @@ struct CompiledTransition {
     bool usesSize = false;
 };
 
-// Throws CompileError. `keepLoops`: ps_3_0 runs loops as loops even where
+// Throws CompileError. `subroutines`: ps_3_0 calls functions used more than
+// once as subroutines even where inlined they fit (else only when they do
+// not). `keepLoops`: ps_3_0 runs loops as loops even where
 // unrolled they would fit.
 CompiledTransition CompileTransition(const std::string& source, std::optional<Profile> profile,
-                                     bool keepLoops = false);
+                                     bool keepLoops = false, bool subroutines = false);
 
 } // namespace qc

@@ -28,6 +28,8 @@ fx::RegisterType TypeOf(File file, Profile profile) {
         return fx::RegisterType::ColorOut;
     case File::IntConst:
         return fx::RegisterType::ConstInt;
+    case File::Label:
+        return fx::RegisterType::Label;
     case File::None:
         break;
     case File::ColorIn:
@@ -134,8 +136,8 @@ std::vector<uint32_t> EncodeShader(const MachineShader& shader) {
                                             m.sat ? kModSaturate : kModNone));
         for (size_t i = 0; i < m.src.size(); ++i) {
             const MOperand& s = m.src[i];
-            if (s.file == File::Sampler) {
-                ops.push_back(EncodeSource(RegisterType::Sampler, uint32_t(s.index)));
+            if (s.file == File::Sampler || s.file == File::Label) {
+                ops.push_back(EncodeSource(TypeOf(s.file, p), uint32_t(s.index)));
                 continue;
             }
             int srcOffset = 0;
@@ -228,6 +230,8 @@ std::string RegisterName(const fx::DecodedOperand& o, bool pixel3) {
         return "aL";
     case RegisterType::Predicate:
         return "p0";
+    case RegisterType::Label:
+        return "l" + n;
     default:
         return (pixel3 ? "?" : "?") + n;
     }

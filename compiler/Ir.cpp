@@ -11,8 +11,8 @@ const char* OpName(Op op) {
         "const",   "uniform", "input", "add", "mul",     "mad",     "neg",     "abs",    "min",
         "max",     "sat",     "cmp",   "lrp", "frc",     "rcp",     "rsq",     "exp2",   "log2",
         "pow",     "sincos",  "dp2",   "dp3", "dp4",     "nrm",     "shuffle", "concat", "tex",
-        "texbias", "texlod",  "dsx",   "dsy", "carried", "loopend", "loopout"};
-    static_assert(sizeof(names) / sizeof(names[0]) == static_cast<size_t>(Op::LoopOut) + 1,
+        "texbias", "texlod",  "dsx",   "dsy", "carried", "loopend", "loopout", "param",  "call"};
+    static_assert(sizeof(names) / sizeof(names[0]) == static_cast<size_t>(Op::Call) + 1,
                   "one name an operation");
     return names[static_cast<int>(op)];
 }
@@ -738,6 +738,23 @@ bool Builder::within(int inner, int outer) const {
         if (l == outer)
             return true;
     return outer < 0;
+}
+
+int Builder::param(int index, int width) {
+    Value v;
+    v.op = Op::Param;
+    v.slot = index;
+    v.width = static_cast<uint8_t>(width);
+    return make(v);
+}
+
+int Builder::call(int sub, const std::vector<int>& args, int width) {
+    Value v;
+    v.op = Op::Call;
+    v.slot = sub;
+    v.args = args;
+    v.width = static_cast<uint8_t>(width);
+    return make(v);
 }
 
 std::vector<int> Builder::useCounts(const std::vector<int>& roots) const {

@@ -58,6 +58,8 @@ enum class Op : uint8_t {
     Carried, // slot = loop; args[0] = the value on the first iteration
     LoopEnd, // slot = loop; args = the carried values' next values, in order
     LoopOut, // slot = which carried value; args[0] = its loop's end: the last value
+    Param,   // a subroutine's parameter: slot = which
+    Call,    // slot = the subroutine; args = its parameters; the value it returns
 };
 
 const char* OpName(Op op);
@@ -134,6 +136,11 @@ class Builder {
     int concat(const std::vector<int>& parts);
     // A scalar repeated to `width` components; anything else unchanged.
     int splat(int a, int width);
+
+    // Subroutines: parameter `index` of the function being built, and a call
+    // of subroutine `sub` (pure: equal calls are shared).
+    int param(int index, int width);
+    int call(int sub, const std::vector<int>& args, int width);
 
     // Loops: opens one inside the current loop, running `count` times.
     int beginLoop(int count);

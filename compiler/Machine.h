@@ -45,6 +45,7 @@ enum class File : uint8_t {
     TexCrdOut,
     Output,
     IntConst,
+    Label, // call's and label's l#
     None
 };
 
@@ -82,6 +83,9 @@ struct VirtualReg {
     // Placement.
     int reg = -1;
     int offset = 0;
+    // Placed before allocation (a subroutine's parameter or result, in the
+    // caller): the allocator leaves it where it is.
+    bool pinned = false;
 };
 
 struct ConstDef {
@@ -117,6 +121,12 @@ struct MachineShader {
     // When given, these instead of the one texture coordinate usesInput
     // declares.
     std::vector<Declaration> declarations;
+    // A subroutine's parameters: set by the caller, taken from the start.
+    std::vector<int> entryRegs;
+    int resultReg = -1; // a subroutine's result
+    // Temporaries below this one only (0: all the profile has); the ones
+    // above belong to the subroutines called.
+    int tempLimit = 0;
 };
 
 } // namespace qc

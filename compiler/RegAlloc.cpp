@@ -94,19 +94,73 @@ void AllocateRegisters(MachineShader& shader) {
                     last[v] = i;
         }
     }
-    const int temps = LimitsOf(shader.profile).temps;
+    const int temps = shader.tempLimit > 0 ? shader.tempLimit : LimitsOf(shader.profile).temps;
     const bool countsDependency = shader.profile == Profile::Ps20;
     DependencyOrders orders(temps);
     std::vector<uint8_t> busy(temps, 0); // components in use, per register
+    // A subroutine's parameters hold their values from the start, its result
+    // to the end.
+    for (int v : shader.entryRegs)
+        first[v] = 0;
+    if (shader.resultReg >= 0)
+        last[shader.resultReg] = static_cast<int>(shader.code.size()) - 1;
     std::vector<std::vector<int>> endingAt(shader.code.size());
     for (int v = 0; v < count; ++v)
-        if (first[v] >= 0)
+        if (first[v] >= 0 && !shader.vregs[v].pinned && !shader.code.empty())
             endingAt[std::max(last[v], first[v])].push_back(v);
 
     auto release = [&](int v) {
         VirtualReg& r = shader.vregs[v];
         busy[r.reg] &= uint8_t(~(((1 << r.width) - 1) << r.offset));
     };
+    // A place for virtual register v where `m` first writes it (none: a
+    // parameter, from the start): the lowest dependency order, then the
+    // fullest register it fits in, clear of the sources of
+    // distinct-destination instructions writing it.
+    auto place = [&](int v, const MInst* m) {
+        VirtualReg& r = shader.vregs[v];
+        const uint8_t lanes = uint8_t((1 << r.width) - 1);
+        int best = -1, bestOffset = 0, bestScore = -1, bestOrder = 0;
+        for (int reg = 0; reg < temps; ++reg) {
+            const int maxOffset = r.width == 1 ? 3 : 0;
+            for (int off = 0; off <= maxOffset; ++off) {
+                if (busy[reg] & (lanes << off))
+                    continue;
+                bool clash = false;
+                for (int w : writers[v]) {
+                    const MInst& wi = shader.code[w];
+                    if (!NeedsDistinctDestination(wi.op))
+                        continue;
+                    for (const MOperand& s : wi.src)
+                        clash = clash || (s.file == File::Temp && s.index != v &&
+                                          shader.vregs[s.index].reg == reg);
+                }
+                if (clash)
+                    continue;
+                const int order =
+                    countsDependency && m
+                        ? orders.Result(*m, shader, reg, uint8_t((m->mask << off) & 0xF))
+                        : 0;
+                const int score = __builtin_popcount(busy[reg]);
+                if (best < 0 || order < bestOrder || (order == bestOrder && score > bestScore)) {
+                    best = reg;
+                    bestOffset = off;
+                    bestScore = score;
+                    bestOrder = order;
+                }
+                break;
+            }
+        }
+        if (best < 0)
+            throw CompileError(0, 1,
+                               std::string("the shader needs more than ") + std::to_string(temps) +
+                                   " temporary registers (" + ProfileName(shader.profile) + ")");
+        r.reg = best;
+        r.offset = bestOffset;
+        busy[best] |= uint8_t(lanes << bestOffset);
+    };
+    for (int v : shader.entryRegs)
+        place(v, nullptr);
     for (int i = 0; i < static_cast<int>(shader.code.size()); ++i) {
         const MInst& m = shader.code[i];
         const bool distinct = NeedsDistinctDestination(m.op);
@@ -116,52 +170,11 @@ void AllocateRegisters(MachineShader& shader) {
             for (int v : endingAt[i])
                 if (v != m.dst.index || m.dst.file != File::Temp)
                     release(v);
-        if (m.dst.file == File::Temp && first[m.dst.index] == i) {
-            VirtualReg& r = shader.vregs[m.dst.index];
-            const uint8_t lanes = uint8_t((1 << r.width) - 1);
-            int best = -1, bestOffset = 0, bestScore = -1, bestOrder = 0;
-            for (int reg = 0; reg < temps; ++reg) {
-                const int maxOffset = r.width == 1 ? 3 : 0;
-                for (int off = 0; off <= maxOffset; ++off) {
-                    if (busy[reg] & (lanes << off))
-                        continue;
-                    bool clash = false;
-                    for (int w : writers[m.dst.index]) {
-                        const MInst& wi = shader.code[w];
-                        if (!NeedsDistinctDestination(wi.op))
-                            continue;
-                        for (const MOperand& s : wi.src)
-                            clash = clash || (s.file == File::Temp && s.index != m.dst.index &&
-                                              shader.vregs[s.index].reg == reg);
-                    }
-                    if (clash)
-                        continue;
-                    // The lowest dependency order, then pack: the fullest
-                    // register that still fits.
-                    const int order =
-                        countsDependency
-                            ? orders.Result(m, shader, reg, uint8_t((m.mask << off) & 0xF))
-                            : 0;
-                    const int score = __builtin_popcount(busy[reg]);
-                    if (best < 0 || order < bestOrder ||
-                        (order == bestOrder && score > bestScore)) {
-                        best = reg;
-                        bestOffset = off;
-                        bestScore = score;
-                        bestOrder = order;
-                    }
-                    break;
-                }
-            }
-            if (best < 0)
-                throw CompileError(0, 1,
-                                   std::string("the shader needs more than ") +
-                                       std::to_string(temps) + " temporary registers (" +
-                                       ProfileName(shader.profile) + ")");
-            r.reg = best;
-            r.offset = bestOffset;
-            busy[best] |= uint8_t(lanes << bestOffset);
-        }
+        if (m.dst.file == File::Temp && first[m.dst.index] == i &&
+            !shader.vregs[m.dst.index].pinned &&
+            std::find(shader.entryRegs.begin(), shader.entryRegs.end(), m.dst.index) ==
+                shader.entryRegs.end())
+            place(m.dst.index, &m);
         if (countsDependency)
             orders.Write(m, shader);
         for (int v : endingAt[i]) {

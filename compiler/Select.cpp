@@ -75,8 +75,19 @@ class Selector {
         out_.profile = profile;
     }
 
-    MachineShader run(const std::vector<OutputValue>& outputs, bool programOrder) {
+    // `params`: a subroutine's parameter widths; it leaves `result` in a
+    // register of its own (out_.resultReg) as its last instruction.
+    MachineShader run(std::vector<OutputValue> outputs, bool programOrder,
+                      const std::vector<int>* params = nullptr, int result = -1) {
         const std::vector<Value>& values = b_.values();
+        if (params) {
+            for (int w : *params) {
+                paramRegs_.push_back(newReg(w));
+                out_.entryRegs.push_back(paramRegs_.back());
+            }
+            outputs.push_back(
+                OutputValue{File::Temp, -1, result, uint8_t((1 << b_.width(result)) - 1)});
+        }
         std::vector<int> roots;
         for (const OutputValue& o : outputs)
             roots.push_back(o.value);
@@ -145,6 +156,16 @@ class Selector {
             } else if (c.abs && !absModifier()) {
                 c = materialize(c, c.width);
             }
+            if (o.file == File::Temp && o.index < 0) {
+                // A subroutine's result: where it is when it is a register of
+                // its own, else moved into one.
+                const bool own =
+                    c.file == File::Temp && isIdentity(c) && !c.neg && !c.abs &&
+                    out_.vregs[c.index].width == c.width &&
+                    std::find(paramRegs_.begin(), paramRegs_.end(), c.index) == paramRegs_.end();
+                out_.resultReg = own ? c.index : materialize(c, c.width).index;
+                continue;
+            }
             MInst mov;
             mov.op = fx::Opcode::Mov;
             mov.dst.file = o.file;
@@ -187,6 +208,8 @@ class Selector {
         case Op::Carried:
         case Op::LoopEnd:
         case Op::LoopOut:
+        case Op::Param:
+        case Op::Call:
             return false;
         case Op::Abs:
             return !absModifier();
@@ -755,10 +778,58 @@ class Selector {
             const LoopInfo& l = b_.loops()[b_.at(v.args[0]).slot];
             return get(l.carried[v.slot]);
         }
+        case Op::Param: {
+            Loc l;
+            l.index = paramRegs_.at(static_cast<size_t>(v.slot));
+            l.width = n;
+            return l;
+        }
+        case Op::Call:
+            return call(v);
         }
         throw CompileError(0, 1, std::string("cannot select ") + OpName(v.op));
     }
 
+    // --- Subroutines -------------------------------------------------------------
+    // The arguments go where the subroutine takes them, its result comes
+    // back from where it leaves it: registers above the caller's own, so the
+    // call disturbs nothing the caller keeps.
+    int placed(const SubroutinePlace& at) {
+        const int reg = newReg(at.width);
+        out_.vregs[reg].reg = at.reg;
+        out_.vregs[reg].offset = at.offset;
+        out_.vregs[reg].pinned = true;
+        return reg;
+    }
+
+    Loc call(const Value& v) {
+        if (v.slot < 0 || static_cast<size_t>(v.slot) >= callees_.size())
+            throw CompileError(0, 1, "internal error: a call of an unknown subroutine");
+        const SubroutineSignature& sig = callees_[static_cast<size_t>(v.slot)];
+        std::vector<Loc> args;
+        for (int a : v.args)
+            args.push_back(get(a));
+        for (size_t i = 0; i < args.size(); ++i)
+            moveInto(placed(sig.params.at(i)), 0, args[i], sig.params[i].width);
+        MInst m;
+        m.op = fx::Opcode::Call;
+        m.dst.file = File::None;
+        MOperand label;
+        label.file = File::Label;
+        label.index = sig.label;
+        m.src.push_back(label);
+        out_.code.push_back(m);
+        Loc r;
+        r.index = placed(sig.result);
+        r.width = v.width;
+        return materialize(r, v.width);
+    }
+
+  public:
+    std::vector<int> paramRegs_;
+    std::vector<SubroutineSignature> callees_;
+
+  private:
     // --- Loops -------------------------------------------------------------------
     // The carried values get registers of their own, set before the loop and
     // at the end of each iteration; whatever the body reads from outside is
@@ -962,6 +1033,148 @@ MachineShader Select(const Builder& builder, int color, Profile profile, int fir
     outputs.push_back(OutputValue{File::ColorOut, 0, color, 0xF});
     MachineShader shader = s.run(outputs, programOrder);
     s.finishConstants(shader);
+    return shader;
+}
+
+namespace {
+
+bool Splits(fx::Opcode op) {
+    return op == fx::Opcode::Call || op == fx::Opcode::Rep || op == fx::Opcode::EndRep ||
+           op == fx::Opcode::Loop || op == fx::Opcode::EndLoop || op == fx::Opcode::Label ||
+           op == fx::Opcode::Ret;
+}
+
+bool DistinctDestination(fx::Opcode op) {
+    return op == fx::Opcode::SinCos || op == fx::Opcode::Nrm || op == fx::Opcode::Lrp ||
+           op == fx::Opcode::Tex || op == fx::Opcode::Pow || op == fx::Opcode::TexLdl;
+}
+
+bool PlainMove(const MInst& m, const MachineShader& s) {
+    if (m.op != fx::Opcode::Mov || m.sat || m.src.size() != 1 || m.dst.file != File::Temp)
+        return false;
+    const MOperand& o = m.src[0];
+    return o.file == File::Temp && !o.neg && !o.abs &&
+           m.mask == (1 << s.vregs[m.dst.index].width) - 1 &&
+           s.vregs[m.dst.index].width == s.vregs[o.index].width;
+}
+
+// Calls move their arguments into the callee's registers and the result
+// out of them. Where nothing else reads the value moved, and no call or
+// loop boundary lies between, the value is written into the callee's
+// register in the first place, and the result read where the callee left it.
+void ForwardCallRegisters(MachineShader& s) {
+    const int n = static_cast<int>(s.code.size());
+    auto special = [&](int v) {
+        return s.vregs[v].pinned || v == s.resultReg ||
+               std::find(s.entryRegs.begin(), s.entryRegs.end(), v) != s.entryRegs.end();
+    };
+    std::vector<char> dead(s.code.size(), 0);
+    for (int i = 0; i < n; ++i) {
+        MInst& mov = s.code[i];
+        if (!PlainMove(mov, s))
+            continue;
+        const int dst = mov.dst.index, src = mov.src[0].index;
+        bool identity = true;
+        for (int k = 0; k < s.vregs[dst].width; ++k)
+            identity = identity && mov.src[0].swizzle[k] == k;
+        if (s.vregs[dst].pinned && !special(src) && identity) {
+            // An argument: every write and read of `src` between its first
+            // write and this move goes to the callee's register.
+            int first = -1;
+            bool ok = true;
+            for (int j = 0; j < n && ok; ++j) {
+                if (j == i)
+                    continue;
+                const MInst& m = s.code[j];
+                bool uses = m.dst.file == File::Temp && m.dst.index == src;
+                for (const MOperand& o : m.src)
+                    uses = uses || (o.file == File::Temp && o.index == src);
+                if (uses && (j > i || dead[j]))
+                    ok = false;
+                if (uses && first < 0)
+                    first = j;
+            }
+            if (!ok || first < 0)
+                continue;
+            for (int j = first; j < i && ok; ++j) {
+                const MInst& m = s.code[j];
+                ok = !Splits(m.op);
+                if (ok && m.dst.file == File::Temp && m.dst.index == src &&
+                    DistinctDestination(m.op))
+                    for (const MOperand& o : m.src)
+                        ok = ok && !(o.file == File::Temp && s.vregs[o.index].pinned &&
+                                     s.vregs[o.index].reg == s.vregs[dst].reg);
+            }
+            if (!ok)
+                continue;
+            for (int j = first; j < i; ++j) {
+                MInst& m = s.code[j];
+                if (m.dst.file == File::Temp && m.dst.index == src)
+                    m.dst.index = dst;
+                for (MOperand& o : m.src)
+                    if (o.file == File::Temp && o.index == src)
+                        o.index = dst;
+            }
+            dead[i] = 1;
+        } else if (s.vregs[src].pinned && !special(dst)) {
+            // A result: read from the callee's register until the next call.
+            bool ok = true;
+            int last = i;
+            for (int j = 0; j < n && ok; ++j) {
+                if (j == i)
+                    continue;
+                const MInst& m = s.code[j];
+                if (m.dst.file == File::Temp && m.dst.index == dst)
+                    ok = false;
+                for (const MOperand& o : m.src)
+                    if (o.file == File::Temp && o.index == dst) {
+                        ok = ok && j > i && !dead[j];
+                        last = std::max(last, j);
+                    }
+            }
+            for (int j = i + 1; j < last && ok; ++j)
+                ok = !Splits(s.code[j].op);
+            if (!ok)
+                continue;
+            const std::array<uint8_t, 4> through = mov.src[0].swizzle;
+            for (int j = i + 1; j <= last; ++j)
+                for (MOperand& o : s.code[j].src)
+                    if (o.file == File::Temp && o.index == dst) {
+                        o.index = src;
+                        for (uint8_t& c : o.swizzle)
+                            c = through[c < 4 ? c : 3];
+                    }
+            dead[i] = 1;
+        }
+    }
+    std::vector<MInst> kept;
+    for (int i = 0; i < n; ++i)
+        if (!dead[i])
+            kept.push_back(std::move(s.code[i]));
+    s.code = std::move(kept);
+}
+
+} // namespace
+
+MachineShader SelectFunction(const Builder& builder, int result, Profile profile,
+                             int firstFreeConstant, bool programOrder,
+                             const std::vector<SubroutineSignature>& callees,
+                             const std::vector<int>* paramWidths, int kill) {
+    Selector s(builder, profile, firstFreeConstant);
+    s.callees_ = callees;
+    if (!paramWidths) {
+        std::vector<OutputValue> outputs;
+        if (kill >= 0)
+            outputs.push_back(OutputValue{File::None, 0, kill, 0xF});
+        outputs.push_back(OutputValue{File::ColorOut, 0, result, 0xF});
+        MachineShader shader = s.run(outputs, programOrder, nullptr);
+        s.finishConstants(shader);
+        ForwardCallRegisters(shader);
+        return shader;
+    }
+    MachineShader shader = s.run({}, programOrder, paramWidths, result);
+    s.finishConstants(shader);
+    ForwardCallRegisters(shader);
     return shader;
 }
 

@@ -38,6 +38,29 @@ struct OutputValue {
 MachineShader SelectOutputs(const Builder& builder, const std::vector<OutputValue>& outputs,
                             Profile profile, int firstFreeConstant, bool programOrder = false);
 
+// Where a subroutine takes a parameter or leaves its result: a register and
+// first component, placed when the subroutine was allocated.
+struct SubroutinePlace {
+    int reg = 0;
+    int offset = 0;
+    int width = 1;
+};
+struct SubroutineSignature {
+    int label = 0; // l#
+    std::vector<SubroutinePlace> params;
+    SubroutinePlace result;
+};
+
+// Select for a function of a program with subroutines: with `paramWidths`
+// a subroutine, its parameters Param values in entry registers and its result
+// moved into resultReg last; without, the main program writing the colour
+// (and discarding where `kill` is negative).
+// Calls of subroutine k use callees[k].
+MachineShader SelectFunction(const Builder& builder, int result, Profile profile,
+                             int firstFreeConstant, bool programOrder,
+                             const std::vector<SubroutineSignature>& callees,
+                             const std::vector<int>* paramWidths, int kill = -1);
+
 // Whether ps_2_0 accepts a source swizzle whose lanes `want` (-1 for lanes
 // not read) ask for these components; gives the full swizzle.
 bool LegalSwizzle20(const std::array<int, 4>& want, std::array<uint8_t, 4>& full);

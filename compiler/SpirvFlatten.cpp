@@ -198,6 +198,12 @@ void Reader::runBlock(size_t index) {
             addEdge(to, c);
         break;
     }
+    case OpReturnValue: {
+        const Node v = value(w[0]);
+        returned_ = hasReturned_ ? selectNode(here, v, returned_) : v;
+        hasReturned_ = true;
+        break;
+    }
     case OpKill:
         // Discarding ends the pixel wherever it happens: one texkill at the
         // end tests every path that reached a discard.

@@ -23,7 +23,9 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
         i += count;
     }
     int functions = 0;
-    std::vector<Block> blocks;
+    uint32_t entry = 0, current = 0;
+    std::map<uint32_t, std::vector<Block>> bodies;
+    std::map<uint32_t, std::vector<std::pair<uint32_t, uint32_t>>> params; // (id, type)
     for (size_t i = 0; i < all.size(); ++i) {
         const Instruction& ins = all[i];
         switch (ins.op) {
@@ -32,8 +34,15 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
             break;
         case OpExtInstImport:
             break;
+        case OpEntryPoint:
+            entry = ins.w[1];
+            break;
         case OpFunction:
             ++functions;
+            current = ins.w[1];
+            break;
+        case OpFunctionParameter:
+            params[current].push_back({ins.w[1], ins.w[0]});
             break;
         case OpLabel: {
             Block blk;
@@ -47,7 +56,7 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
                 }
                 blk.body.push_back(all[i]);
             }
-            blocks.push_back(std::move(blk));
+            bodies[current].push_back(std::move(blk));
             break;
         }
         default:
@@ -55,11 +64,29 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
             break;
         }
     }
-    if (functions != 1)
+    if (functions != 1 && !io_.function && io_.subroutines.empty())
         throw CompileError(line_, column_,
                            "a function could not be inlined (recursion is not supported)");
-    flatten(blocks);
+    const uint32_t target = io_.function ? io_.function : entry ? entry : current;
+    auto body = bodies.find(target);
+    if (body == bodies.end())
+        throw CompileError(line_, column_, "malformed SPIR-V: no body of the function read");
     ReadResult result;
+    if (io_.function) {
+        readParameters(params[target]);
+        flatten(body->second);
+        if (kill_ >= 0)
+            unsupported("a subroutine that discards");
+        if (!hasReturned_ || returned_.value < 0)
+            unsupported("a subroutine that returns no float or vector");
+        result.color = returned_.value;
+        result.paramWidths = paramWidths_;
+        result.paramWidths.insert(result.paramWidths.end(), privateWidths_.begin(),
+                                  privateWidths_.end());
+        result.privates = privates_;
+        return result;
+    }
+    flatten(body->second);
     if (color_ < 0)
         throw CompileError(line_, column_, "the transition never returns a colour");
     result.color = color_;
@@ -349,6 +376,16 @@ void Reader::storeAt(Node& n, uint32_t typeId, const std::vector<uint32_t>& path
 
 Node Reader::load(const Pointer& p) {
     Variable& v = variables_.at(p.var);
+    if (passed_.count(p.var))
+        unsupported("a function with an out parameter as a subroutine");
+    if (io_.function && v.storage == Private &&
+        std::find(privates_.begin(), privates_.end(), p.var) == privates_.end()) {
+        // The caller's value, handed over after the parameters.
+        const int width = plainWidth(v.type);
+        v.value = {b_.param(static_cast<int>(paramWidths_.size() + privates_.size()), width)};
+        privates_.push_back(p.var);
+        privateWidths_.push_back(width);
+    }
     Node n;
     if (v.storage == UniformConstant)
         n = loadUniform(p.var);
@@ -404,6 +441,13 @@ void Reader::execute(const Instruction& ins, int here) {
         Variable& v = variables_.at(p.var);
         if (v.storage == UniformConstant || v.storage == Input)
             throw CompileError(line_, column_, "a uniform or input is written");
+        if (io_.function && v.storage == Private)
+            unsupported("a subroutine that writes a global variable");
+        passed_.erase(p.var);
+        if (p.path.empty())
+            lastStored_[p.var] = value(w[1]);
+        else
+            lastStored_.erase(p.var);
         storeAt(v.value, v.type, p.path, 0, value(w[1]), here);
         return;
     }
@@ -681,7 +725,8 @@ void Reader::execute(const Instruction& ins, int here) {
         set(extInst(w));
         return;
     case OpFunctionCall:
-        unsupported("a call that could not be inlined");
+        set(callSubroutine(w));
+        return;
     case OpImageSampleExplicitLod: {
         // Image operands: Lod is bit 1; Grad (bit 2) would be texldd.
         if (w.size() < 6 || (w[4] & 0x2) == 0)
@@ -818,6 +863,57 @@ Node Reader::extInst(const std::vector<uint32_t>& w) {
         throw CompileError(0, 1,
                            "GLSL built-in function " + std::to_string(w[3]) + " is not supported");
     }
+}
+
+int Reader::plainWidth(uint32_t typeId) {
+    const Type& t = types_.at(typeId);
+    const bool vector = t.kind == TypeKind::Vector;
+    const Type& element = vector ? types_.at(t.element) : t;
+    if (element.kind != TypeKind::Float && element.kind != TypeKind::Int &&
+        element.kind != TypeKind::Bool)
+        unsupported("a subroutine's value that is not a scalar or vector");
+    return vector ? t.count : 1;
+}
+
+void Reader::readParameters(const std::vector<std::pair<uint32_t, uint32_t>>& params) {
+    for (const auto& [id, typeId] : params) {
+        const Type& t = types_.at(typeId);
+        const int index = static_cast<int>(paramWidths_.size());
+        if (t.kind == TypeKind::Pointer) {
+            // glslang hands every parameter over by pointer to a copy.
+            const int width = plainWidth(t.element);
+            variables_[id] = Variable{Function, t.element, {b_.param(index, width)}};
+            paramWidths_.push_back(width);
+        } else {
+            const int width = plainWidth(typeId);
+            values_[id] = {b_.param(index, width)};
+            paramWidths_.push_back(width);
+        }
+    }
+}
+
+Node Reader::callSubroutine(const std::vector<uint32_t>& w) {
+    const auto sub = io_.subroutines.find(w[2]);
+    if (sub == io_.subroutines.end())
+        unsupported("a call that could not be inlined");
+    std::vector<int> args;
+    for (size_t i = 3; i < w.size(); ++i) {
+        Node n;
+        if (pointers_.count(w[i]) || variables_.count(w[i])) {
+            const Pointer p = pointerOf(w[i]);
+            const auto stored = lastStored_.find(p.var);
+            n = p.path.empty() && stored != lastStored_.end() ? stored->second : load(p);
+            passed_.insert(p.var);
+        } else {
+            n = value(w[i]);
+        }
+        if (n.value < 0)
+            unsupported("a subroutine's parameter that is not a scalar or vector");
+        args.push_back(n.value);
+    }
+    for (uint32_t var : sub->second.privates)
+        args.push_back(load(Pointer{var, {}}).value);
+    return {b_.call(sub->second.index, args, plainWidth(w[0]))};
 }
 
 Reader::Pointer Reader::pointerOf(uint32_t id) {

@@ -33,6 +33,18 @@ struct ShaderInterface {
     // mul(v, transpose(M)) as dot products of M's columns, which a vertex
     // shader reads as m4x4.
     bool dotTransposed = false;
+    // The function read: 0 for the entry point, else a function the
+    // optimiser left standing, read as a subroutine (its parameters
+    // Param values, the colour its return value).
+    uint32_t function = 0;
+    // Functions left standing that are called as subroutines, by id: their
+    // index, and the private variables each reads (handed over after its
+    // parameters).
+    struct Subroutine {
+        int index = -1;
+        std::vector<uint32_t> privates;
+    };
+    std::map<uint32_t, Subroutine> subroutines;
 };
 
 struct ReadResult {
@@ -41,6 +53,10 @@ struct ReadResult {
     int kill = -1;
     // Every output variable's value, by name.
     std::map<std::string, int> outputs;
+    // A subroutine: the widths of its parameters, then of the private
+    // variables it reads (handed over after them, in this order).
+    std::vector<int> paramWidths;
+    std::vector<uint32_t> privates;
 };
 
 // Throws CompileError for what the backend cannot express.

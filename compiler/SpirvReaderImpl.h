@@ -20,6 +20,7 @@ namespace spirv {
 enum SpvOp : uint32_t {
     OpUndef = 1,
     OpName = 5,
+    OpEntryPoint = 15,
     OpExtInstImport = 11,
     OpExtInst = 12,
     OpTypeVoid = 19,
@@ -297,6 +298,13 @@ class Reader {
 
     Node load(const Pointer& p);
 
+    // --- Subroutines (SpirvReader.cpp) -----------------------------------------
+    // A value's width when it is a float, int or bool scalar or vector; else
+    // what cannot be a subroutine's parameter or result.
+    int plainWidth(uint32_t typeId);
+    void readParameters(const std::vector<std::pair<uint32_t, uint32_t>>& params);
+    Node callSubroutine(const std::vector<uint32_t>& w);
+
     // --- Control flow -----------------------------------------------------------
     // Blocks run in a topological order under the predicate of the paths that
     // reach them; a loop runs its body again and again under the predicate of
@@ -421,6 +429,20 @@ class Reader {
     std::unordered_map<uint32_t, Pointer> pointers_;
     std::unordered_map<uint32_t, uint32_t> transposed_; // result -> the matrix transposed
     int color_ = -1;
+    // Reading a subroutine: what it returns, its parameters' widths and the
+    // private variables it reads, which the caller hands over.
+    Node returned_;
+    bool hasReturned_ = false;
+    std::vector<int> paramWidths_;
+    std::vector<uint32_t> privates_;
+    std::vector<int> privateWidths_;
+    // Variables handed to a subroutine by pointer: read again before a store,
+    // they would need what the subroutine wrote (an out parameter).
+    std::set<uint32_t> passed_;
+    // The value last stored to each whole variable, whatever the predicate:
+    // a subroutine's argument needs no select, as its result is used only
+    // where the call's block runs.
+    std::unordered_map<uint32_t, Node> lastStored_;
     int kill_ = -1; // where the pixel is discarded
     int line_ = 0;  // of the author's source, from OpLine; 0 when unknown
     int column_ = 1;

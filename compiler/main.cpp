@@ -20,13 +20,16 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quorvel-fxc TRANSITION.glsl [-o NAME.fx] [--profile ps_2_0|ps_3_0] [--loops] [--asm]\n"
+    "usage: quorvel-fxc TRANSITION.glsl [-o NAME.fx] [--profile ps_2_0|ps_3_0] [--loops] "
+    "[--subroutines] [--asm]\n"
     "                   [--name TECHNIQUE] [--texture UNIFORM=FILE]...\n"
     "       quorvel-fxc EFFECT.fx [-o OUT.fx]   (HLSL shaders to assembly; --help there)\n"
     "Compiles a GL transition (vec4 transition(vec2 uv)) into an effect file.\n"
     "  -o FILE            the effect file to write (default: the input's name with .fx)\n"
     "  --profile P        ps_2_0 or ps_3_0 (default: ps_2_0 when the shader fits)\n"
     "  --loops            ps_3_0 with its loops kept as loops, even where unrolled they fit\n"
+    "  --subroutines      ps_3_0 with functions called more than once as subroutines, even\n"
+    "                     where inlined they fit\n"
     "  --asm              print the shader's assembly instead of writing a file\n"
     "  --name NAME        the technique's name (default: from the file name)\n"
     "  --texture U=FILE   the image file of sampler2D uniform U, relative to the effect\n";
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
     std::string input, output, name;
     std::optional<qc::Profile> profile;
     bool keepLoops = false;
+    bool subroutines = false;
     bool asmOnly = false;
     qc::EffectOptions options;
     for (int i = 1; i < argc; ++i) {
@@ -83,6 +87,8 @@ int main(int argc, char** argv) {
                     return Fail("unknown profile '" + p + "': ps_2_0 or ps_3_0");
             } else if (a == "--loops") {
                 keepLoops = true;
+            } else if (a == "--subroutines") {
+                subroutines = true;
             } else if (a == "--asm") {
                 asmOnly = true;
             } else if (a == "--name") {
@@ -120,7 +126,7 @@ int main(int argc, char** argv) {
 
     qc::CompiledTransition compiled;
     try {
-        compiled = qc::CompileTransition(source, profile, keepLoops);
+        compiled = qc::CompileTransition(source, profile, keepLoops, subroutines);
         for (const auto& [uniform, file] : options.textures) {
             bool found = false;
             for (const qc::BoundUniform& u : compiled.uniforms)

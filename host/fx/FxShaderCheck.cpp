@@ -161,6 +161,7 @@ bool CheckShader(const std::vector<uint32_t>& tokens, ShaderFault& fault) {
     }
     fault.code = "";
     auto rules = std::make_unique<ShaderRules>(profile);
+    rules->FindSubroutineWrites(shader.instructions);
     for (const DecodedInstruction& ins : shader.instructions) {
         if (!rules->Check(ins, fault))
             return false;

@@ -5,6 +5,7 @@
 // walk itself is CheckShader in FxShaderCheck.cpp. Platform-free.
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class ShaderRules {
     bool Check(const DecodedInstruction& ins, ShaderFault& fault);
     // What the whole shader must have done.
     bool Finish(ShaderFault& fault);
+    // Before the walk: the temporaries each subroutine writes, so that a
+    // call counts as writing them where the text has not reached the label.
+    void FindSubroutineWrites(const std::vector<DecodedInstruction>& instructions);
 
   private:
     struct Block {
@@ -91,6 +95,8 @@ class ShaderRules {
     // Temporaries: components written, and the dependent-read order each holds.
     std::array<int, 32> m_written = {};
     std::array<int, 32> m_order = {};
+    // Per label: the components a call of it writes, its callees' included.
+    std::map<int, std::array<int, 32>> m_subroutineWrites;
     // Flow control.
     std::vector<Block> m_blocks;
     int m_staticCount = 0;

@@ -105,4 +105,45 @@ bool ShaderRules::TemporariesWritten() {
     return true;
 }
 
+void ShaderRules::FindSubroutineWrites(const std::vector<DecodedInstruction>& instructions) {
+    std::map<int, std::vector<int>> calls;
+    int label = -1;
+    for (const DecodedInstruction& ins : instructions) {
+        if (!ins.info)
+            continue;
+        const FlowEffect flow = ins.info->flow;
+        if (flow == FlowEffect::Label && !ins.sources.empty()) {
+            label = static_cast<int>(ins.sources[0].number);
+            m_subroutineWrites[label] = {};
+        } else if (label < 0) {
+            continue;
+        } else if ((flow == FlowEffect::Call || flow == FlowEffect::CallNz) &&
+                   !ins.sources.empty()) {
+            calls[label].push_back(static_cast<int>(ins.sources[0].number));
+        } else if (ins.hasDestination && ins.destination.type == RegisterType::Temp &&
+                   ins.info->kind != OpcodeClass::Setup && ins.opcode != Opcode::TexKill) {
+            m_subroutineWrites[label][ins.destination.number & 31] |=
+                static_cast<int>(ins.destination.writeMask);
+        }
+    }
+    // What a callee writes, its caller writes too: until nothing changes (a
+    // chain is at most as long as there are labels; cycles fail later).
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const auto& [caller, callees] : calls) {
+            std::array<int, 32>& writes = m_subroutineWrites[caller];
+            for (int callee : callees) {
+                const auto found = m_subroutineWrites.find(callee);
+                if (found == m_subroutineWrites.end())
+                    continue;
+                for (size_t r = 0; r < writes.size(); ++r) {
+                    const int merged = writes[r] | found->second[r];
+                    changed = changed || merged != writes[r];
+                    writes[r] = merged;
+                }
+            }
+        }
+    }
+}
+
 } // namespace fx

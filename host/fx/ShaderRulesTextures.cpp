@@ -85,6 +85,13 @@ bool ShaderRules::Gradients() {
 // ps_2_0, the order of the texture read its value derives from.
 void ShaderRules::TrackDependency() {
     const DecodedInstruction& ins = *m_ins;
+    if (ins.info && (ins.info->flow == FlowEffect::Call || ins.info->flow == FlowEffect::CallNz)) {
+        const auto callee = m_subroutineWrites.find(static_cast<int>(ins.sources[0].number));
+        if (callee != m_subroutineWrites.end())
+            for (size_t r = 0; r < m_written.size(); ++r)
+                m_written[r] |= callee->second[r];
+        return;
+    }
     if (!ins.hasDestination || ins.destination.type != RegisterType::Temp ||
         ins.info->kind == OpcodeClass::Setup || ins.opcode == Opcode::TexKill)
         return;

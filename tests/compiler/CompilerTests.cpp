@@ -21,8 +21,8 @@ using qc_test::Vec4;
 const qc::Profile kProfiles[] = {qc::Profile::Ps20, qc::Profile::Ps30};
 
 qc::CompiledTransition Compile(const std::string& source, std::optional<qc::Profile> profile,
-                               bool keepLoops = false) {
-    qc::CompiledTransition t = qc::CompileTransition(source, profile, keepLoops);
+                               bool keepLoops = false, bool subroutines = false) {
+    qc::CompiledTransition t = qc::CompileTransition(source, profile, keepLoops, subroutines);
     fx::ShaderFault fault;
     EXPECT_TRUE(fx::CheckShader(t.shader.tokens, fault)) << fault.code << " " << fault.text << "\n"
                                                          << t.shader.text;
@@ -495,6 +495,221 @@ TEST(Loops, KeptWhenUnrolledTheyDoNotFit) {
     }
 }
 
+// --- Subroutines (ps_3_0) -----------------------------------------------------------------
+
+float Fract(float x) { return x - std::floor(x); }
+
+struct SubroutineCase {
+    const char* name;
+    const char* source;
+    std::function<Vec4(float x, float y, float progress)> reference;
+    int subroutines; // labels besides the empty last one, asked for
+};
+
+float Wave(float x, float k) { return std::sin(x * k) * 0.5f + std::cos(x + k) * 0.25f; }
+float H(float x, float y) { return Fract(x * 3.7f + y * 1.3f); }
+float G(float x, float y) {
+    return (H(x, y) * 0.5f + H(y + 0.25f, x + 0.25f) * 0.5f) * (640.0f / 360.0f);
+}
+float Bump(float x) { return x * x * (3 - 2 * x); }
+Vec4 Shifted(float x, float y, float k) {
+    const float px = x * 0.5f + k, py = y > 0.5f ? y - 0.25f : y;
+    const Vec4 t = To(px, py);
+    return {t[0] * k, t[1] * k, t[2] * k, t[3] * k};
+}
+float Chain(int level, float x) {
+    return level == 6 ? x * 0.5f + 0.1f : Chain(level + 1, x) + Chain(level + 1, x * 0.5f);
+}
+
+const SubroutineCase kSubroutines[] = {
+    // Values live across every call: the callee's registers must be others.
+    {"values kept across calls",
+     R"(float wave(float x, float k) { return sin(x * k) * 0.5 + cos(x + k) * 0.25; }
+vec4 transition(vec2 uv) {
+  float a = uv.x * 3.0 + progress, b = uv.y * 2.0 - progress, c = uv.x * uv.y, d = uv.x - uv.y;
+  float w1 = wave(a, 1.5);
+  float w2 = wave(b, 2.5);
+  float w3 = wave(c + w1, 0.5);
+  float w4 = wave(d * w2, 3.5);
+  return vec4(a * w1 + b, c * w2 + d, w3 - a * b, w4 + c * d);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         const float a = x * 3 + p, b = y * 2 - p, c = x * y, d = x - y;
+         const float w1 = Wave(a, 1.5f), w2 = Wave(b, 2.5f), w3 = Wave(c + w1, 0.5f),
+                     w4 = Wave(d * w2, 3.5f);
+         return {a * w1 + b, c * w2 + d, w3 - a * b, w4 + c * d};
+     },
+     1},
+    // Three deep, each level keeping values across its calls; the global
+    // ratio read two levels down is handed over by every caller.
+    {"nested subroutines and a global",
+     R"(float h(vec2 p) { return fract(p.x * 3.7 + p.y * 1.3); }
+float g(vec2 p) { return (h(p) * 0.5 + h(p.yx + 0.25) * 0.5) * ratio; }
+vec3 f(vec2 p) { return vec3(g(p), g(p * 2.0), g(p + progress)); }
+vec4 transition(vec2 uv) {
+  vec3 a = f(uv);
+  vec3 b = f(uv.yx);
+  return vec4(a * 0.5 + b.zxy * 0.25, a.x - b.y);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         const float a[3] = {G(x, y), G(2 * x, 2 * y), G(x + p, y + p)};
+         const float b[3] = {G(y, x), G(2 * y, 2 * x), G(y + p, x + p)};
+         return {a[0] * 0.5f + b[2] * 0.25f, a[1] * 0.5f + b[0] * 0.25f, a[2] * 0.5f + b[1] * 0.25f,
+                 a[0] - b[1]};
+     },
+     3},
+    // Called inside a loop (kept as rep when loops are kept) and after it.
+    {"calls in a loop",
+     R"(float bump(float x) { return x * x * (3.0 - 2.0 * x); }
+vec4 transition(vec2 uv) {
+  float s = 0.0;
+  for (int i = 0; i < 12; i++)
+    s += bump(fract(uv.x * float(i) * 0.37 + progress)) * 0.1 + bump(uv.y) * 0.01;
+  return vec4(s, bump(uv.x), 0.0, 1.0);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         float s = 0;
+         for (int i = 0; i < 12; i++)
+             s += Bump(Fract(x * float(i) * 0.37f + p)) * 0.1f + Bump(y) * 0.01f;
+         return {s, Bump(x), 0, 1};
+     },
+     1},
+    // Calls under branches, a parameter changed inside, a texture read there.
+    {"calls under branches",
+     R"(vec4 shifted(vec2 p, float k) {
+  p.x = p.x * 0.5 + k;
+  if (p.y > 0.5) p.y -= 0.25;
+  return getToColor(p) * k;
+}
+vec4 transition(vec2 uv) {
+  if (uv.x < 0.3) return shifted(uv, 0.25);
+  if (uv.y < progress) return shifted(uv.yx, 0.5) + shifted(uv, 0.1);
+  return getFromColor(uv);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         if (x < 0.3f)
+             return Shifted(x, y, 0.25f);
+         if (y < p) {
+             const Vec4 a = Shifted(y, x, 0.5f), b = Shifted(x, y, 0.1f);
+             return {a[0] + b[0], a[1] + b[1], a[2] + b[2], a[3] + b[3]};
+         }
+         return From(x, y);
+     },
+     1},
+    // An out parameter is the caller's to read after the call: inlined.
+    {"out parameters stay inlined",
+     R"(float split(float x, out float rest) { rest = fract(x); return x - rest; }
+float twice(float x) { return sin(x) * cos(x * 2.0) + x; }
+vec4 transition(vec2 uv) {
+  float r1, r2;
+  float a = split(uv.x * 5.0, r1);
+  float b = split(uv.y * 3.0 + progress, r2);
+  return vec4(a * 0.2, r1, b * 0.25 + twice(uv.x) - twice(uv.y), r2);
+})",
+     [](float x, float y, float p) -> Vec4 {
+         auto twice = [](float v) { return std::sin(v) * std::cos(v * 2) + v; };
+         const float r1 = Fract(x * 5), r2 = Fract(y * 3 + p);
+         return {(x * 5 - r1) * 0.2f, r1, (y * 3 + p - r2) * 0.25f + twice(x) - twice(y), r2};
+     },
+     1},
+    // Calls whose results nothing reads leave no subroutine behind.
+    {"results nobody reads",
+     R"(float heavy(float x) { return sin(x) * cos(x * 2.0); }
+vec4 transition(vec2 uv) {
+  float unused = heavy(uv.x);
+  float alsoUnused = heavy(uv.y);
+  return vec4(heavy(progress), heavy(progress * 2.0), 0.0, 1.0);
+})",
+     [](float, float, float p) -> Vec4 {
+         return {std::sin(p) * std::cos(p * 2), std::sin(p * 2) * std::cos(p * 4), 0, 1};
+     },
+     1},
+    // Six levels, each calling the next twice: calls nest at most four deep.
+    {"a chain deeper than calls nest",
+     R"(float f6(float x) { return x * 0.5 + 0.1; }
+float f5(float x) { return f6(x) + f6(x * 0.5); }
+float f4(float x) { return f5(x) + f5(x * 0.5); }
+float f3(float x) { return f4(x) + f4(x * 0.5); }
+float f2(float x) { return f3(x) + f3(x * 0.5); }
+float f1(float x) { return f2(x) + f2(x * 0.5); }
+vec4 transition(vec2 uv) { return vec4(f1(uv.x) * 0.01, f1(uv.y) * 0.01, 0.0, 1.0); })",
+     [](float x, float y, float) -> Vec4 {
+         return {Chain(1, x) * 0.01f, Chain(1, y) * 0.01f, 0, 1};
+     },
+     1},
+};
+
+class SubroutineTest : public ::testing::TestWithParam<std::tuple<SubroutineCase, bool>> {};
+
+TEST_P(SubroutineTest, MatchesTheProgram) {
+    const SubroutineCase& c = std::get<0>(GetParam());
+    const bool keepLoops = std::get<1>(GetParam());
+    const qc::CompiledTransition t = Compile(c.source, qc::Profile::Ps30, keepLoops, true);
+    int labels = -1; // the empty last one
+    for (size_t at = t.shader.text.find("label l"); at != std::string::npos;
+         at = t.shader.text.find("label l", at + 1))
+        ++labels;
+    EXPECT_GE(labels, c.subroutines) << t.shader.text;
+    for (float p : {0.0f, 0.3f, 1.0f})
+        for (int i = 0; i <= 16; ++i)
+            for (int j = 0; j <= 16; ++j) {
+                const float x = i / 16.0f * 0.98f + 0.005f, y = j / 16.0f * 0.98f + 0.005f;
+                const Vec4 got = Shade(t, Pixel{x, y, p});
+                const Vec4 want = c.reference(x, y, p);
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_NEAR(got[k], want[k], 1e-4 * (1 + std::fabs(want[k])))
+                        << c.name << " at " << x << "," << y << " progress " << p << "\n"
+                        << t.shader.text;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Subroutines, SubroutineTest,
+                         ::testing::Combine(::testing::ValuesIn(kSubroutines), ::testing::Bool()));
+
+// Colours live across the calls after their first use: the caller fills
+// nearly all registers, and none of the subroutine's may be among them.
+TEST(Subroutines, CallsUnderRegisterPressure) {
+    for (const int n : {28, 29}) {
+        std::string source = "float w(float x) { return sin(x * 1.7) * 0.5 + 0.5; }\n"
+                             "vec4 transition(vec2 uv) {\n";
+        for (int i = 0; i < n; ++i)
+            source += "  vec4 a" + std::to_string(i) + " = getFromColor(uv * " +
+                      std::to_string(i + 1) + ".0 / " + std::to_string(n) + ".0);\n";
+        source += "  vec4 r = vec4(0.0);\n";
+        for (int i = 0; i < n; ++i)
+            source += "  r = r * w(uv.x + " + std::to_string(i) + ".0 * 0.1) + a" +
+                      std::to_string(n - 1 - i) + ";\n";
+        // Each colour read again at the end: live from its first use on.
+        source += "  return r * 0.01 + (a0";
+        for (int i = 1; i < n; ++i)
+            source += " + a" + std::to_string(i);
+        source += ") * 0.001;\n}\n";
+        const qc::CompiledTransition t = Compile(source, qc::Profile::Ps30, false, true);
+        if (n == 28)
+            EXPECT_NE(t.shader.text.find("call l"), std::string::npos) << t.shader.text;
+        for (float x : {0.2f, 0.7f}) {
+            const float y = 0.4f;
+            Vec4 r{0, 0, 0, 0};
+            for (int i = 0; i < n; ++i) {
+                const float k = float(n - i) / float(n);
+                const float wi = std::sin((x + float(i) * 0.1f) * 1.7f) * 0.5f + 0.5f;
+                const Vec4 a = From(x * k, y * k);
+                for (int c = 0; c < 4; ++c)
+                    r[c] = r[c] * wi + a[c];
+            }
+            Vec4 sum{0, 0, 0, 0};
+            for (int i = 0; i < n; ++i) {
+                const float k = float(i + 1) / float(n);
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += From(x * k, y * k)[c];
+            }
+            const Vec4 got = Shade(t, Pixel{x, y});
+            for (int c = 0; c < 4; ++c)
+                EXPECT_NEAR(got[c], r[c] * 0.01f + sum[c] * 0.001f, 1e-4) << t.shader.text;
+        }
+    }
+}
+
 // --- Discard -----------------------------------------------------------------------------
 
 // A discard on some paths only: under a branch, in a function, inside an
@@ -529,6 +744,62 @@ vec4 transition(vec2 uv) {
                 EXPECT_EQ(c, To(p.x, p.y)) << p.x << "," << p.y;
         }
     }
+}
+
+// A function that discards stays inlined: a subroutine's discard would be
+// lost. The other function still runs as one.
+TEST(Subroutines, DiscardStaysInlined) {
+    const char* source = R"(float cut(float v) { if (v > 0.8) discard; return v * 0.5; }
+float wave(float x) { return sin(x * 3.0) * 0.5 + 0.5; }
+vec4 transition(vec2 uv) {
+  return vec4(cut(uv.x), cut(uv.y), wave(uv.x), wave(uv.y));
+})";
+    const qc::CompiledTransition t = Compile(source, qc::Profile::Ps30, false, true);
+    EXPECT_NE(t.shader.text.find("call l"), std::string::npos) << t.shader.text;
+    for (const Pixel& p : {Pixel{0.3f, 0.5f}, Pixel{0.9f, 0.5f}, Pixel{0.3f, 0.85f}}) {
+        bool killed = false;
+        const Vec4 c = Shade(t, p, nullptr, &killed);
+        EXPECT_EQ(killed, p.x > 0.8f || p.y > 0.8f) << p.x << "," << p.y << "\n" << t.shader.text;
+        if (!killed)
+            EXPECT_NEAR(c[2], std::sin(p.x * 3) * 0.5f + 0.5f, 1e-5);
+    }
+}
+
+// Eight calls of a 24-term sum: inlined far over ps_3_0's 512 slots, as
+// subroutines within them, without being asked; a transition that fits
+// inlined has no call.
+TEST(Subroutines, OnlyWhenInlinedTheyDoNotFit) {
+    std::string source = "float n(vec2 p) {\n  float s = 0.0;\n";
+    for (int k = 1; k <= 24; ++k)
+        source += "  s += sin(p.x * " + std::to_string(k) + ".1 + p.y * " + std::to_string(k % 5) +
+                  ".3) * 0.04;\n";
+    source += "  return s;\n}\nvec4 transition(vec2 uv) {\n"
+              "  return vec4(n(uv) + n(uv * 2.0), n(uv.yx) - n(uv + progress),\n"
+              "              n(uv * 0.5) * n(uv.yx * 3.0), n(uv - 0.25) + n(vec2(progress)));\n}\n";
+    auto n = [](float x, float y) {
+        float s = 0;
+        for (int k = 1; k <= 24; ++k)
+            s += std::sin(x * (float(k) + 0.1f) + y * (float(k % 5) + 0.3f)) * 0.04f;
+        return s;
+    };
+    const qc::CompiledTransition t = Compile(source, std::nullopt);
+    EXPECT_EQ(t.shader.profile, qc::Profile::Ps30);
+    EXPECT_NE(t.shader.text.find("call l"), std::string::npos);
+    EXPECT_LE(t.shader.arithmeticSlots + t.shader.textureSlots, 512);
+    for (float x : {0.1f, 0.5f, 0.9f}) {
+        const float y = 1 - x, p = 0.5f;
+        const Vec4 got = Shade(t, Pixel{x, y, p});
+        const Vec4 want = {n(x, y) + n(2 * x, 2 * y), n(y, x) - n(x + p, y + p),
+                           n(x * 0.5f, y * 0.5f) * n(3 * y, 3 * x),
+                           n(x - 0.25f, y - 0.25f) + n(p, p)};
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(got[c], want[c], 1e-4) << t.shader.text;
+    }
+    const qc::CompiledTransition small =
+        Compile("float f(float x) { return sin(x) * 0.5; }\n"
+                "vec4 transition(vec2 uv) { return vec4(f(uv.x), f(uv.y), 0.0, 1.0); }\n",
+                std::nullopt);
+    EXPECT_EQ(small.shader.text.find("call"), std::string::npos) << small.shader.text;
 }
 
 // --- Register pressure ------------------------------------------------------------------

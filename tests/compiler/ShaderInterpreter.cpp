@@ -162,6 +162,12 @@ void Run(const fx::DecodedShader& shader, Machine& m,
         m.aL = blocks.back().outerAL;
         blocks.pop_back();
     };
+    // Subroutines: where each call returns to, and the blocks open there.
+    struct Frame {
+        size_t back;
+        size_t blocks;
+    };
+    std::vector<Frame> calls;
     long executed = 0;
     for (size_t pc = 0; pc < code.size() && m.fault.empty();) {
         const fx::DecodedInstruction& ins = code[pc++];
@@ -224,6 +230,48 @@ void Run(const fx::DecodedShader& shader, Machine& m,
                 leave(pc);
             continue;
         }
+        case O::Call:
+        case O::CallNz: {
+            if (ins.opcode == O::CallNz) {
+                const fx::DecodedOperand& p = ins.sources.at(1);
+                if (p.type != fx::RegisterType::Predicate) {
+                    m.fault = "callnz on a bool constant";
+                    break;
+                }
+                bool taken = m.p[fx::SwizzleComponent(p.swizzle, 0)] != 0;
+                if (p.modifier == fx::SourceModifier::Not)
+                    taken = !taken;
+                if (!taken)
+                    continue;
+            }
+            const uint32_t label = ins.sources.at(0).number;
+            size_t at = code.size();
+            for (size_t k = 0; k < code.size(); ++k)
+                if (code[k].opcode == O::Label && code[k].sources.at(0).number == label)
+                    at = k;
+            if (at == code.size())
+                m.fault = "a call to no label";
+            else if (calls.size() == 4)
+                m.fault = "calls nest more than 4 deep";
+            else {
+                calls.push_back(Frame{pc, blocks.size()});
+                pc = at + 1;
+            }
+            continue;
+        }
+        case O::Ret:
+            if (blocks.size() != (calls.empty() ? 0 : calls.back().blocks))
+                m.fault = "ret inside a block";
+            else if (calls.empty())
+                pc = code.size(); // the main program's end
+            else {
+                pc = calls.back().back;
+                calls.pop_back();
+            }
+            continue;
+        case O::Label:
+            m.fault = "ran into a label";
+            continue;
         case O::SetP: {
             const Vec4 a = src(0), b = src(1);
             for (int k = 0; k < 4; ++k)

@@ -3,7 +3,8 @@
 // A small interpreter of the Direct3D 9 pixel shader instructions the
 // compiler emits, on one pixel, with the hardware's defined answers (rcp of 0
 // is infinite, log and rsq take |x|, pow takes |x|, sincos only inside
-// [-pi, pi]), rep and loop blocks (aL) and their breaks. Lets the tests run
+// [-pi, pi]), rep and loop blocks (aL) and their breaks, subroutines (call,
+// callnz on p0, label, ret; four deep). Lets the tests run
 // compiled programs without a device.
 
 #include <array>

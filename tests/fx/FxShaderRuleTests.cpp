@@ -66,6 +66,15 @@ std::vector<RuleCase> RuleCases() {
          "memory(3,1): error X5106: mov: r9.xyzw is read but never written before"},
         {"temporary partly written", PixelEffect("ps_2_0\nmov r0.x, c0\nmov oC0, r0\n"),
          "memory(4,1): error X5106: mov: r0.yzw is read but never written before"},
+        // A call writes what its subroutine writes, though the label comes later.
+        {"temporary written by a subroutine",
+         Model3Effect("ps_3_0\nmov r0, c0\ncall l0\nadd r0, r0, r1\nmov oC0, r0\nret\n"
+                      "label l0\ncall l1\nmov r1.xy, c1\nret\nlabel l1\nmov r1.zw, c2\nret\n"),
+         nullptr},
+        {"temporary partly written by a subroutine",
+         Model3Effect("ps_3_0\nmov r0, c0\ncall l0\nadd r0, r0, r1\nmov oC0, r0\nret\n"
+                      "label l0\nmov r1.xy, c1\nret\n"),
+         "memory(15,1): error X5106: add: r1.zw is read but never written before"},
         {"position input declared",
          Model3Effect(
              "ps_3_0\ndcl vPos.xy\ndcl vFace\nmov r0, c0\nmul r0.xy, vPos, c0\nmov oC0, r0\n"),
