@@ -24,7 +24,7 @@ from quorvel import ROOT  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
 # Re-exported: differential_glsl.py reads them from here.
 from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines,  # noqa: E402,F401
-                          make_image, measure, render_reference, tool)
+                          make_image, make_inputs, measure, render_reference, tool)
 from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
 
 SAMPLER = re.compile(r"^\s*uniform\s+sampler2D\s+(\w+)\s*;", re.M)
@@ -200,13 +200,7 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     os.environ["QUORVEL_BUILD_DIR"] = os.path.abspath(args.build)
 
-    inputs_by_size = []
-    for i, size in enumerate(sizes):
-        folder = os.path.join(args.out, "inputs", "%dx%d" % size)
-        os.makedirs(folder, exist_ok=True)
-        inputs_by_size.append((size, [
-            make_image(os.path.join(folder, "from.png"), size, args.seed * 1000 + 2 * i),
-            make_image(os.path.join(folder, "to.png"), size, args.seed * 1000 + 2 * i + 1)]))
+    inputs_by_size = make_inputs(args.out, sizes, args.seed)
 
     print("GLSL through quorvel-fxc and Quorvel.dll vs Mesa (%s; progress %s): "
           "bar >= %d%% of pixels within %d levels"

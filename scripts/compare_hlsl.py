@@ -31,7 +31,7 @@ from PIL import Image, ImageChops
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quorvel import LIBRARY, ROOT, render  # noqa: E402
 from quorvel.library import read_index  # noqa: E402
-from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines, make_image,  # noqa: E402
+from quorvel.mesa import (BAR_LEVELS, BAR_SHARE, frames_for, last_lines, make_inputs,  # noqa: E402
                           measure, reference_picture, render_reference)
 from quorvel.options import add_work_options, parse_size, parse_unit_fractions  # noqa: E402
 from quorvel.wine import DesktopKeeper  # noqa: E402
@@ -185,13 +185,7 @@ def compare_effects(args, sizes):
     values = parse_unit_fractions(args.progress, "Time")
     frames = frames_for(values)
     args.out = os.path.abspath(args.out)
-    inputs_by_size = []
-    for i, size in enumerate(sizes):
-        pictures = os.path.join(args.out, "inputs", "%dx%d" % size)
-        os.makedirs(pictures, exist_ok=True)
-        inputs_by_size.append((size, [
-            make_image(os.path.join(pictures, "from.png"), size, args.seed * 1000 + 2 * i),
-            make_image(os.path.join(pictures, "to.png"), size, args.seed * 1000 + 2 * i + 1)]))
+    inputs_by_size = make_inputs(args.out, sizes, args.seed)
     print("HLSL effects through Quorvel.dll vs Mesa (Time %s): bar >= %d%% of pixels within %d "
           "levels, the compiled file equal to the source"
           % (", ".join("%g" % float(t) for t in values), BAR_SHARE * 100, BAR_LEVELS))

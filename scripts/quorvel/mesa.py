@@ -54,6 +54,19 @@ def make_image(path, size, seed):
     return path
 
 
+def make_inputs(out, sizes, seed):
+    """The two input pictures of every size, in out/inputs/WxH: [(size,
+    [from, to])], the same for the same seed."""
+    inputs_by_size = []
+    for i, size in enumerate(sizes):
+        folder = os.path.join(out, "inputs", "%dx%d" % size)
+        os.makedirs(folder, exist_ok=True)
+        inputs_by_size.append((size, [
+            make_image(os.path.join(folder, "from.png"), size, seed * 1000 + 2 * i),
+            make_image(os.path.join(folder, "to.png"), size, seed * 1000 + 2 * i + 1)]))
+    return inputs_by_size
+
+
 def measure(ours, theirs):
     """Largest channel difference and the share of pixels whose colour
     channels are all within BAR_LEVELS."""
