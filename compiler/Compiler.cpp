@@ -12,6 +12,7 @@
 #include "compiler/RegAlloc.h"
 #include "compiler/Select.h"
 #include "compiler/SpirvReader.h"
+#include "compiler/SpirvWords.h"
 #include "host/fx/FxShaderCheck.h"
 
 namespace qc {
@@ -149,38 +150,20 @@ struct ModuleFunctions {
     std::map<uint32_t, std::vector<uint32_t>> calls;
 };
 
-// A literal string of SPIR-V: bytes in order, to the first zero.
-std::string StringAt(const std::vector<uint32_t>& words, size_t at, size_t end) {
-    std::string text;
-    for (size_t k = at; k < end; ++k)
-        for (int b = 0; b < 4; ++b) {
-            const char c = static_cast<char>((words[k] >> (8 * b)) & 0xFF);
-            if (c == 0)
-                return text;
-            text += c;
-        }
-    return text;
-}
-
 ModuleFunctions ScanFunctions(const std::vector<uint32_t>& words) {
     const uint32_t kOpName = 5, kOpEntryPoint = 15, kOpFunction = 54, kOpFunctionCall = 57;
     ModuleFunctions m;
     uint32_t current = 0;
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if (count == 0 || i + count > words.size())
-            break;
-        const uint32_t op = words[i] & 0xFFFF;
+    ForEachInstruction(words, [&](uint32_t op, size_t i, uint32_t count) {
         if (op == kOpName && count >= 3)
-            m.names[words[i + 1]] = StringAt(words, i + 2, i + count);
+            m.names[words[i + 1]] = LiteralString(words, i + 2, i + count);
         else if (op == kOpEntryPoint && count >= 3)
             m.entry = words[i + 2];
         else if (op == kOpFunction && count >= 3)
             current = words[i + 2];
         else if (op == kOpFunctionCall && count >= 4)
             m.calls[current].push_back(words[i + 3]);
-        i += count;
-    }
+    });
     return m;
 }
 

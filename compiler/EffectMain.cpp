@@ -309,13 +309,7 @@ class EffectCompiler {
                 return false;
             }
             for (const fx::ShaderConstant& c : shader.compiled.constants) {
-                if (!Fits(c)) {
-                    messages += fx::FormatError(value.position, "X3000",
-                                                "the compiled shader reads '" + c.name +
-                                                    "', which is no parameter of its kind");
-                    return false;
-                }
-                if (const std::string why = Unbindable(c); !why.empty()) {
+                if (const std::string why = BindingFault(c); !why.empty()) {
                     messages += fx::FormatError(value.position, "X3000", why);
                     return false;
                 }
@@ -327,29 +321,27 @@ class EffectCompiler {
         return true;
     }
 
-    bool Fits(const fx::ShaderConstant& c) const {
+    // Why no effect state can bind the global a compiled shader reads, or
+    // nothing when one can.
+    std::string BindingFault(const fx::ShaderConstant& c) const {
         for (const fx::Parameter& p : m_effect.parameters) {
             if (p.name != c.name)
                 continue;
-            if (c.set == 'S')
-                return p.kind == fx::ParamKind::Sampler;
-            return p.kind == fx::ParamKind::Float || p.kind == fx::ParamKind::Int ||
-                   p.kind == fx::ParamKind::Bool;
-        }
-        return false;
-    }
-
-    // A shader constant state copies a parameter's values as they lie, four
-    // to a register, while the shader reads an array one register an
-    // element: only arrays of four-component elements keep the two alike.
-    std::string Unbindable(const fx::ShaderConstant& c) const {
-        for (const fx::Parameter& p : m_effect.parameters) {
-            if (p.name == c.name && c.set == 'F' && p.elements > 0 && p.columns * p.rows < 4)
+            const bool numeric = p.kind == fx::ParamKind::Float || p.kind == fx::ParamKind::Int ||
+                                 p.kind == fx::ParamKind::Bool;
+            if (c.set == 'S' ? p.kind != fx::ParamKind::Sampler : !numeric)
+                break;
+            // A shader constant state copies a parameter's values as they
+            // lie, four to a register, while the shader reads an array one
+            // register an element: only four-component elements keep the two
+            // alike.
+            if (c.set == 'F' && p.elements > 0 && p.columns * p.rows < 4)
                 return "'" + c.name + "': an array of " + p.typeName +
                        " cannot be bound by an effect state in an assembly-only file; "
                        "declare its elements float4, or make it static const";
+            return "";
         }
-        return "";
+        return "the compiled shader reads '" + c.name + "', which is no parameter of its kind";
     }
 
     // The states that set what the framework binds after the shader: one

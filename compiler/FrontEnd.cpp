@@ -14,6 +14,7 @@
 #include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
 #include "compiler/Glslang.h"
+#include "compiler/SpirvWords.h"
 
 namespace qc {
 
@@ -94,28 +95,6 @@ const uint32_t kOpName = 5, kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22
                kOpTypeVector = 23, kOpTypePointer = 32, kOpFunction = 54, kOpFunctionParameter = 55,
                kOpFunctionCall = 57, kOpLoad = 61, kOpLabel = 248;
 
-template <class F> void ForEachInstruction(const std::vector<uint32_t>& words, F f) {
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if (count == 0 || i + count > words.size())
-            break;
-        f(words[i] & 0xFFFF, i, count);
-        i += count;
-    }
-}
-
-std::string NameAt(const std::vector<uint32_t>& words, size_t at, size_t end) {
-    std::string name;
-    for (size_t k = at; k < end; ++k)
-        for (int b = 0; b < 4; ++b) {
-            const char c = static_cast<char>((words[k] >> (8 * b)) & 0xFF);
-            if (c == 0)
-                return name;
-            name += c;
-        }
-    return name;
-}
-
 } // namespace
 
 std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source, bool unrollLoops,
@@ -126,7 +105,7 @@ std::vector<uint32_t> CompileTransitionToSpirv(const std::string& source, bool u
         std::map<uint32_t, std::string> names;
         ForEachInstruction(words, [&](uint32_t op, size_t i, uint32_t count) {
             if (op == kOpName)
-                names[words[i + 1]] = NameAt(words, i + 2, i + count);
+                names[words[i + 1]] = LiteralString(words, i + 2, i + count);
         });
         const uint32_t kInline = 1, kDontInline = 2;
         ForEachInstruction(words, [&](uint32_t op, size_t i, uint32_t) {
@@ -157,7 +136,7 @@ std::vector<FunctionUse> TransitionFunctions(const std::string& source) {
         const uint32_t* w = &words[i + 1];
         switch (op) {
         case kOpName:
-            names[w[0]] = NameAt(words, i + 2, i + count);
+            names[w[0]] = LiteralString(words, i + 2, i + count);
             break;
         case kOpTypeBool:
         case kOpTypeInt:

@@ -10,6 +10,7 @@
 
 #include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
+#include "compiler/SpirvWords.h"
 
 namespace qc {
 
@@ -19,14 +20,10 @@ namespace {
 // ask for it, and a pixel shader here wants every loop it can unroll gone.
 void RequestUnroll(std::vector<uint32_t>& words) {
     const uint32_t kOpLoopMerge = 246;
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if ((words[i] & 0xFFFF) == kOpLoopMerge && count >= 4)
+    ForEachInstruction(words, [&words](uint32_t op, size_t i, uint32_t count) {
+        if (op == kOpLoopMerge && count >= 4)
             words[i + 3] = (words[i + 3] & ~2u) | 1u;
-        if (count == 0)
-            break;
-        i += count;
-    }
+    });
 }
 
 } // namespace

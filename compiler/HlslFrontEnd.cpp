@@ -18,6 +18,7 @@
 #include "compiler/CommandSupport.h"
 #include "compiler/Diagnostics.h"
 #include "compiler/Glslang.h"
+#include "compiler/SpirvWords.h"
 
 namespace qc {
 
@@ -86,19 +87,6 @@ std::vector<uint32_t> Join(const std::vector<uint32_t>& header,
         out.insert(out.end(), ins.w.begin(), ins.w.end());
     }
     return out;
-}
-
-std::string String(const std::vector<uint32_t>& w, size_t at) {
-    std::string s;
-    for (size_t i = at; i < w.size(); ++i) {
-        for (int b = 0; b < 4; ++b) {
-            const char c = static_cast<char>((w[i] >> (8 * b)) & 0xFF);
-            if (!c)
-                return s;
-            s += c;
-        }
-    }
-    return s;
 }
 
 std::vector<uint32_t> Words(const std::string& s) {
@@ -315,10 +303,10 @@ class GlobalSplitter {
             const auto& w = ins.w;
             switch (ins.op) {
             case kOpName:
-                names[w[0]] = String(w, 1);
+                names[w[0]] = LiteralString(w, 1);
                 break;
             case kOpMemberName:
-                m_memberNames[{w[0], w[1]}] = String(w, 2);
+                m_memberNames[{w[0], w[1]}] = LiteralString(w, 2);
                 break;
             case kOpMemberDecorate:
                 if (w[2] == kDecorationRowMajor)
@@ -326,7 +314,7 @@ class GlobalSplitter {
                 break;
             case kOpDecorateString:
                 if (w[1] == kDecorationUserSemantic)
-                    semantics[names[w[0]]] = String(w, 2);
+                    semantics[names[w[0]]] = LiteralString(w, 2);
                 break;
             case kOpTypeBool:
             case kOpTypeInt:
@@ -522,7 +510,7 @@ HlslShader CompileHlslToSpirv(const std::string& source, const std::string& entr
     for (const Instruction& ins : Split(out.spirv)) {
         const auto& w = ins.w;
         if (ins.op == kOpName)
-            names[w[0]] = String(w, 1);
+            names[w[0]] = LiteralString(w, 1);
         else if (ins.op == kOpTypePointer)
             pointerOf[w[0]] = w[2];
         else if (ins.op >= kOpTypeBool && ins.op <= kOpTypeStruct)

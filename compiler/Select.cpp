@@ -136,12 +136,15 @@ class Selector {
         for (size_t i = 0; i < outputs.size(); ++i) {
             const OutputValue& o = outputs[i];
             Loc c = results[i];
-            if (o.file == File::None) {
-                // texkill tests .xyz of a whole register, named as its
-                // destination.
-                if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
-                      out_.vregs[c.index].width == 4))
+            if (o.file == File::None || o.file == File::ColorOut) {
+                // oC0 takes all four components; texkill tests .xyz of a
+                // whole register, named as its destination.
+                if (!(wholeRegister(c) && c.width == 4))
                     c = materialize(c, 4);
+            } else if (c.abs && !absModifier()) {
+                c = materialize(c, c.width);
+            }
+            if (o.file == File::None) {
                 MInst kill;
                 kill.op = fx::Opcode::TexKill;
                 kill.dst.index = c.index;
@@ -149,20 +152,11 @@ class Selector {
                 out_.code.push_back(kill);
                 continue;
             }
-            if (o.file == File::ColorOut) {
-                if (!(c.file == File::Temp && c.width == 4 && isIdentity(c) && !c.neg && !c.abs &&
-                      out_.vregs[c.index].width == 4))
-                    c = materialize(c, 4);
-            } else if (c.abs && !absModifier()) {
-                c = materialize(c, c.width);
-            }
             if (o.file == File::Temp && o.index < 0) {
                 // A subroutine's result: where it is when it is a register of
                 // its own, else moved into one.
-                const bool own =
-                    c.file == File::Temp && isIdentity(c) && !c.neg && !c.abs &&
-                    out_.vregs[c.index].width == c.width &&
-                    std::find(paramRegs_.begin(), paramRegs_.end(), c.index) == paramRegs_.end();
+                const bool own = wholeRegister(c) && std::find(paramRegs_.begin(), paramRegs_.end(),
+                                                               c.index) == paramRegs_.end();
                 out_.resultReg = own ? c.index : materialize(c, c.width).index;
                 continue;
             }
@@ -189,6 +183,12 @@ class Selector {
             if (l.comps[k] != k)
                 return false;
         return true;
+    }
+
+    // A temporary read whole, as written, with nothing applied.
+    bool wholeRegister(const Loc& l) const {
+        return l.file == File::Temp && isIdentity(l) && !l.neg && !l.abs &&
+               out_.vregs[l.index].width == l.width;
     }
 
     // Operations whose result an instruction writes to a fresh temporary.

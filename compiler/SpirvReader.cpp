@@ -6,6 +6,7 @@
 #include "compiler/Diagnostics.h"
 #include "compiler/Lower.h"
 #include "compiler/SpirvReaderImpl.h"
+#include "compiler/SpirvWords.h"
 
 namespace qc {
 namespace spirv {
@@ -30,7 +31,7 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
         const Instruction& ins = all[i];
         switch (ins.op) {
         case OpName:
-            names_[ins.w[0]] = String(ins.w, 1);
+            names_[ins.w[0]] = LiteralString(ins.w, 1);
             break;
         case OpExtInstImport:
             break;
@@ -96,18 +97,6 @@ ReadResult Reader::run(const std::vector<uint32_t>& words) {
         if (v.storage == Output && v.value.value >= 0)
             result.outputs[names_[id]] = v.value.value;
     return result;
-}
-
-std::string Reader::String(const std::vector<uint32_t>& w, size_t from) {
-    std::string s;
-    for (size_t i = from; i < w.size(); ++i)
-        for (int k = 0; k < 4; ++k) {
-            const char c = static_cast<char>((w[i] >> (8 * k)) & 0xFF);
-            if (c == 0)
-                return s;
-            s += c;
-        }
-    return s;
 }
 
 void Reader::unsupported(const std::string& what) {
@@ -942,14 +931,10 @@ bool HasResultType(uint32_t op) {
 ReadResult ReadSpirv(const std::vector<uint32_t>& words, const ShaderInterface& io,
                      Builder& builder) {
     spirv::Reader reader(io, builder);
-    for (size_t i = 5; i < words.size();) {
-        const uint32_t count = words[i] >> 16;
-        if (count == 0)
-            break;
-        if (spirv::HasResultType(words[i] & 0xFFFF) && count >= 3)
+    ForEachInstruction(words, [&](uint32_t op, size_t i, uint32_t count) {
+        if (spirv::HasResultType(op) && count >= 3)
             reader.resultTypes_[words[i + 2]] = words[i + 1];
-        i += count;
-    }
+    });
     return reader.run(words);
 }
 

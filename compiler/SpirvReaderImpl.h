@@ -256,8 +256,6 @@ class Reader {
     ReadResult run(const std::vector<uint32_t>& words);
 
   private:
-    static std::string String(const std::vector<uint32_t>& w, size_t from);
-
     [[noreturn]] void unsupported(const std::string& what);
 
     // Types, constants and global variables.

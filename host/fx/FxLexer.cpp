@@ -219,27 +219,26 @@ class Lexer {
 
     // An object-like macro's name gives way to its tokens, each standing
     // where the name was written.
-    void Push(Token token) {
-        if (token.kind == TokenKind::Identifier) {
-            const auto macro = m_macros.find(token.text);
-            if (macro != m_macros.end() && !macro->second.function &&
-                !m_expanding.count(token.text)) {
-                m_expanding.insert(token.text);
-                bool first = true;
-                for (Token t : macro->second.body) {
-                    t.position = token.position;
-                    t.source = token.source;
-                    t.offset = first ? token.offset : token.end;
-                    t.end = token.end;
-                    first = false;
-                    Push(std::move(t));
-                }
-                m_expanding.erase(token.text);
-                return;
-            }
+    void Expand(Token token, std::vector<Token>& out) {
+        const auto macro = m_macros.find(token.text);
+        if (token.kind != TokenKind::Identifier || macro == m_macros.end() ||
+            macro->second.function || m_expanding.count(token.text)) {
+            out.push_back(std::move(token));
+            return;
         }
-        m_tokens.push_back(std::move(token));
+        m_expanding.insert(token.text);
+        bool first = true;
+        for (Token t : macro->second.body) {
+            t.position = token.position;
+            t.source = token.source;
+            t.offset = first ? token.offset : token.end;
+            t.end = token.end;
+            first = false;
+            Expand(std::move(t), out);
+        }
+        m_expanding.erase(token.text);
     }
+    void Push(Token token) { Expand(std::move(token), m_tokens); }
 
     static void SkipBlanks(Source& s) {
         while (s.pos < s.text.size() && (s.text[s.pos] == ' ' || s.text[s.pos] == '\t'))
@@ -379,19 +378,6 @@ class Lexer {
         if (at_ != tokens.size())
             Fail(at, "X1017", "invalid #if expression");
         return value;
-    }
-
-    void Expand(const Token& t, std::vector<Token>& out) {
-        const auto macro = m_macros.find(t.text);
-        if (t.kind != TokenKind::Identifier || macro == m_macros.end() || macro->second.function ||
-            m_expanding.count(t.text)) {
-            out.push_back(t);
-            return;
-        }
-        m_expanding.insert(t.text);
-        for (const Token& b : macro->second.body)
-            Expand(b, out);
-        m_expanding.erase(t.text);
     }
 
     static bool IsOp(const std::vector<Token>& t, size_t i, const char* op) {
