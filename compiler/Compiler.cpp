@@ -33,6 +33,29 @@ bool UsesSize(const Builder& builder) {
 
 CompiledShader Encode(const MachineShader& machine, Profile profile);
 
+// Selected in both orders of computing, then allocated: the one in fewer
+// instructions, then fewer temporaries, wins.
+template <class SelectIn> MachineShader SmallerOfBothOrders(SelectIn select) {
+    MachineShader best;
+    bool found = false;
+    std::string failure;
+    for (bool programOrder : {false, true}) {
+        try {
+            MachineShader m = select(programOrder);
+            AllocateRegisters(m);
+            if (!found || m.code.size() < best.code.size() ||
+                (m.code.size() == best.code.size() && TemporariesUsed(m) < TemporariesUsed(best)))
+                best = std::move(m);
+            found = true;
+        } catch (const CompileError& e) {
+            failure = e.what();
+        }
+    }
+    if (!found)
+        throw LimitError(0, 1, failure);
+    return best;
+}
+
 CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface& io,
                        int firstFreeConstant, Profile profile, bool realLoops, bool& usesSize) {
     ShaderInterface here = io;
@@ -48,27 +71,9 @@ CompiledShader Backend(const std::vector<uint32_t>& spirv, const ShaderInterface
             throw LimitError(e.line, e.column, e.what());
         throw;
     }
-    // Both orders of computing; the one that fits in fewer slots and
-    // registers wins.
-    MachineShader machine;
-    bool found = false;
-    std::string failure;
-    for (bool programOrder : {false, true}) {
-        try {
-            MachineShader m =
-                Select(builder, read.color, profile, firstFreeConstant, programOrder, read.kill);
-            AllocateRegisters(m);
-            if (!found || m.code.size() < machine.code.size() ||
-                (m.code.size() == machine.code.size() &&
-                 TemporariesUsed(m) < TemporariesUsed(machine)))
-                machine = std::move(m);
-            found = true;
-        } catch (const CompileError& e) {
-            failure = e.what();
-        }
-    }
-    if (!found)
-        throw LimitError(0, 1, failure);
+    const MachineShader machine = SmallerOfBothOrders([&](bool programOrder) {
+        return Select(builder, read.color, profile, firstFreeConstant, programOrder, read.kill);
+    });
     usesSize = UsesSize(builder);
     return Encode(machine, profile);
 }
@@ -180,25 +185,12 @@ int SlotsOf(const MachineShader& m, Profile profile) {
 MachineShader SelectAllocate(const Builder& b, int result, Profile profile, int firstConst,
                              const std::vector<SubroutineSignature>& callees,
                              const std::vector<int>* params, int limit, int kill = -1) {
-    MachineShader best;
-    bool found = false;
-    std::string failure;
-    for (bool programOrder : {false, true}) {
-        try {
-            MachineShader m =
-                SelectFunction(b, result, profile, firstConst, programOrder, callees, params, kill);
-            m.tempLimit = limit;
-            AllocateRegisters(m);
-            if (!found || m.code.size() < best.code.size())
-                best = std::move(m);
-            found = true;
-        } catch (const CompileError& e) {
-            failure = e.what();
-        }
-    }
-    if (!found)
-        throw LimitError(0, 1, failure);
-    return best;
+    return SmallerOfBothOrders([&](bool programOrder) {
+        MachineShader m =
+            SelectFunction(b, result, profile, firstConst, programOrder, callees, params, kill);
+        m.tempLimit = limit;
+        return m;
+    });
 }
 
 SubroutineProgram BackendWithSubroutines(const std::vector<uint32_t>& spirv,
